@@ -1,0 +1,69 @@
+// The CAN channel: one record per process and the operations on it.
+//
+// Every operation accepts a null channel and then does nothing and returns 0 (0.0). Results are
+// integers: 1 success, 0 failure or nothing done, except where noted. CanWriteMsg and CanSend
+// return 0 on success and also when the channel is closed, otherwise the platform error code.
+//
+// Threads: the operations are called on the user-interface thread, except CanSend (also from the
+// receive thread, inside the callback) and CanWriteMsg (also from cyclic-job threads).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "channel/cyclic_job.h"
+#include "channel/device_protocol.h"
+#include "platform/handle.h"
+
+struct CanChannel;
+
+// Called on the receive thread for every record while event delivery is on. The record is valid
+// only during the call. The result is ignored.
+using CanNotifyCallback = int (*)(CanChannel*, double absSeconds, double deltaSeconds,
+                                  const CanMsg*);
+
+struct CanChannel {
+    // The open device; kNoHandle whenever the channel is closed.
+    std::atomic<platform::Handle> device{platform::kNoHandle};
+    void* ownerWindow = nullptr;
+    platform::Handle rxThread = platform::kNoHandle;
+    platform::Handle busLoadThread = platform::kNoHandle;
+    std::atomic<std::int32_t> stop{0};
+    std::atomic<platform::Handle> event{platform::kNoHandle};
+    std::int32_t mode = 0;
+    std::atomic<std::int32_t> frameFormat{0};
+    std::atomic<std::uint32_t> ticksPerMs{0};
+    std::atomic<std::int32_t> notify{1};
+    void* owner = nullptr;
+    std::uint32_t accCode = 0xFFFFFFFFu;
+    std::uint32_t accMask = 0xFFFFFFFFu;
+    std::atomic<std::uint32_t> baudrate{20000};
+    std::atomic<std::uint32_t> prevMs{0};
+    std::atomic<std::uint32_t> baseMs{0};
+    double seconds = 0.0;    // guarded by the channel lock
+    std::uint32_t bits = 0;  // guarded by the channel lock
+    std::atomic<double> busLoad{0.0};
+    CanDeviceInfo info{};
+    CanNotifyCallback callback = nullptr;
+    CyclicJob* jobs = nullptr;
+};
+
+CanChannel* CanCreateChannel(void* ownerWindow, void* owner, CanNotifyCallback callback);
+void CanDestroyChannel(CanChannel* channel);
+
+// 1 opened; 0 device not opened; -1 event not created; -2 thread not started; -3 device
+// information refused. *error receives the platform error code (0 for -3 and on success).
+int CanOpen(CanChannel* channel, const char* path, int mode, int frameFormat, int* error);
+void CanClose(CanChannel* channel);
+int CanIsOpen(CanChannel* channel);
+double CanGetBusLoad(CanChannel* channel);
+
+int CanWriteMsg(CanChannel* channel, const CanMsg* msg);
+int CanSend(CanChannel* channel, std::uint32_t id, std::uint8_t rtr, int length,
+            const std::uint8_t* data);
+int CanCommand(CanChannel* channel, std::uint8_t command);
+int CanSetAcceptance(CanChannel* channel, std::uint32_t code, std::uint32_t mask);
+int CanSetSoftAcceptance(CanChannel* channel, std::uint32_t code, std::uint32_t mask);
+int CanSetBaudrate(CanChannel* channel, std::uint32_t baudrate);
+void CanResetTime(CanChannel* channel);
+void CanEnableNotify(CanChannel* channel, int on);
