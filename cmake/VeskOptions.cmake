@@ -1,6 +1,7 @@
 # Warning flags and sanitizers, applied through one interface target that every vesk target links.
 add_library(vesk_options INTERFACE)
-target_compile_options(vesk_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow=local)
+target_compile_options(vesk_options INTERFACE -Wall -Wextra -Wpedantic
+  $<$<CXX_COMPILER_ID:GNU>:-Wshadow=local>)  # clang has no -Wshadow=local
 if(VESK_WERROR)
   target_compile_options(vesk_options INTERFACE -Werror)
 endif()
