@@ -1,0 +1,58 @@
+// The program's settings in the settings file "Vesk.ini": its sections, keys, defaults and formats,
+// and the load and save sequences that the view and the dialogs call.
+//
+// Every number is stored as signed decimal text of its 32-bit value ("%ld"), so 0xFFFFFFFF is
+// written "-1" and 0x80000000 "-2147483648". Texts are stored as they are and read back whole.
+// A load reads the file once; keys that are absent or unreadable take their defaults, and nothing
+// loaded is validated. Each save rewrites the keys it owns, in a fixed order, in one atomic
+// replacement of the file; its result tells whether that succeeded, and the program may ignore it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace settings {
+
+inline constexpr const char* kSettingsFile = "Vesk.ini";
+
+// [Options]: the hardware and the software acceptance filter, and the bus bit rate.
+struct OptionsSettings {
+    std::uint32_t acceptanceCode = 0xFFFFFFFF;
+    std::uint32_t acceptanceMask = 0xFFFFFFFF;
+    std::uint32_t softAcceptanceCode = 0;
+    std::uint32_t softAcceptanceMask = 0;
+    std::int32_t baudrate = 20000;
+};
+
+OptionsSettings LoadOptions();
+bool SaveBaudrate(std::int32_t baudrate);                         // "Baudrate"
+bool SaveAcceptance(std::uint32_t code, std::uint32_t mask);      // "AcceptanceCode", "...Mask"
+bool SaveSoftAcceptance(std::uint32_t code, std::uint32_t mask);  // "SoftAcceptanceCode", "...Mask"
+
+// One automatic reply, stored under its index ("0" to "3") in [AutoTriggerIDs], [AutoIds],
+// [AutoTriggerData] and [AutoData].
+struct ReplySettings {
+    std::uint32_t triggerId = 0;
+    std::string triggerData;
+    std::uint32_t replyId = 0;
+    std::string replyData;
+};
+
+std::array<ReplySettings, 4> LoadReplies();
+bool SaveReplies(const std::array<ReplySettings, 4>& replies);
+
+// [Data]: the transmit dialog. id[i] and msg[i] are "Id<i+1>" and "Msg<i+1>"; index 4 is the
+// endless row, whose interval is "Wait5"; chk[i] is the check box "Chk<i+1>" of rows 1 to 4.
+struct SendSettings {
+    std::array<std::string, 5> id;
+    std::array<std::string, 5> msg;
+    std::int32_t wait = 50;
+    std::array<int, 4> chk{};
+};
+
+SendSettings LoadSendSettings();
+// All 15 keys: "Id1", "Msg1" ... "Id5", "Msg5", "Wait5", "Chk1" ... "Chk4" ("1" or "0").
+bool SaveSendSettings(const SendSettings& send);
+
+}  // namespace settings

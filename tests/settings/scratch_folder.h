@@ -1,0 +1,80 @@
+// A fresh folder per test, with the settings file pointed into it, and whole-file helpers.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+
+namespace settings_test {
+
+// Restores an environment variable when the test ends.
+class SavedVariable {
+  public:
+    explicit SavedVariable(const char* name) : name_(name) {
+        if (const char* value = std::getenv(name)) {
+            value_ = value;
+        }
+    }
+    ~SavedVariable() {
+        if (value_) {
+            ::setenv(name_, value_->c_str(), 1);
+        } else {
+            ::unsetenv(name_);
+        }
+    }
+
+  private:
+    const char* name_;
+    std::optional<std::string> value_;
+};
+
+class ScratchFolder {
+  public:
+    ScratchFolder() {
+        // Inside the folder CTest gives the suite, so that nothing lands outside the build tree.
+        std::filesystem::path base = std::filesystem::temp_directory_path();
+        if (const char* ini = std::getenv("VESK_INI")) {
+            base = std::filesystem::path(ini).parent_path();
+        }
+        std::filesystem::create_directories(base);
+        std::string pattern = (base / "t.XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            ADD_FAILURE() << "mkdtemp failed in " << base;
+        }
+        path_ = pattern;
+        ::setenv("VESK_INI", File().c_str(), 1);
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ignored);
+        std::filesystem::remove_all(path_, ignored);
+    }
+
+    const std::filesystem::path& Path() const { return path_; }
+    // The settings file every bare-name call reaches.
+    std::string File() const { return (path_ / "Vesk.ini").string(); }
+
+  private:
+    SavedVariable savedIni_{"VESK_INI"};
+    std::filesystem::path path_;
+};
+
+inline std::string ReadAll(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+inline void WriteAll(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+}  // namespace settings_test
