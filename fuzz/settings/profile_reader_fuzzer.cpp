@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -26,32 +27,32 @@ void Require(bool condition, const char* what) {
     }
 }
 
-const std::string& ScratchFile() {
-    static const std::string path = [] {
-        // Memory-backed when there is such a folder: the file is rewritten for every input.
+// The input as a file for as long as one input runs: libFuzzer ends without running exit
+// handlers, so nothing may be left for them to clean up.
+class ScratchFile {
+  public:
+    explicit ScratchFile(std::string_view text) {
+        // Memory-backed when there is such a folder: a file is written for every input.
         std::error_code error;
         const std::filesystem::path folder = std::filesystem::is_directory("/dev/shm", error)
                                                  ? std::filesystem::path("/dev/shm")
                                                  : std::filesystem::temp_directory_path();
-        std::string pattern = (folder / "vesk-fuzz-XXXXXX").string();
-        const int fd = ::mkstemp(pattern.data());
+        path_ = (folder / "vesk-fuzz-XXXXXX").string();
+        const int fd = ::mkstemp(path_.data());
         Require(fd >= 0, "a scratch file can be made");
+        Require(::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()),
+                "the scratch file is written");
         ::close(fd);
-        std::atexit([] { std::remove(ScratchFile().c_str()); });
-        return pattern;
-    }();
-    return path;
-}
+    }
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
+    ~ScratchFile() { ::unlink(path_.c_str()); }
 
-void WriteScratch(std::string_view text) {
-    // A new file each time: rewriting a truncated file makes some file systems flush it on close.
-    std::remove(ScratchFile().c_str());
-    std::FILE* file = std::fopen(ScratchFile().c_str(), "wb");
-    Require(file != nullptr, "the scratch file opens");
-    Require(std::fwrite(text.data(), 1, text.size(), file) == text.size(),
-            "the scratch file is written");
-    std::fclose(file);
-}
+    const char* Path() const { return path_.c_str(); }
+
+  private:
+    std::string path_;
+};
 
 std::string UpToNul(std::string_view text) {
     return std::string(text.substr(0, text.find('\0')));
@@ -88,8 +89,7 @@ Snapshot Take(const ProfileDocument& document) {
     return snapshot;
 }
 
-void CheckStringReads(const ProfileDocument& document, unsigned size) {
-    const char* file = ScratchFile().c_str();
+void CheckStringReads(const ProfileDocument& document, const char* file, unsigned size) {
     std::vector<char> buffer(size);  // exactly the size given, so an overrun is caught
     const unsigned sections =
         GetPrivateProfileStringA(nullptr, nullptr, "", buffer.data(), size, file);
@@ -166,8 +166,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const unsigned bufferSize = data[0] % 64;
     const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
     const ProfileDocument document(text);
-    WriteScratch(text);
-    CheckStringReads(document, bufferSize);
+    const ScratchFile file(text);
+    CheckStringReads(document, file.Path(), bufferSize);
 
     const auto sections = document.SectionNames();
     std::string section = "Options";
