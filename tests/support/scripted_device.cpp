@@ -1,0 +1,346 @@
+#include "tests/support/scripted_device.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+
+#include "platform/error.h"
+
+namespace testsupport {
+
+void ScriptedDevice::SetDeviceInfo(std::uint32_t ident, std::uint8_t clockKind,
+                                   std::uint64_t clock) {
+    CanDeviceInfo info{};
+    info.ident = ident;
+    info.clockLow = static_cast<std::uint32_t>(clock);
+    info.clockHigh = static_cast<std::uint32_t>(clock >> 32);
+    info.clockKind = clockKind;
+    std::uint8_t wire[kCanDeviceInfoSize];
+    ToWire(info, wire);
+    SetDeviceInfoBytes(std::vector<std::uint8_t>(std::begin(wire), std::end(wire)));
+}
+
+void ScriptedDevice::SetDeviceInfoBytes(const std::vector<std::uint8_t>& bytes) {
+    std::lock_guard lock(mutex_);
+    info_ = bytes;
+    info_.resize(kCanDeviceInfoSize, 0);
+}
+
+void ScriptedDevice::FailRequests(std::uint32_t code, int error) {
+    std::lock_guard lock(mutex_);
+    if (error == 0) {
+        failing_.erase(code);
+    } else {
+        failing_[code] = error;
+    }
+}
+
+void ScriptedDevice::RefuseBaudrate(std::uint32_t rate) {
+    std::lock_guard lock(mutex_);
+    refusedRates_.insert(rate);
+}
+
+void ScriptedDevice::FailOpen(int error) {
+    std::lock_guard lock(mutex_);
+    openError_ = error;
+}
+
+void ScriptedDevice::SetWriteHook(std::function<void(const CanMsg&)> hook) {
+    std::lock_guard lock(mutex_);
+    writeHook_ = std::move(hook);
+}
+
+void ScriptedDevice::SetWaitPostedHook(std::function<void()> hook) {
+    std::lock_guard lock(mutex_);
+    waitPostedHook_ = std::move(hook);
+}
+
+void ScriptedDevice::SetCloseHook(std::function<void()> hook) {
+    std::lock_guard lock(mutex_);
+    closeHook_ = std::move(hook);
+}
+
+void ScriptedDevice::ClearEventOnPost(bool on) {
+    std::lock_guard lock(mutex_);
+    clearEventOnPost_ = on;
+}
+
+void ScriptedDevice::PushReads(const std::vector<ReadEntry>& entries) {
+    std::shared_ptr<platform::Event> wake;
+    {
+        std::lock_guard lock(mutex_);
+        reads_.insert(reads_.end(), entries.begin(), entries.end());
+        wake = std::move(pending_);
+    }
+    if (wake)
+        wake->Set();
+}
+
+void ScriptedDevice::PushRecord(CanMsg msg) {
+    if (msg.valid == 0)
+        msg.valid = 1;
+    PushReads({{ReadKind::kRecord, msg, 0}});
+}
+
+void ScriptedDevice::PushNothing() {
+    PushReads({{ReadKind::kNothing, CanMsg{}, 0}});
+}
+
+void ScriptedDevice::PushBurst(const std::vector<CanMsg>& records) {
+    std::vector<ReadEntry> entries;
+    for (CanMsg msg : records) {
+        if (msg.valid == 0)
+            msg.valid = 1;
+        entries.push_back({ReadKind::kRecord, msg, 0});
+    }
+    entries.push_back({ReadKind::kNothing, CanMsg{}, 0});
+    PushReads(entries);
+}
+
+void ScriptedDevice::PushReadFailure(int error) {
+    PushReads({{ReadKind::kFailure, CanMsg{}, error}});
+}
+
+void ScriptedDevice::PushEmptyRead() {
+    PushReads({{ReadKind::kEmpty, CanMsg{}, 0}});
+}
+
+void ScriptedDevice::CompleteWait() {
+    std::shared_ptr<platform::Event> wake;
+    {
+        std::lock_guard lock(mutex_);
+        wake = std::move(pending_);
+        if (!wake)
+            completionOwed_ = true;
+    }
+    if (wake)
+        wake->Set();
+}
+
+std::vector<Request> ScriptedDevice::Requests() const {
+    std::lock_guard lock(mutex_);
+    return requests_;
+}
+
+std::vector<std::uint32_t> ScriptedDevice::Codes() const {
+    std::lock_guard lock(mutex_);
+    std::vector<std::uint32_t> codes;
+    for (const Request& r : requests_) {
+        if (r.code != IOCTL_CAN_READ && r.code != IOCTL_CAN_WAIT_EVENT)
+            codes.push_back(r.code);
+    }
+    return codes;
+}
+
+std::size_t ScriptedDevice::Count(std::uint32_t code) const {
+    std::lock_guard lock(mutex_);
+    return static_cast<std::size_t>(std::count_if(
+        requests_.begin(), requests_.end(), [code](const Request& r) { return r.code == code; }));
+}
+
+std::vector<CanMsg> ScriptedDevice::Writes() const {
+    std::lock_guard lock(mutex_);
+    std::vector<CanMsg> writes;
+    for (const Request& r : requests_) {
+        if (r.code == IOCTL_CAN_WRITE && r.in.size() == kCanMsgSize) {
+            writes.push_back(CanMsgFromWire(r.in.data()));
+        }
+    }
+    return writes;
+}
+
+bool ScriptedDevice::WaitPending() const {
+    std::lock_guard lock(mutex_);
+    return pending_ != nullptr;
+}
+
+int ScriptedDevice::OpenCount() const {
+    std::lock_guard lock(mutex_);
+    return openCount_;
+}
+
+int ScriptedDevice::CloseCount() const {
+    std::lock_guard lock(mutex_);
+    return closeCount_;
+}
+
+int ScriptedDevice::ReadsLeft() const {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(reads_.size());
+}
+
+void ScriptedDevice::ClearRequests() {
+    std::lock_guard lock(mutex_);
+    requests_.clear();
+}
+
+bool ScriptedDevice::WaitUntil(const std::function<bool()>& pred,
+                               std::chrono::milliseconds timeout) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        lock.unlock();
+        bool done = pred();
+        lock.lock();
+        if (done)
+            return true;
+        // Short slices: pred may look at things other than this device.
+        auto slice =
+            std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(20));
+        if (changed_.wait_until(lock, slice) == std::cv_status::timeout &&
+            std::chrono::steady_clock::now() >= deadline) {
+            lock.unlock();
+            return pred();
+        }
+    }
+}
+
+int ScriptedDevice::Open() {
+    std::lock_guard lock(mutex_);
+    if (openError_ != 0)
+        return openError_;
+    ++openCount_;
+    completionOwed_ = false;
+    changed_.notify_all();
+    return 0;
+}
+
+void ScriptedDevice::Close() {
+    std::function<void()> hook;
+    {
+        std::lock_guard lock(mutex_);
+        hook = closeHook_;
+    }
+    if (hook)
+        hook();
+    std::lock_guard lock(mutex_);
+    ++closeCount_;
+    pending_.reset();
+    changed_.notify_all();
+}
+
+void ScriptedDevice::Record(std::uint32_t code, std::span<const std::uint8_t> in) {
+    requests_.push_back(Request{code, std::vector<std::uint8_t>(in.begin(), in.end())});
+    changed_.notify_all();
+}
+
+int ScriptedDevice::Control(std::uint32_t code, std::span<const std::uint8_t> in,
+                            std::span<std::uint8_t> out, std::uint32_t* returned) {
+    std::function<void(const CanMsg&)> writeHook;
+    {
+        std::lock_guard lock(mutex_);
+        Record(code, in);
+        if (code == IOCTL_CAN_WRITE)
+            writeHook = writeHook_;
+    }
+    if (writeHook && in.size() == kCanMsgSize)
+        writeHook(CanMsgFromWire(in.data()));
+
+    std::lock_guard lock(mutex_);
+    *returned = 0;
+    if (auto it = failing_.find(code); it != failing_.end())
+        return it->second;
+
+    switch (code) {
+        case IOCTL_CAN_GET_DEVICE_INFO: {
+            std::size_t n = std::min(out.size(), info_.size());
+            std::memcpy(out.data(), info_.data(), n);
+            *returned = static_cast<std::uint32_t>(n);
+            return 0;
+        }
+        case IOCTL_CAN_SET_BAUDRATE: {
+            if (in.size() != 4)
+                return EINVAL;
+            std::vector<std::uint8_t> bytes(in.begin(), in.end());
+            return refusedRates_.count(Little32(bytes, 0)) ? EIO : 0;
+        }
+        case IOCTL_CAN_READ: {
+            ReadEntry entry{ReadKind::kNothing, CanMsg{}, 0};
+            if (!reads_.empty()) {
+                entry = reads_.front();
+                reads_.pop_front();
+            }
+            if (entry.kind == ReadKind::kFailure)
+                return entry.error;
+            if (entry.kind == ReadKind::kEmpty)
+                return 0;
+            if (out.size() < kCanMsgSize)
+                return EINVAL;
+            std::uint8_t wire[kCanMsgSize];
+            ToWire(entry.msg, wire);  // a "nothing" entry is all zero: valid 0
+            std::memcpy(out.data(), wire, kCanMsgSize);
+            *returned = kCanMsgSize;
+            return 0;
+        }
+        default:
+            return 0;
+    }
+}
+
+int ScriptedDevice::ControlOverlapped(std::uint32_t code,
+                                      std::shared_ptr<platform::Event> completion) {
+    std::function<void()> hook;
+    {
+        std::lock_guard lock(mutex_);
+        Record(code, {});
+        hook = waitPostedHook_;
+    }
+    if (hook)
+        hook();
+
+    std::lock_guard lock(mutex_);
+    if (clearEventOnPost_)
+        completion->Reset();
+    if (auto it = failing_.find(code); it != failing_.end())
+        return it->second;
+    if (code != IOCTL_CAN_WAIT_EVENT)
+        return EINVAL;
+    if (completionOwed_ || !reads_.empty()) {
+        completionOwed_ = false;
+        return 0;
+    }
+    pending_ = std::move(completion);
+    changed_.notify_all();
+    return platform::kErrorIoPending;
+}
+
+void ScriptedDevice::CancelIo() {
+    std::lock_guard lock(mutex_);
+    pending_.reset();
+}
+
+RegisteredDevice::RegisteredDevice() {
+    static std::atomic<int> counter{0};
+    path_ = "\\\\.\\VeskTest" + std::to_string(++counter);
+    platform::RegisterDevice(path_, device_);
+}
+
+RegisteredDevice::~RegisteredDevice() {
+    platform::UnregisterDevice(path_);
+}
+
+CanMsg Frame(std::int32_t type, std::uint32_t id, std::uint64_t ticks, std::uint8_t dlc,
+             std::uint8_t rtr) {
+    CanMsg msg{};
+    msg.type = type;
+    msg.id = id;
+    msg.ticksLow = static_cast<std::uint32_t>(ticks);
+    msg.ticksHigh = static_cast<std::uint32_t>(ticks >> 32);
+    msg.dlc = dlc;
+    msg.rtr = rtr;
+    for (int i = 0; i < dlc && i < kCanMaxSendBytes; ++i)
+        msg.data[i] = static_cast<std::uint8_t>(i);
+    msg.valid = 1;
+    return msg;
+}
+
+std::uint32_t Little32(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
+    std::uint32_t v = 0;
+    for (std::size_t i = 0; i < 4 && offset + i < bytes.size(); ++i) {
+        v |= std::uint32_t{bytes[offset + i]} << (8 * i);
+    }
+    return v;
+}
+
+}  // namespace testsupport
