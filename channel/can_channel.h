@@ -6,13 +6,21 @@
 //
 // Threads: the operations are called on the user-interface thread, except CanSend (also from the
 // receive thread, inside the callback) and CanWriteMsg (also from cyclic-job threads).
+//
+// Lifetime of the threads: every pause of a channel or job thread ends at once when it is told to
+// stop. CanClose waits at most 1000 ms for each channel thread and 500 ms for each job; a thread
+// still running after its bound keeps its handle in the record, and the next CanOpen or
+// CanDestroyChannel waits for it without bound before the record is reused or freed. The
+// callback must therefore never block on the thread that closes or destroys the channel.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 
 #include "channel/cyclic_job.h"
 #include "channel/device_protocol.h"
+#include "platform/event.h"
 #include "platform/handle.h"
 
 struct CanChannel;
@@ -46,24 +54,40 @@ struct CanChannel {
     CanDeviceInfo info{};
     CanNotifyCallback callback = nullptr;
     CyclicJob* jobs = nullptr;
+
+    // Set by a close, reset by the next open once the threads of the previous one have ended;
+    // ends the bus-load thread's pause at once.
+    platform::Event stopSignal{/*manualReset=*/true};
+    // Threads of stopped jobs that outlived their stopper's 500 ms; they still use the record.
+    std::array<platform::Handle, kCanMaxStrayJobThreads> strayJobThreads{};
 };
 
+// nullptr when memory runs out. Remembers baud rate 20000 and acceptance code and mask all ones.
 CanChannel* CanCreateChannel(void* ownerWindow, void* owner, CanNotifyCallback callback);
+// Closes the channel, waits for every thread that still uses the record, frees it.
 void CanDestroyChannel(CanChannel* channel);
 
 // 1 opened; 0 device not opened; -1 event not created; -2 thread not started; -3 device
 // information refused. *error receives the platform error code (0 for -3 and on success).
+// The device information is read before the threads start, so no record is stamped before the
+// clock rate is known; threads left over from an earlier open are ended first. A successful
+// open holds its caller for 200 ms.
 int CanOpen(CanChannel* channel, const char* path, int mode, int frameFormat, int* error);
 void CanClose(CanChannel* channel);
 int CanIsOpen(CanChannel* channel);
 double CanGetBusLoad(CanChannel* channel);
 
+// A request that fails because the receive thread closed the device under it counts as closed
+// (0), not as a failed write.
 int CanWriteMsg(CanChannel* channel, const CanMsg* msg);
+// length is cut to 0..kCanMaxSendBytes; data may be null when nothing is copied from it (a null
+// data pointer with a positive length sends nothing and returns EINVAL).
 int CanSend(CanChannel* channel, std::uint32_t id, std::uint8_t rtr, int length,
             const std::uint8_t* data);
 int CanCommand(CanChannel* channel, std::uint8_t command);
 int CanSetAcceptance(CanChannel* channel, std::uint32_t code, std::uint32_t mask);
 int CanSetSoftAcceptance(CanChannel* channel, std::uint32_t code, std::uint32_t mask);
+// A refused rate makes the previous rate be sent again; the result is then 0.
 int CanSetBaudrate(CanChannel* channel, std::uint32_t baudrate);
 void CanResetTime(CanChannel* channel);
 void CanEnableNotify(CanChannel* channel, int on);

@@ -80,8 +80,8 @@ inline constexpr std::uint32_t CAN_DEVICE_IDENT = 4;
 // CanDeviceInfo::clockKind value of a clock at 10000 ticks per ms; any other: 1250 per ms.
 inline constexpr std::uint8_t CAN_CLOCK_KIND_FAST = 2;
 
-inline constexpr int kCanMaxSendBytes = 10;   // bytes a transmit request can carry
-inline constexpr int kCanMaxFrameBytes = 8;   // bytes a frame on the bus carries
+inline constexpr int kCanMaxSendBytes = 10;  // bytes a transmit request can carry
+inline constexpr int kCanMaxFrameBytes = 8;  // bytes a frame on the bus carries
 
 // One frame or bus event: the output of IOCTL_CAN_READ and the input of IOCTL_CAN_WRITE.
 struct CanMsg {
@@ -151,7 +151,8 @@ T ByteSwapped(T v) {
     } else {
         auto u = static_cast<std::make_unsigned_t<T>>(v);
         std::make_unsigned_t<T> r = 0;
-        for (std::size_t i = 0; i < sizeof(T); ++i) r = (r << 8) | ((u >> (8 * i)) & 0xFF);
+        for (std::size_t i = 0; i < sizeof(T); ++i)
+            r = (r << 8) | ((u >> (8 * i)) & 0xFF);
         return static_cast<T>(r);
     }
 }

@@ -1,0 +1,116 @@
+#include "channel/cyclic_job.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "channel/can_channel.h"
+#include "channel/stray_threads.h"
+#include "platform/thread.h"
+
+namespace {
+
+constexpr std::uint32_t kJobStopBoundMs = 500;
+constexpr std::uint32_t kPauseAfterFailedWriteMs = 100;
+
+}  // namespace
+
+int CyclicSendThread(CyclicJob* job) {
+    while (job->stop.load() == 0) {
+        if (CanWriteMsg(job->channel, &job->msg) != 0) {
+            job->wake->Wait(kPauseAfterFailedWriteMs);
+        }
+        // Read afresh each time, so a retime takes effect with the next pause.
+        std::uint32_t interval = job->interval.load();
+        if (interval > 0 && job->stop.load() == 0)
+            job->wake->Wait(interval);
+    }
+    delete job;
+    return 0;
+}
+
+CyclicJob* CanFindCyclic(CanChannel* channel, int key) {
+    if (channel == nullptr)
+        return nullptr;
+    for (CyclicJob* job = channel->jobs; job != nullptr; job = job->next) {
+        if (job->key == key)
+            return job;
+    }
+    return nullptr;
+}
+
+int CanStartCyclic(CanChannel* channel, int key, std::uint32_t id, std::uint8_t rtr, int length,
+                   const std::uint8_t* data, std::uint32_t intervalMs) {
+    if (channel == nullptr || CanIsOpen(channel) == 0)
+        return 0;
+    intervalMs = std::min(intervalMs, kCanMaxIntervalMs);
+
+    if (CyclicJob* job = CanFindCyclic(channel, key)) {
+        job->interval = intervalMs;
+        return 1;
+    }
+
+    int count = std::clamp(length, 0, kCanMaxSendBytes);
+    if (count > 0 && data == nullptr)
+        return 0;
+
+    CyclicJob* job = new (std::nothrow) CyclicJob;
+    if (job == nullptr)
+        return 0;
+    try {
+        job->wake = std::make_shared<platform::Event>(/*manualReset=*/true);
+    } catch (const std::bad_alloc&) {
+        delete job;
+        return 0;
+    }
+    job->interval = intervalMs;
+    job->key = key;
+    job->channel = channel;
+    if (count > 0)
+        std::memcpy(job->msg.data, data, static_cast<std::size_t>(count));
+    job->msg.dlc = static_cast<std::uint8_t>(count);
+    job->msg.id = id;
+    job->msg.rtr = rtr;
+
+    job->thread = platform::CreateThread([job] { CyclicSendThread(job); });
+    if (job->thread == platform::kNoHandle) {
+        delete job;
+        return 0;
+    }
+
+    CyclicJob** tail = &channel->jobs;
+    while (*tail != nullptr)
+        tail = &(*tail)->next;
+    *tail = job;
+    return 1;
+}
+
+int CanStopCyclic(CanChannel* channel, int key) {
+    if (channel == nullptr)
+        return 0;
+    CyclicJob** link = &channel->jobs;
+    while (*link != nullptr && (*link)->key != key)
+        link = &(*link)->next;
+    CyclicJob* job = *link;
+    if (job == nullptr)
+        return 0;
+    *link = job->next;
+
+    // The thread may free the node as soon as it sees stop: take what the stopper still needs
+    // first, and raise stop last.
+    platform::Handle thread = job->thread;
+    std::shared_ptr<platform::Event> wake = job->wake;
+    job->stop = 1;
+    wake->Set();
+
+    if (!WaitForThreadWithin(thread, kJobStopBoundMs))
+        KeepStrayJobThread(channel, thread);
+    return 1;
+}
+
+void CanStopAllCyclic(CanChannel* channel) {
+    if (channel == nullptr)
+        return;
+    while (channel->jobs != nullptr)
+        CanStopCyclic(channel, channel->jobs->key);
+}

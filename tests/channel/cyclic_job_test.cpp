@@ -1,0 +1,208 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+
+#include "channel/can_channel.h"
+#include "channel/cyclic_job.h"
+#include "platform/fault_injection.h"
+#include "tests/channel/channel_fixture.h"
+#include "tests/support/gate.h"
+
+namespace {
+
+std::vector<int> Keys(CanChannel* channel) {
+    std::vector<int> keys;
+    for (CyclicJob* job = channel->jobs; job != nullptr; job = job->next)
+        keys.push_back(job->key);
+    return keys;
+}
+
+bool NoStrayThreads(CanChannel* channel) {
+    return std::all_of(channel->strayJobThreads.begin(), channel->strayJobThreads.end(),
+                       [](platform::Handle h) { return h == platform::kNoHandle; });
+}
+
+const std::uint8_t kBytes[2] = {0x11, 0x22};
+
+}  // namespace
+
+using CyclicJobs = ChannelTest;
+
+TEST_F(CyclicJobs, AJobSendsItsFrameAgainAndAgain) {
+    Open();
+    ASSERT_EQ(CanStartCyclic(channel, 1, 0x100, 0, 2, kBytes, 5), 1);
+    ASSERT_TRUE(device->WaitUntil([&] { return device->Count(IOCTL_CAN_WRITE) >= 3; }));
+
+    CanMsg expected{};
+    expected.id = 0x100;
+    expected.dlc = 2;
+    expected.data[0] = 0x11;
+    expected.data[1] = 0x22;
+    std::uint8_t want[kCanMsgSize];
+    ToWire(expected, want);
+    for (const auto& r : device->Requests()) {
+        if (r.code == IOCTL_CAN_WRITE) {
+            EXPECT_EQ(r.in, std::vector<std::uint8_t>(std::begin(want), std::end(want)));
+        }
+    }
+    CyclicJob* job = CanFindCyclic(channel, 1);
+    ASSERT_NE(job, nullptr);
+    EXPECT_EQ(job->interval, 5u);
+    EXPECT_EQ(job->channel, channel);
+}
+
+TEST_F(CyclicJobs, RestartingAKeyOnlyRetimesTheRunningJob) {
+    Open();
+    ASSERT_EQ(CanStartCyclic(channel, 1, 0x100, 0, 2, kBytes, 5), 1);
+    const std::uint8_t other[3] = {9, 9, 9};
+    ASSERT_EQ(CanStartCyclic(channel, 1, 0x200, 0, 3, other, 7), 1);
+    EXPECT_THAT(Keys(channel), ::testing::ElementsAre(1));
+    EXPECT_EQ(CanFindCyclic(channel, 1)->interval, 7u);
+
+    std::size_t before = device->Count(IOCTL_CAN_WRITE);
+    ASSERT_TRUE(device->WaitUntil([&] { return device->Count(IOCTL_CAN_WRITE) >= before + 3; }));
+    for (const CanMsg& m : device->Writes()) {
+        EXPECT_EQ(m.id, 0x100u);
+        EXPECT_EQ(m.dlc, 2);
+    }
+}
+
+TEST_F(CyclicJobs, StoppingUnlinksFromAnyPlaceInTheList) {
+    Open();
+    for (int key : {1, 2, 3, 4})
+        ASSERT_EQ(CanStartCyclic(channel, key, key, 0, 0, nullptr, 20), 1);
+    EXPECT_THAT(Keys(channel), ::testing::ElementsAre(1, 2, 3, 4));
+
+    EXPECT_EQ(CanStopCyclic(channel, 3), 1);
+    EXPECT_THAT(Keys(channel), ::testing::ElementsAre(1, 2, 4));
+    EXPECT_EQ(CanStopCyclic(channel, 4), 1);
+    EXPECT_THAT(Keys(channel), ::testing::ElementsAre(1, 2));
+    EXPECT_EQ(CanStopCyclic(channel, 1), 1);
+    EXPECT_THAT(Keys(channel), ::testing::ElementsAre(2));
+    EXPECT_EQ(CanStopCyclic(channel, 9), 0);
+    EXPECT_THAT(Keys(channel), ::testing::ElementsAre(2));
+    EXPECT_EQ(CanFindCyclic(channel, 1), nullptr);
+    EXPECT_NE(CanFindCyclic(channel, 2), nullptr);
+}
+
+TEST_F(CyclicJobs, StopAllEmptiesTheListAndEndsEveryThread) {
+    Open();
+    std::size_t handlesOpen = platform::OpenHandleCount();
+    ASSERT_EQ(CanStartCyclic(channel, 1, 0x1, 0, 0, nullptr, 0), 1);
+    ASSERT_EQ(CanStartCyclic(channel, 2, 0x2, 0, 0, nullptr, 60000), 1);
+    EXPECT_EQ(platform::OpenHandleCount(), handlesOpen + 2);
+    CanStopAllCyclic(channel);
+    EXPECT_EQ(channel->jobs, nullptr);
+    EXPECT_TRUE(NoStrayThreads(channel)) << "a pause must end at once on stop";
+    EXPECT_EQ(platform::OpenHandleCount(), handlesOpen);
+}
+
+TEST_F(CyclicJobs, CloseStopsRunningJobsFirst) {
+    Open();
+    ASSERT_EQ(CanStartCyclic(channel, 1, 0x1, 0, 0, nullptr, 0), 1);
+    ASSERT_EQ(CanStartCyclic(channel, 2, 0x2, 0, 0, nullptr, 60000), 1);
+    ASSERT_TRUE(device->WaitUntil([&] { return device->Count(IOCTL_CAN_WRITE) >= 10; }));
+    // Every write of a job must come while the channel is still up: jobs go before its threads.
+    std::atomic<int> writesAfterStop{0};
+    device->SetWriteHook([&](const CanMsg&) {
+        if (channel->stop.load() != 0)
+            ++writesAfterStop;
+    });
+    CanClose(channel);
+    EXPECT_EQ(channel->jobs, nullptr);
+    EXPECT_TRUE(NoStrayThreads(channel));
+    EXPECT_EQ(writesAfterStop, 0);
+    device->SetWriteHook(nullptr);
+}
+
+TEST_F(CyclicJobs, JobsOutliveTheReceiveThreadUntilStopped) {
+    Open();
+    ASSERT_EQ(CanStartCyclic(channel, 1, 0x1, 0, 0, nullptr, 0), 1);
+    ASSERT_EQ(CanStartCyclic(channel, 2, 0x2, 0, 0, nullptr, 1), 1);
+    device->PushReadFailure(EIO);
+    ASSERT_TRUE(WaitUntilClosedByItself());
+
+    // Closed: nothing new starts, the jobs stay listed, and their writes are not sent.
+    EXPECT_EQ(CanStartCyclic(channel, 3, 0x3, 0, 0, nullptr, 0), 0);
+    EXPECT_THAT(Keys(channel), ::testing::ElementsAre(1, 2));
+    std::size_t writes = device->Count(IOCTL_CAN_WRITE);
+    CanStopAllCyclic(channel);
+    EXPECT_EQ(channel->jobs, nullptr);
+    EXPECT_TRUE(NoStrayThreads(channel));
+    EXPECT_EQ(device->Count(IOCTL_CAN_WRITE), writes);
+}
+
+TEST_F(CyclicJobs, AJobWhoseWritesFailStaysStoppable) {
+    device->FailRequests(IOCTL_CAN_WRITE, EIO);
+    Open();
+    ASSERT_EQ(CanStartCyclic(channel, 1, 0x1, 0, 0, nullptr, 0), 1);
+    ASSERT_TRUE(device->WaitUntil([&] { return device->Count(IOCTL_CAN_WRITE) >= 1; }));
+    // The job now sits in its 100 ms pause after the failure; stopping ends that pause.
+    EXPECT_EQ(CanStopCyclic(channel, 1), 1);
+    EXPECT_TRUE(NoStrayThreads(channel));
+}
+
+TEST_F(CyclicJobs, LengthIsCutToTheRecord) {
+    Open();
+    std::uint8_t many[40];
+    for (int i = 0; i < 40; ++i)
+        many[i] = static_cast<std::uint8_t>(i + 1);
+    ASSERT_EQ(CanStartCyclic(channel, 1, 0x1, 0, 40, many, 60000), 1);
+    ASSERT_EQ(CanStartCyclic(channel, 2, 0x2, 0, -7, many, 60000), 1);
+    ASSERT_EQ(CanStartCyclic(channel, 3, 0x3, 1, 0, nullptr, 60000), 1);
+    EXPECT_EQ(CanStartCyclic(channel, 4, 0x4, 0, 2, nullptr, 60000), 0);
+    EXPECT_THAT(Keys(channel), ::testing::ElementsAre(1, 2, 3));
+
+    const CanMsg& cut = CanFindCyclic(channel, 1)->msg;
+    EXPECT_EQ(cut.dlc, 10);
+    EXPECT_TRUE(std::equal(cut.data, cut.data + 10, many));
+    EXPECT_EQ(CanFindCyclic(channel, 2)->msg.dlc, 0);
+    EXPECT_EQ(CanFindCyclic(channel, 3)->msg.rtr, 1);
+}
+
+TEST_F(CyclicJobs, ANegativeWaitTimeSendsOnceAndThenWaitsForStop) {
+    Open();
+    int fromDialog = -50;
+    ASSERT_EQ(
+        CanStartCyclic(channel, 1, 0x1, 0, 0, nullptr, static_cast<std::uint32_t>(fromDialog)), 1);
+    EXPECT_EQ(CanFindCyclic(channel, 1)->interval, kCanMaxIntervalMs);
+    ASSERT_TRUE(device->WaitUntil([&] { return device->Count(IOCTL_CAN_WRITE) == 1; }));
+    ASSERT_EQ(CanStartCyclic(channel, 1, 0x1, 0, 0, nullptr, 0xFFFFFFFFu), 1);
+    EXPECT_EQ(CanFindCyclic(channel, 1)->interval, kCanMaxIntervalMs);
+    CanStopAllCyclic(channel);
+    EXPECT_TRUE(NoStrayThreads(channel));
+    EXPECT_EQ(device->Count(IOCTL_CAN_WRITE), 1u);
+}
+
+TEST_F(CyclicJobs, AThreadThatCannotStartLeavesNoJob) {
+    Open();
+    platform::testing::FailNextCreateThread(EAGAIN);
+    EXPECT_EQ(CanStartCyclic(channel, 1, 0x1, 0, 0, nullptr, 10), 0);
+    EXPECT_EQ(channel->jobs, nullptr);
+}
+
+// A job held inside a write past its stopper's 500 ms still uses the channel. Its thread is
+// kept, and neither the next open nor the destroy goes on before it has ended.
+TEST_F(CyclicJobs, AJobHeldPastItsBoundIsAwaitedBeforeTheRecordIsReused) {
+    testsupport::Gate release;
+    std::atomic<bool> held{false};
+    device->SetWriteHook([&](const CanMsg&) {
+        held = true;
+        release.Wait();
+    });
+    Open();
+    ASSERT_EQ(CanStartCyclic(channel, 1, 0x1, 0, 0, nullptr, 0), 1);
+    ASSERT_TRUE(device->WaitUntil([&] { return held.load(); }));
+
+    EXPECT_EQ(CanStopCyclic(channel, 1), 1);
+    EXPECT_EQ(channel->jobs, nullptr);
+    EXPECT_FALSE(NoStrayThreads(channel));
+
+    release.Open();
+    device->SetWriteHook(nullptr);
+    Open();
+    EXPECT_TRUE(NoStrayThreads(channel));
+}
