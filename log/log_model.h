@@ -46,7 +46,8 @@ class LogModel {
 
     std::size_t RowCount() const { return count_; }
     // Index 0 is the newest row. An index at or past RowCount() gives a row of no kind, whose
-    // cells are all empty, so a list that asks for a row it no longer has shows nothing.
+    // cells are all empty, so a list that asks for a row it no longer has shows nothing. The
+    // reference holds until the next Drain or Clear.
     const LogRow& Row(std::size_t index) const;
 
     // Empties the table and discards the rows still pending: they arrived before the clear.
