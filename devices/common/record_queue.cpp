@@ -1,0 +1,152 @@
+#include "devices/common/record_queue.h"
+
+#include <cerrno>
+#include <limits>
+
+#include "devices/common/sja1000_status.h"
+#include "platform/error.h"
+
+namespace devices {
+namespace {
+
+bool IsReceivedFrame(std::int32_t type) {
+    return type == CAN_EV_RX || type == CAN_EV_RX_STD || type == CAN_EV_RX_EXT;
+}
+
+}  // namespace
+
+RecordQueue::RecordQueue(std::size_t depth) : depth_(depth == 0 ? 1 : depth), ring_(depth_ + 1) {}
+
+void RecordQueue::PutLocked(const CanMsg& record) {
+    ring_[(head_ + count_) % ring_.size()] = record;
+    ++count_;
+}
+
+std::shared_ptr<platform::Event> RecordQueue::TakeWaiterLocked() {
+    if (count_ == 0 || batches_ > 0)
+        return nullptr;
+    return std::move(waiter_);
+}
+
+RecordQueue::Batch::Batch(RecordQueue& queue) : queue_(queue) {
+    std::lock_guard lock(queue_.mutex_);
+    ++queue_.batches_;
+}
+
+RecordQueue::Batch::~Batch() {
+    std::shared_ptr<platform::Event> wake;
+    {
+        std::lock_guard lock(queue_.mutex_);
+        --queue_.batches_;
+        wake = queue_.TakeWaiterLocked();
+    }
+    if (wake)
+        wake->Set();
+}
+
+RecordQueue::PushResult RecordQueue::PushFrame(CanMsg record) {
+    PushResult result = PushResult::kQueued;
+    std::shared_ptr<platform::Event> wake;
+    {
+        std::lock_guard lock(mutex_);
+        record.valid = 1;
+        if (count_ < depth_) {
+            if (IsReceivedFrame(record.type)) {
+                record.lost = lostSinceReceived_;
+                lostSinceReceived_ = 0;
+            } else {
+                record.lost = 0;
+            }
+            PutLocked(record);
+        } else {
+            result = PushResult::kLost;
+            if (lostSinceReceived_ < std::numeric_limits<std::int32_t>::max())
+                ++lostSinceReceived_;
+            if (!overrun_) {
+                overrun_ = true;
+                // The reserved slot is free unless an earlier overrun record is still unread
+                // after a clear; that record already tells the reader about the loss.
+                if (count_ < ring_.size()) {
+                    CanMsg event{};
+                    event.type = CAN_EV_OVERRUN;
+                    event.ticksLow = record.ticksLow;
+                    event.ticksHigh = record.ticksHigh;
+                    event.status = record.status | sja1000::kSrDataOverrun | sja1000::kSrRxBuffer;
+                    event.valid = 1;
+                    PutLocked(event);
+                }
+                result = PushResult::kLostOverrun;
+            }
+        }
+        wake = TakeWaiterLocked();
+    }
+    if (wake)
+        wake->Set();
+    return result;
+}
+
+bool RecordQueue::PushEvent(CanMsg record) {
+    std::shared_ptr<platform::Event> wake;
+    {
+        std::lock_guard lock(mutex_);
+        if (count_ >= depth_)
+            return false;
+        record.valid = 1;
+        PutLocked(record);
+        wake = TakeWaiterLocked();
+    }
+    if (wake)
+        wake->Set();
+    return true;
+}
+
+bool RecordQueue::Pop(CanMsg& out) {
+    std::lock_guard lock(mutex_);
+    if (count_ == 0)
+        return false;
+    out = ring_[head_];
+    head_ = (head_ + 1) % ring_.size();
+    --count_;
+    return true;
+}
+
+int RecordQueue::Wait(std::shared_ptr<platform::Event> completion) {
+    std::lock_guard lock(mutex_);
+    if (count_ > 0)
+        return 0;
+    if (waiter_)
+        return EBUSY;
+    waiter_ = std::move(completion);
+    return platform::kErrorIoPending;
+}
+
+void RecordQueue::CancelWait() {
+    std::lock_guard lock(mutex_);
+    waiter_.reset();
+}
+
+bool RecordQueue::Overrun() const {
+    std::lock_guard lock(mutex_);
+    return overrun_;
+}
+
+void RecordQueue::ClearOverrun() {
+    std::lock_guard lock(mutex_);
+    overrun_ = false;
+}
+
+void RecordQueue::Clear() {
+    std::lock_guard lock(mutex_);
+    head_ = 0;
+    count_ = 0;
+    lostSinceReceived_ = 0;
+    overrun_ = false;
+    waiter_.reset();
+}
+
+std::size_t RecordQueue::Size() const {
+    std::lock_guard lock(mutex_);
+    return count_;
+}
+
+}  // namespace devices

@@ -1,0 +1,94 @@
+// The simulated adapter: a device that answers the adapter driver's requests like the real one,
+// with an SJA1000 on a simulated bus behind it.
+//
+// Clock: in real-time mode the device clock is the system's monotonic clock and the bus follows
+// it; one scheduler thread per open adapter sleeps until the next thing happens on the bus (a
+// frame ends, a node's next frame is due), so an idle bus costs no CPU. Records are stamped with
+// the exact bus time; the thread wakes at most about once a millisecond and delivers what
+// happened meanwhile in one go. The thread runs only while a handle is open; closing the handle
+// stops it. In manual mode nothing moves unless a SimDriver (sim_driver.h) advances the clock,
+// and no thread is started.
+//
+// What the device keeps from one open to the next: baud rate (20000 at first), hardware filter
+// (code and mask all ones at first), software filter (0/0 at first) and frame-format reporting.
+// An open starts the controller in Basic CAN mode with standard frames, empties the record queue
+// and resets the error counters; a close drops unread records and unsent frames.
+#pragma once
+
+#include <pthread.h>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <stop_token>
+#include <string>
+#include <thread>
+
+#include "devices/common/record_queue.h"
+#include "devices/sim/scenario.h"
+#include "devices/sim/sim_bus.h"
+#include "devices/sim/sim_controller.h"
+#include "platform/device.h"
+
+namespace sim {
+
+enum class ClockMode { kRealTime, kManual };
+
+struct SimAdapterOptions {
+    Scenario scenario = Scenario::kDefault;
+    ClockMode clock = ClockMode::kRealTime;
+    std::size_t queueDepth = devices::RecordQueue::kDefaultDepth;
+    Nanos manualStart = 0;  // device clock at construction in manual mode
+    std::uint32_t seed = 1;
+};
+
+class SimAdapter final : public platform::Device {
+  public:
+    explicit SimAdapter(const SimAdapterOptions& options = {});
+    ~SimAdapter() override;
+
+    int Open() override;
+    void Close() override;
+    int Control(std::uint32_t code, std::span<const std::uint8_t> in, std::span<std::uint8_t> out,
+                std::uint32_t* returned) override;
+    int ControlOverlapped(std::uint32_t code, std::shared_ptr<platform::Event> completion) override;
+    void CancelIo() override;
+
+    Scenario GetScenario() const { return options_.scenario; }
+    ClockMode GetClockMode() const { return options_.clock; }
+
+    // CPU time the scheduler threads of this adapter have used so far (real-time mode).
+    std::chrono::nanoseconds SchedulerCpuTime() const;
+
+  private:
+    friend class SimDriver;
+
+    Nanos ClockNow() const;
+    // Brings the bus up to `now` (real-time mode; the manual clock never lags).
+    void CatchUpLocked(Nanos now);
+    void KickLocked();
+    void SchedulerLoop(std::stop_token stop);
+    int ControlLocked(std::uint32_t code, std::span<const std::uint8_t> in);
+
+    const SimAdapterOptions options_;
+    const Nanos created_;
+    mutable std::mutex mutex_;
+    std::condition_variable_any wake_;
+    bool kick_ = false;  // guarded by mutex_
+    devices::RecordQueue queue_;
+    Controller controller_;
+    Bus bus_;
+    bool open_ = false;
+    bool closing_ = false;  // Close() is waiting for the scheduler thread
+    bool schedulerRunning_ = false;
+    pthread_t schedulerThread_{};
+    std::chrono::nanoseconds finishedCpu_{0};
+    std::jthread scheduler_;
+};
+
+// Registers a new real-time simulated adapter with the given scenario under `path`, in place of
+// whatever device was registered there. Returns it.
+std::shared_ptr<SimAdapter> RegisterSimulatedAdapter(const std::string& path, Scenario scenario);
+
+}  // namespace sim
