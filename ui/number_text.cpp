@@ -1,0 +1,105 @@
+#include "ui/number_text.h"
+
+#include <cstdio>
+
+namespace {
+
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && IsSpace(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsSpace(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+// Digits only, accumulated in 64 bits; nothing for an empty text or a value above limit.
+std::optional<std::uint64_t> ParseDigits(std::string_view digits, std::uint64_t limit) {
+    if (digits.empty())
+        return std::nullopt;
+    std::uint64_t value = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+        if (value > limit)
+            return std::nullopt;
+    }
+    return value;
+}
+
+}  // namespace
+
+std::optional<std::uint32_t> ScanHex(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && IsSpace(text[i]))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    // "0x" is a prefix only when a digit follows; otherwise the "0" alone is the number.
+    if (i + 2 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X') &&
+        HexDigit(text[i + 2]) >= 0) {
+        i += 2;
+    }
+    if (i >= text.size() || HexDigit(text[i]) < 0)
+        return std::nullopt;
+    std::uint32_t value = 0;
+    for (; i < text.size(); ++i) {
+        int digit = HexDigit(text[i]);
+        if (digit < 0)
+            break;
+        value = (value << 4) | static_cast<std::uint32_t>(digit);
+    }
+    return negative ? static_cast<std::uint32_t>(0u - value) : value;
+}
+
+bool ScanHexInto(std::string_view text, std::uint32_t& value) {
+    if (auto v = ScanHex(text)) {
+        value = *v;
+        return true;
+    }
+    return false;
+}
+
+std::string FormatHex(std::uint32_t value, int minDigits) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%0*lx", minDigits, static_cast<unsigned long>(value));
+    return buffer;
+}
+
+std::optional<std::uint32_t> ParseUnsignedDecimal(std::string_view text) {
+    auto v = ParseDigits(TrimBlanks(text), UINT32_MAX);
+    if (!v)
+        return std::nullopt;
+    return static_cast<std::uint32_t>(*v);
+}
+
+std::optional<std::int32_t> ParseSignedDecimal(std::string_view text) {
+    text = TrimBlanks(text);
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    auto v = ParseDigits(text, negative ? std::uint64_t{INT32_MAX} + 1 : INT32_MAX);
+    if (!v)
+        return std::nullopt;
+    return static_cast<std::int32_t>(negative ? -static_cast<std::int64_t>(*v)
+                                              : static_cast<std::int64_t>(*v));
+}
