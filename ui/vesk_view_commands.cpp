@@ -1,0 +1,121 @@
+// The view's commands that run a dialog: open the channel, baud rate, the two filters, the
+// automatic replies, and showing the transmit dialog.
+#include <array>
+#include <string>
+
+#include "platform/error.h"
+#include "platform/message_box.h"
+#include "settings/settings.h"
+#include "ui/acceptance_dlg.h"
+#include "ui/auto_messages_dlg.h"
+#include "ui/baudrate_dlg.h"
+#include "ui/number_text.h"
+#include "ui/open_channel_dlg.h"
+#include "ui/send_dlg.h"
+#include "ui/utf8_text.h"
+#include "ui/vesk_view.h"
+
+namespace {
+
+void ReportBaudrateRefused() {
+    platform::MessageBox("Can't set baudrate", "Error", platform::MessageIcon::kExclamation);
+}
+
+// Runs a filter dialog on the pair of values and writes both back on OK, changed or not.
+// A field without a hexadecimal number keeps its value. False when the dialog was cancelled.
+bool EditFilter(CFilterDlg& dlg, std::uint32_t& code, std::uint32_t& mask) {
+    dlg.m_strCode = FormatHex(code, 8);
+    dlg.m_strMask = FormatHex(mask, 8);
+    if (dlg.ShowModal() != wxID_OK)
+        return false;
+    ScanHexInto(dlg.m_strCode.utf8_string(), code);
+    ScanHexInto(dlg.m_strMask.utf8_string(), mask);
+    return true;
+}
+
+}  // namespace
+
+void CVeskView::OnCanOpen(wxCommandEvent&) {
+    COpenChannelDlg dlg(GetListWindow());
+    dlg.m_nDevice = 0;
+    dlg.m_nFormat = 0;
+    dlg.m_nMode = 0;
+    if (dlg.ShowModal() != wxID_OK)
+        return;
+    OpenChannel(dlg.m_nDevice, dlg.m_nMode, dlg.m_nFormat);
+}
+
+bool CVeskView::OpenChannel(int device, int mode, int format) {
+    int error = 0;
+    if (CanOpen(m_channel, DevicePath(device).c_str(), mode, format, &error) <= 0) {
+        platform::MessageBox(platform::ErrorText(error), "Error",
+                             platform::MessageIcon::kInformation);
+        CanClose(m_channel);
+        return false;
+    }
+    CanSetAcceptance(m_channel, m_filters.acceptanceCode, m_filters.acceptanceMask);
+    CanSetSoftAcceptance(m_channel, m_filters.softAcceptanceCode, m_filters.softAcceptanceMask);
+    // A refused rate leaves the channel open; the operator can set another one.
+    if (CanSetBaudrate(m_channel, static_cast<std::uint32_t>(m_nBaudrate)) == 0) {
+        ReportBaudrateRefused();
+    }
+    CanEnableNotify(m_channel, m_bShowData);
+    return true;
+}
+
+void CVeskView::OnBaudrate(wxCommandEvent&) {
+    CBaudrateDlg dlg(GetListWindow());
+    dlg.m_dwBaudrate = static_cast<std::uint32_t>(m_nBaudrate);
+    if (dlg.ShowModal() != wxID_OK)
+        return;
+    if (CanSetBaudrate(m_channel, dlg.m_dwBaudrate) == 0) {
+        ReportBaudrateRefused();
+        return;
+    }
+    m_nBaudrate = static_cast<int>(dlg.m_dwBaudrate);
+    settings::SaveBaudrate(m_nBaudrate);
+}
+
+void CVeskView::OnHwAcceptance(wxCommandEvent&) {
+    CAcceptanceDlg dlg(GetListWindow());
+    if (!EditFilter(dlg, m_filters.acceptanceCode, m_filters.acceptanceMask))
+        return;
+    CanSetAcceptance(m_channel, m_filters.acceptanceCode, m_filters.acceptanceMask);
+    settings::SaveAcceptance(m_filters.acceptanceCode, m_filters.acceptanceMask);
+}
+
+void CVeskView::OnSoftAcceptance(wxCommandEvent&) {
+    CSoftAcceptanceDlg dlg(GetListWindow());
+    if (!EditFilter(dlg, m_filters.softAcceptanceCode, m_filters.softAcceptanceMask))
+        return;
+    CanSetSoftAcceptance(m_channel, m_filters.softAcceptanceCode, m_filters.softAcceptanceMask);
+    settings::SaveSoftAcceptance(m_filters.softAcceptanceCode, m_filters.softAcceptanceMask);
+}
+
+void CVeskView::OnAutoReplies(wxCommandEvent&) {
+    CAutoMessagesDlg dlg(GetListWindow());
+    dlg.m_pReplies = &m_replies;
+    if (dlg.ShowModal() != wxID_OK)
+        return;
+    std::array<settings::ReplySettings, AutoReplies::kEntryCount> stored;
+    for (int i = 0; i < AutoReplies::kEntryCount; ++i) {
+        const ReplyEntry entry = m_replies.Entry(i);
+        stored[static_cast<std::size_t>(i)] = {entry.triggerId, entry.triggerData, entry.replyId,
+                                               entry.replyData};
+    }
+    settings::SaveReplies(stored);
+}
+
+void CVeskView::OnSendMessages(wxCommandEvent&) {
+    if (!m_dlgSend) {
+        platform::MessageBox("Das Fenster \"Botschaft senden\" konnte nicht erstellt werden.",
+                             "Error", platform::MessageIcon::kExclamation);
+        return;
+    }
+    // Text typed since the last button that read the controls gives way to the members.
+    m_dlgSend->TransferDataToWindow();
+    if (m_dlgSend->IsIconized())
+        m_dlgSend->Iconize(false);
+    m_dlgSend->Show();
+    m_dlgSend->Raise();
+}
