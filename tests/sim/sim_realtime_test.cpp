@@ -213,18 +213,22 @@ class DefaultDevicesTest : public ::testing::Test {
     }
 };
 
-TEST_F(DefaultDevicesTest, FourIndependentSimulatedAdaptersRegisteredOnce) {
+TEST_F(DefaultDevicesTest, FourIndependentAdaptersRegisteredOnceTheFirstSimulated) {
     EXPECT_EQ(AdapterPath(0), "\\\\.\\Kvaro");
     EXPECT_EQ(AdapterPath(3), "\\\\.\\Kvaro3");
     unsetenv(sim::kScenarioEnvironmentVariable);
     RegisterDefaultDevices();
     std::set<platform::Device*> distinct;
+    // The first adapter is always simulated; the others are too on a host without CAN interfaces.
+    ASSERT_TRUE(Adapter(0));
     for (int i = 0; i < kAdapterCount; ++i) {
-        auto adapter = Adapter(i);
-        ASSERT_TRUE(adapter) << i;
-        EXPECT_EQ(adapter->GetScenario(), sim::Scenario::kDefault);
-        EXPECT_EQ(adapter->GetClockMode(), sim::ClockMode::kRealTime);
-        distinct.insert(adapter.get());
+        auto device = platform::FindDevice(AdapterPath(i));
+        ASSERT_TRUE(device) << i;
+        if (auto adapter = Adapter(i)) {
+            EXPECT_EQ(adapter->GetScenario(), sim::Scenario::kDefault);
+            EXPECT_EQ(adapter->GetClockMode(), sim::ClockMode::kRealTime);
+        }
+        distinct.insert(device.get());
     }
     EXPECT_EQ(distinct.size(), 4u);
 
@@ -233,11 +237,13 @@ TEST_F(DefaultDevicesTest, FourIndependentSimulatedAdaptersRegisteredOnce) {
     ASSERT_EQ(first.SetBaudrate(125000), 0);
     RegisterDefaultDevices();  // must not replace an open adapter
     for (int i = 0; i < kAdapterCount; ++i)
-        EXPECT_EQ(distinct.count(Adapter(i).get()), 1u);
+        EXPECT_EQ(distinct.count(platform::FindDevice(AdapterPath(i)).get()), 1u);
     OpenDevice again(AdapterPath(0));
     EXPECT_EQ(again.OpenError(), EBUSY);
-    OpenDevice second("\\\\.\\KVARO1");
-    EXPECT_TRUE(second.IsOpen());
+    if (Adapter(1)) {
+        OpenDevice second("\\\\.\\KVARO1");  // its own device, path without regard to case
+        EXPECT_TRUE(second.IsOpen());
+    }
     OpenDevice missing("\\\\.\\Kvaro4");
     EXPECT_EQ(missing.OpenError(), ENOENT);
 }
@@ -252,7 +258,7 @@ TEST_F(DefaultDevicesTest, ScenarioComesFromTheEnvironmentAndOtherDevicesStay) {
     Forget();
     setenv(sim::kScenarioEnvironmentVariable, "no-such-scenario", 1);
     RegisterDefaultDevices();
-    EXPECT_EQ(Adapter(1)->GetScenario(), sim::Scenario::kDefault);
+    EXPECT_EQ(Adapter(0)->GetScenario(), sim::Scenario::kDefault);
 
     auto replaced = sim::RegisterSimulatedAdapter(AdapterPath(1), sim::Scenario::kQuiet);
     EXPECT_EQ(Adapter(1), replaced);
