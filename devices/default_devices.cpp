@@ -1,9 +1,12 @@
 #include "devices/default_devices.h"
 
 #include <mutex>
+#include <vector>
 
 #include "devices/sim/scenario.h"
 #include "devices/sim/sim_adapter.h"
+#include "devices/socketcan/link_control.h"
+#include "devices/socketcan/socketcan_adapter.h"
 #include "platform/device.h"
 
 std::string AdapterPath(int index) {
@@ -18,9 +21,20 @@ void RegisterDefaultDevices() {
     static std::mutex mutex;
     std::lock_guard lock(mutex);
     auto scenario = sim::ScenarioFromEnvironment().value_or(sim::Scenario::kDefault);
+    // On a host with CAN interfaces the program reaches its buses without being told; the first
+    // adapter stays simulated so that there is always one that works without hardware.
+    std::vector<socketcan::LinkInfo> links;
+    if (socketcan::ListCanLinks(links) != 0)
+        links.clear();
     for (int i = 0; i < kAdapterCount; ++i) {
         std::string path = AdapterPath(i);
-        if (!platform::FindDevice(path))
+        if (platform::FindDevice(path))
+            continue;
+        const std::size_t link = static_cast<std::size_t>(i) - 1;
+        if (i >= 1 && link < links.size()) {
+            socketcan::RegisterSocketCanAdapter(path, links[link].name);
+        } else {
             sim::RegisterSimulatedAdapter(path, scenario);
+        }
     }
 }

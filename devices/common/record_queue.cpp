@@ -59,30 +59,49 @@ RecordQueue::PushResult RecordQueue::PushFrame(CanMsg record) {
             }
             PutLocked(record);
         } else {
-            result = PushResult::kLost;
-            if (lostSinceReceived_ < std::numeric_limits<std::int32_t>::max())
-                ++lostSinceReceived_;
-            if (!overrun_) {
-                overrun_ = true;
-                // The reserved slot is free unless an earlier overrun record is still unread
-                // after a clear; that record already tells the reader about the loss.
-                if (count_ < ring_.size()) {
-                    CanMsg event{};
-                    event.type = CAN_EV_OVERRUN;
-                    event.ticksLow = record.ticksLow;
-                    event.ticksHigh = record.ticksHigh;
-                    event.status = record.status | sja1000::kSrDataOverrun | sja1000::kSrRxBuffer;
-                    event.valid = 1;
-                    PutLocked(event);
-                }
-                result = PushResult::kLostOverrun;
-            }
+            result = LoseLocked(1, record);
         }
         wake = TakeWaiterLocked();
     }
     if (wake)
         wake->Set();
     return result;
+}
+
+RecordQueue::PushResult RecordQueue::CountLost(std::int32_t count, const CanMsg& stamp) {
+    if (count <= 0)
+        return PushResult::kQueued;
+    PushResult result;
+    std::shared_ptr<platform::Event> wake;
+    {
+        std::lock_guard lock(mutex_);
+        result = LoseLocked(count, stamp);
+        wake = TakeWaiterLocked();
+    }
+    if (wake)
+        wake->Set();
+    return result;
+}
+
+RecordQueue::PushResult RecordQueue::LoseLocked(std::int32_t count, const CanMsg& stamp) {
+    constexpr std::int32_t kMaxLost = std::numeric_limits<std::int32_t>::max();
+    lostSinceReceived_ =
+        count > kMaxLost - lostSinceReceived_ ? kMaxLost : lostSinceReceived_ + count;
+    if (overrun_)
+        return PushResult::kLost;
+    overrun_ = true;
+    // The reserved slot is free unless an earlier overrun record is still unread after a
+    // clear; that record already tells the reader about the loss.
+    if (count_ < ring_.size()) {
+        CanMsg event{};
+        event.type = CAN_EV_OVERRUN;
+        event.ticksLow = stamp.ticksLow;
+        event.ticksHigh = stamp.ticksHigh;
+        event.status = stamp.status | sja1000::kSrDataOverrun | sja1000::kSrRxBuffer;
+        event.valid = 1;
+        PutLocked(event);
+    }
+    return PushResult::kLostOverrun;
 }
 
 bool RecordQueue::PushEvent(CanMsg record) {

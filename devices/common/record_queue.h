@@ -39,6 +39,10 @@ class RecordQueue {
     PushResult PushFrame(CanMsg record);
     // Queues a bus event record; false when there was no room.
     bool PushEvent(CanMsg record);
+    // Frames lost before they reached the queue (a producer's own buffer overflowed): counted
+    // and reported as if the queue had dropped them, the overrun record stamped with `stamp`'s
+    // ticks and status. kLostOverrun when that queued the overrun record.
+    PushResult CountLost(std::int32_t count, const CanMsg& stamp);
 
     // The oldest record; false when there is none.
     bool Pop(CanMsg& out);
@@ -74,6 +78,7 @@ class RecordQueue {
 
   private:
     void PutLocked(const CanMsg& record);
+    PushResult LoseLocked(std::int32_t count, const CanMsg& stamp);
     std::shared_ptr<platform::Event> TakeWaiterLocked();
 
     const std::size_t depth_;

@@ -1,0 +1,50 @@
+// Which device stands behind each adapter path, as the operator chooses it:
+//
+//   N=sim              adapter N (0..3) is a simulated adapter with the common scenario
+//   N=sim:SCENARIO     ... with a scenario of its own (default, quiet, flood)
+//   N=socketcan:IFACE  adapter N is the SocketCAN interface IFACE (can0, vcan0, ...)
+//
+// One mapping per --device option on the command line; a comma-separated list of them in the
+// environment variable VESK_DEVICES ("1=socketcan:can0,2=sim:quiet"). Kinds and scenario names
+// are matched without regard to case, interface names as written. Adapter N is the device path
+// AdapterPath(N): "\\.\Kvaro" for 0, "\\.\Kvaro1" to "\\.\Kvaro3".
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "devices/sim/scenario.h"
+
+inline constexpr const char* kDevicesEnvironmentVariable = "VESK_DEVICES";
+
+struct DeviceMapping {
+    enum class Kind { kSimulated, kSocketCan };
+
+    int adapter = 0;
+    Kind kind = Kind::kSimulated;
+    std::optional<sim::Scenario> scenario;  // simulated; none: the common scenario
+    std::string interfaceName;              // SocketCAN
+
+    bool operator==(const DeviceMapping&) const = default;
+};
+
+// The mapping, or nullopt with `error` saying (in German) what is wrong with the text.
+std::optional<DeviceMapping> ParseDeviceMapping(std::string_view text, std::string& error);
+// A comma-separated list of mappings; blanks around each are ignored, an empty text is an empty
+// list.
+std::optional<std::vector<DeviceMapping>> ParseDeviceMappingList(std::string_view text,
+                                                                 std::string& error);
+
+// Registers the mapped device under its adapter path, in place of whatever was there.
+void ApplyDeviceMapping(const DeviceMapping& mapping, sim::Scenario commonScenario);
+
+// Sets up the adapters the program starts with: RegisterDefaultDevices(), then the common
+// scenario for every adapter that is simulated, then the mappings of VESK_DEVICES, then
+// `mappings` (the command line's) in their order, so that the command line has the last word.
+// `scenario` is the command line's common scenario; empty means VESK_SIM_SCENARIO's (or
+// "default"). Everything is checked before anything is registered: on a mistake the result
+// says what is wrong (German) and only the default devices are registered. "" on success.
+std::string SetUpAdapters(std::string_view scenario, std::span<const std::string> mappings);

@@ -1,0 +1,25 @@
+// Between the device's records and the kernel's struct can_frame.
+#pragma once
+
+#include <linux/can.h>
+
+#include "channel/device_protocol.h"
+#include "devices/common/can_frame.h"
+
+namespace socketcan {
+
+// The frame a transmit request puts on the bus. `extended` is what controller mode and frame
+// format decide (Basic CAN never sends 29-bit identifiers); the identifier is cut to 11 or 29
+// bits. A `dlc` above 8 sends 8 bytes; 9..15 also ask for that code on the wire, which
+// interfaces with the raw-DLC option honour and the others ignore.
+can_frame ToKernelFrame(const CanMsg& msg, bool extended);
+
+// A received data or remote frame (not an error frame). A frame of 8 bytes that came with a raw
+// code of 9..15 keeps that code as its dlc.
+devices::CanFrame FromKernelFrame(const can_frame& frame);
+
+// A frame record of the given type (received or transmitted, with or without format), with the
+// frame's identifier, rtr, dlc and data bytes; ticks and status are left to the caller.
+CanMsg FrameRecord(std::int32_t type, const devices::CanFrame& frame);
+
+}  // namespace socketcan

@@ -1,0 +1,171 @@
+#include "devices/device_mapping.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "devices/default_devices.h"
+#include "devices/sim/sim_adapter.h"
+#include "devices/socketcan/socketcan_adapter.h"
+#include "platform/device.h"
+
+namespace {
+
+using Kind = DeviceMapping::Kind;
+
+DeviceMapping Parsed(const std::string& text) {
+    std::string error;
+    auto mapping = ParseDeviceMapping(text, error);
+    EXPECT_TRUE(mapping.has_value()) << text << ": " << error;
+    EXPECT_TRUE(!mapping || error.empty());
+    return mapping.value_or(DeviceMapping{});
+}
+
+std::string Refusal(const std::string& text) {
+    std::string error;
+    auto mapping = ParseDeviceMapping(text, error);
+    EXPECT_FALSE(mapping.has_value()) << text;
+    return error;
+}
+
+TEST(DeviceMapping, ParsesEachKind) {
+    EXPECT_EQ(Parsed("1=socketcan:can0"),
+              (DeviceMapping{1, Kind::kSocketCan, std::nullopt, "can0"}));
+    EXPECT_EQ(Parsed(" 3 = SocketCAN:vcan0 "),
+              (DeviceMapping{3, Kind::kSocketCan, std::nullopt, "vcan0"}));
+    EXPECT_EQ(Parsed("0=sim"), (DeviceMapping{0, Kind::kSimulated, std::nullopt, ""}));
+    EXPECT_EQ(Parsed("2=SIM:Quiet"),
+              (DeviceMapping{2, Kind::kSimulated, sim::Scenario::kQuiet, ""}));
+    // Interface names are the kernel's, case and all.
+    EXPECT_EQ(Parsed("1=socketcan:CAN_Bus-1.x").interfaceName, "CAN_Bus-1.x");
+    EXPECT_EQ(Parsed("1=socketcan:fifteen_chars_x").interfaceName, "fifteen_chars_x");
+}
+
+TEST(DeviceMapping, RefusalsSayWhatIsWrong) {
+    EXPECT_NE(Refusal("4=sim").find("„4“"), std::string::npos);
+    EXPECT_NE(Refusal("x=sim").find("„x“"), std::string::npos);
+    EXPECT_NE(Refusal("12=sim").find("„12“"), std::string::npos);
+    EXPECT_NE(Refusal("1").find("Gleichheitszeichen"), std::string::npos);
+    EXPECT_NE(Refusal("1=sim:loud").find("„loud“"), std::string::npos);
+    EXPECT_NE(Refusal("1=serial:ttyS0").find("„serial“"), std::string::npos);
+    EXPECT_NE(Refusal("1=socketcan").find("Schnittstelle fehlt"), std::string::npos);
+    EXPECT_NE(Refusal("1=socketcan:").find("Schnittstelle fehlt"), std::string::npos);
+    for (const char* bad : {"1=socketcan:a/b", "1=socketcan:a b", "1=socketcan:a:b",
+                            "1=socketcan:..", "1=socketcan:sixteen_chars_xx"}) {
+        EXPECT_NE(Refusal(bad).find("kein Schnittstellenname"), std::string::npos) << bad;
+    }
+    // Every refusal shows the form that would have been right.
+    EXPECT_NE(Refusal("=").find("N=socketcan:SCHNITTSTELLE"), std::string::npos);
+}
+
+TEST(DeviceMapping, ListsAreCommaSeparated) {
+    std::string error;
+    auto list = ParseDeviceMappingList("1=socketcan:can0, 2=sim:quiet ,0=sim", error);
+    ASSERT_TRUE(list.has_value()) << error;
+    ASSERT_EQ(list->size(), 3u);
+    EXPECT_EQ((*list)[0].interfaceName, "can0");
+    EXPECT_EQ((*list)[1].scenario, sim::Scenario::kQuiet);
+    EXPECT_EQ((*list)[2].adapter, 0);
+
+    auto empty = ParseDeviceMappingList("  ", error);
+    ASSERT_TRUE(empty.has_value());
+    EXPECT_TRUE(empty->empty());
+
+    EXPECT_FALSE(ParseDeviceMappingList("1=sim,,2=sim", error).has_value());
+    EXPECT_FALSE(ParseDeviceMappingList("1=sim,", error).has_value());
+    EXPECT_FALSE(ParseDeviceMappingList("1=sim,2=sim:loud", error).has_value());
+    EXPECT_NE(error.find("„loud“"), std::string::npos);
+}
+
+// Each test starts with no adapter registered and no environment of its own.
+class AdapterSetUp : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        Clear();
+        unsetenv(kDevicesEnvironmentVariable);
+        unsetenv(sim::kScenarioEnvironmentVariable);
+    }
+    void TearDown() override {
+        Clear();
+        unsetenv(kDevicesEnvironmentVariable);
+        unsetenv(sim::kScenarioEnvironmentVariable);
+    }
+    static void Clear() {
+        for (int i = 0; i < kAdapterCount; ++i)
+            platform::UnregisterDevice(AdapterPath(i));
+    }
+    static std::shared_ptr<sim::SimAdapter> Simulated(int adapter) {
+        return std::dynamic_pointer_cast<sim::SimAdapter>(
+            platform::FindDevice(AdapterPath(adapter)));
+    }
+    static std::shared_ptr<socketcan::SocketCanAdapter> OnInterface(int adapter) {
+        return std::dynamic_pointer_cast<socketcan::SocketCanAdapter>(
+            platform::FindDevice(AdapterPath(adapter)));
+    }
+};
+
+TEST_F(AdapterSetUp, ApplyingAMappingReplacesTheDeviceBehindThePath) {
+    sim::RegisterSimulatedAdapter(AdapterPath(2), sim::Scenario::kDefault);
+    ApplyDeviceMapping(Parsed("2=socketcan:vcan7"), sim::Scenario::kDefault);
+    ASSERT_TRUE(OnInterface(2));
+    EXPECT_EQ(OnInterface(2)->InterfaceName(), "vcan7");
+
+    ApplyDeviceMapping(Parsed("2=sim"), sim::Scenario::kFlood);
+    ASSERT_TRUE(Simulated(2));
+    EXPECT_EQ(Simulated(2)->GetScenario(), sim::Scenario::kFlood);  // the common one
+    ApplyDeviceMapping(Parsed("2=sim:quiet"), sim::Scenario::kFlood);
+    EXPECT_EQ(Simulated(2)->GetScenario(), sim::Scenario::kQuiet);
+}
+
+TEST_F(AdapterSetUp, CommandLineHasTheLastWordOverTheEnvironment) {
+    setenv(kDevicesEnvironmentVariable, "1=socketcan:vcan0,2=socketcan:vcan1", 1);
+    const std::vector<std::string> commandLine = {"2=sim:flood", "3=socketcan:can9"};
+    EXPECT_EQ(SetUpAdapters("", commandLine), "");
+    EXPECT_TRUE(Simulated(0));  // the first adapter keeps its default
+    ASSERT_TRUE(OnInterface(1));
+    EXPECT_EQ(OnInterface(1)->InterfaceName(), "vcan0");
+    ASSERT_TRUE(Simulated(2));
+    EXPECT_EQ(Simulated(2)->GetScenario(), sim::Scenario::kFlood);
+    ASSERT_TRUE(OnInterface(3));
+    EXPECT_EQ(OnInterface(3)->InterfaceName(), "can9");
+}
+
+TEST_F(AdapterSetUp, CommonScenarioReachesEverySimulatedAdapterWithoutOneOfItsOwn) {
+    setenv(sim::kScenarioEnvironmentVariable, "flood", 1);
+    const std::vector<std::string> commandLine = {"1=sim", "3=sim:default"};
+    EXPECT_EQ(SetUpAdapters("quiet", commandLine), "");
+    EXPECT_EQ(Simulated(0)->GetScenario(), sim::Scenario::kQuiet);  // the command line wins
+    EXPECT_EQ(Simulated(1)->GetScenario(), sim::Scenario::kQuiet);
+    EXPECT_EQ(Simulated(3)->GetScenario(), sim::Scenario::kDefault);
+
+    AdapterSetUp::Clear();
+    EXPECT_EQ(SetUpAdapters("", {}), "");
+    EXPECT_EQ(Simulated(0)->GetScenario(), sim::Scenario::kFlood);  // the variable's
+}
+
+TEST_F(AdapterSetUp, AMistakeAnywhereLeavesOnlyTheDefaults) {
+    setenv(kDevicesEnvironmentVariable, "1=socketcan:vcan0", 1);
+    const std::vector<std::string> badCommandLine = {"2=sim:quiet", "5=sim"};
+    std::string error = SetUpAdapters("", badCommandLine);
+    EXPECT_NE(error.find("„5“"), std::string::npos);
+    // Neither the variable's mapping nor the command line's first one was applied.
+    EXPECT_TRUE(!OnInterface(1) || OnInterface(1)->InterfaceName() != "vcan0");
+    EXPECT_TRUE(!Simulated(2) || Simulated(2)->GetScenario() != sim::Scenario::kQuiet);
+
+    AdapterSetUp::Clear();
+    setenv(kDevicesEnvironmentVariable, "1=socketcan", 1);
+    error = SetUpAdapters("", {});
+    EXPECT_EQ(error.rfind(kDevicesEnvironmentVariable, 0), 0u) << error;  // names the variable
+
+    AdapterSetUp::Clear();
+    unsetenv(kDevicesEnvironmentVariable);
+    const std::vector<std::string> commandLine = {"1=sim:quiet"};
+    error = SetUpAdapters("loud", commandLine);
+    EXPECT_NE(error.find("„loud“"), std::string::npos);
+    EXPECT_TRUE(!Simulated(1) || Simulated(1)->GetScenario() != sim::Scenario::kQuiet);
+}
+
+}  // namespace
