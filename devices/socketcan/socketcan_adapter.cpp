@@ -26,6 +26,9 @@ namespace sr = devices::sja1000;
 constexpr std::int64_t kNanosPerTick = 100;  // 10000 ticks per ms
 constexpr std::uint32_t kMaxUntimedBaudrate = 1'000'000;
 constexpr std::size_t kReceiveBatch = 64;
+// Frames handed over in one go at most, and the shortest round of reading on a busy bus.
+constexpr int kMaxRoundFrames = 256;
+constexpr auto kRoundPeriod = std::chrono::milliseconds(1);
 
 std::uint64_t Pack(std::uint32_t code, std::uint32_t mask) {
     return std::uint64_t{code} << 32 | mask;
@@ -346,19 +349,32 @@ void SocketCanAdapter::ReaderLoop(std::stop_token stop) {
     });
     std::array<ReceivedFrame, kReceiveBatch> frames;
     pollfd fds[2] = {{socket_.Fd(), POLLIN, 0}, {stopFd_, POLLIN, 0}};
+    auto roundStart = std::chrono::steady_clock::now();
     while (!stop.stop_requested()) {
-        int n = socket_.Receive(frames);
-        if (n > 0) {
+        int n = 0;
+        int delivered = 0;
+        {
             devices::RecordQueue::Batch batch(queue_);
-            for (int i = 0; i < n; ++i)
-                Deliver(frames[static_cast<std::size_t>(i)]);
-            continue;
+            while (delivered < kMaxRoundFrames && (n = socket_.Receive(frames)) > 0) {
+                for (int i = 0; i < n; ++i)
+                    Deliver(frames[static_cast<std::size_t>(i)]);
+                delivered += n;
+            }
         }
+        if (n > 0)
+            continue;  // more is waiting: hand this much over and go on at once
         if (n == -EAGAIN || n == -EWOULDBLOCK) {
-            if (poll(fds, 2, -1) < 0 && errno != EINTR) {
+            if (delivered > 0) {
+                // A busy bus is read at most once a round, so that a flood costs a few wake-ups
+                // per millisecond rather than two per frame. The socket's buffer holds what
+                // comes meanwhile, with the kernel's time stamps, so only delivery waits.
+                if (!PauseUntil(roundStart + kRoundPeriod))
+                    break;
+            } else if (poll(fds, 2, -1) < 0 && errno != EINTR) {
                 Fail(errno);
                 break;
             }
+            roundStart = std::chrono::steady_clock::now();
             continue;
         }
         // The link went down (by the operator, or for a bit-rate change): the socket stays
@@ -371,6 +387,17 @@ void SocketCanAdapter::ReaderLoop(std::stop_token stop) {
     std::lock_guard lock(cpuMutex_);
     finishedCpu_ += ThreadCpuTime(pthread_self());
     readerRunning_ = false;
+}
+
+bool SocketCanAdapter::PauseUntil(std::chrono::steady_clock::time_point end) {
+    const auto rest = end - std::chrono::steady_clock::now();
+    if (rest <= rest.zero())
+        return true;
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(rest).count();
+    const timespec timeout{static_cast<time_t>(ns / 1'000'000'000),
+                           static_cast<long>(ns % 1'000'000'000)};
+    pollfd stopOnly{stopFd_, POLLIN, 0};
+    return ppoll(&stopOnly, 1, &timeout, nullptr) == 0 || (stopOnly.revents & POLLIN) == 0;
 }
 
 void SocketCanAdapter::Fail(int error) {

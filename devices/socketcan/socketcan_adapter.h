@@ -93,6 +93,8 @@ class SocketCanAdapter final : public platform::Device {
     void ReaderLoop(std::stop_token stop);
     void Deliver(const ReceivedFrame& received);
     void Fail(int error);
+    // Waits until `end` unless stopped first; false when stopped.
+    bool PauseUntil(std::chrono::steady_clock::time_point end);
     std::uint8_t Status(std::uint8_t activity) const;
 
     const std::string interface_;
