@@ -1,0 +1,121 @@
+// How the program ends: closing the window while the channel is open and a cyclic job runs, and
+// the windowless start for embedding or automation, which ends on a signal.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "channel/can_channel.h"
+#include "tests/support/scripted_device.h"
+#include "tests/ui/app_harness.h"
+
+using namespace uitest;
+using testsupport::RegisteredDevice;
+
+std::vector<std::string> uitest::StartArguments() {
+    return {};
+}
+
+namespace {
+
+int ThreadCount() {
+    int n = 0;
+    for ([[maybe_unused]] const auto& entry :
+         std::filesystem::directory_iterator("/proc/self/task")) {
+        ++n;
+    }
+    return n;
+}
+
+// Whether the process has a handler for the signal (its SigCgt mask in /proc).
+bool Catches(pid_t pid, int signal) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("SigCgt:", 0) == 0) {
+            const unsigned long long mask = std::stoull(line.substr(7), nullptr, 16);
+            return (mask >> (signal - 1)) & 1u;
+        }
+    }
+    return false;
+}
+
+// Waits for the child with a generous bound; -1 when it did not end in time.
+int WaitForExit(pid_t pid, std::chrono::seconds bound) {
+    const auto end = std::chrono::steady_clock::now() + bound;
+    int status = 0;
+    while (std::chrono::steady_clock::now() < end) {
+        const pid_t r = waitpid(pid, &status, WNOHANG);
+        if (r == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    return -1;
+}
+
+pid_t Start(const std::vector<std::string>& args) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(VESK_PROGRAM));
+        for (const auto& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(VESK_PROGRAM, argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+TEST(ShutdownTest, WindowlessStartEndsCleanlyOnSigterm) {
+    for (int signal : {SIGTERM, SIGINT}) {
+        const pid_t pid = Start({"/Embedding"});
+        ASSERT_GT(pid, 0);
+        // Starting takes a moment on a loaded machine; the handler is in place once it is ready.
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!Catches(pid, signal) && std::chrono::steady_clock::now() < end) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        ASSERT_TRUE(Catches(pid, signal)) << "the program never got ready";
+        kill(pid, signal);
+        EXPECT_EQ(WaitForExit(pid, std::chrono::seconds(60)), 0) << "signal " << signal;
+    }
+}
+
+TEST(ShutdownTest, HelpPrintsTheUsageAndEnds) {
+    const pid_t pid = Start({"--help"});
+    EXPECT_EQ(WaitForExit(pid, std::chrono::seconds(60)), 0);
+}
+
+// Last: it ends the program under test.
+TEST(ShutdownTest, ClosingTheWindowEndsChannelAndCyclicJobFirst) {
+    const int before = ThreadCount();
+    RegisteredDevice adapter;
+    CVeskView* view = View();
+    ASSERT_NE(view, nullptr);
+    int error = 0;
+    ASSERT_EQ(CanOpen(view->m_channel, adapter.path(), 0, 0, &error), 1);
+    const std::uint8_t data[2] = {0x12, 0x34};
+    ASSERT_EQ(CanStartCyclic(view->m_channel, 1, 0x123, 0, 2, data, 5), 1);
+    ASSERT_TRUE(adapter->WaitUntil([&] { return adapter->Writes().size() >= 3; }));
+    EXPECT_EQ(ThreadCount(), before + 3);  // receive, bus load, cyclic job
+
+    wxWeakRef<CMainFrame> frame(Frame());
+    ASSERT_TRUE(frame->Close(true));
+    Idle();  // the frame goes on the next idle pass
+
+    EXPECT_FALSE(frame);
+    EXPECT_EQ(adapter->CloseCount(), 1);
+    EXPECT_EQ(ThreadCount(), before);
+}
+
+}  // namespace

@@ -1,0 +1,96 @@
+// The command line and the status bar texts, without a display.
+#include <gtest/gtest.h>
+
+#include "ui/shell_command.h"
+#include "ui/status_texts.h"
+
+namespace {
+
+using Action = ShellCommand::Action;
+
+ShellCommand Parse(std::vector<std::string> args) {
+    return ParseShellCommand(args);
+}
+
+TEST(ShellCommandTest, NothingStartsWithANewDocumentAndAFileOpensIt) {
+    EXPECT_EQ(Parse({}).action, Action::kFileNew);
+    const ShellCommand open = Parse({"/home/user/bus.vsk"});
+    EXPECT_TRUE(open.error.empty()) << open.error;
+    EXPECT_EQ(open.action, Action::kFileOpen);
+    EXPECT_EQ(open.file, "/home/user/bus.vsk");
+}
+
+TEST(ShellCommandTest, EmbeddingAndAutomationInEverySpelling) {
+    for (const char* s : {"--embedding", "-Embedding", "/Embedding", "/EMBEDDING", "--automation",
+                          "-Automation", "/Automation"}) {
+        const ShellCommand cmd = Parse({s});
+        EXPECT_TRUE(cmd.error.empty()) << s << ": " << cmd.error;
+        EXPECT_EQ(cmd.action, Action::kAutomation) << s;
+    }
+}
+
+TEST(ShellCommandTest, PrintSwitchesTakeTheFileAndThePrinter) {
+    const ShellCommand p = Parse({"/p", "a.vsk"});
+    EXPECT_EQ(p.action, Action::kFilePrint);
+    EXPECT_EQ(p.file, "a.vsk");
+
+    const ShellCommand pt = Parse({"/pt", "a.vsk", "Laser", "drv", "LPT1"});
+    EXPECT_TRUE(pt.error.empty()) << pt.error;
+    EXPECT_EQ(pt.action, Action::kFilePrintTo);
+    EXPECT_EQ(pt.file, "a.vsk");
+    EXPECT_EQ(pt.printer, "Laser");
+    EXPECT_EQ(pt.driver, "drv");
+    EXPECT_EQ(pt.port, "LPT1");
+
+    EXPECT_FALSE(Parse({"--print"}).error.empty());  // nothing to print
+}
+
+TEST(ShellCommandTest, SimulationOptionsKeepTheirValuesInOrder) {
+    const ShellCommand cmd = Parse({"--scenario", "flood", "--device", "1=sim:quiet",
+                                    "--device=3=sim:default", "--open-channel", "x.vsk"});
+    EXPECT_TRUE(cmd.error.empty()) << cmd.error;
+    EXPECT_EQ(cmd.scenario, "flood");
+    EXPECT_EQ(cmd.deviceMappings, (std::vector<std::string>{"1=sim:quiet", "3=sim:default"}));
+    EXPECT_TRUE(cmd.openChannel);
+    EXPECT_EQ(cmd.action, Action::kFileOpen);
+    EXPECT_EQ(cmd.file, "x.vsk");
+}
+
+TEST(ShellCommandTest, MistakesAreReportedNotIgnored) {
+    EXPECT_FALSE(Parse({"--scenaro", "flood"}).error.empty());  // unknown option
+    EXPECT_FALSE(Parse({"--scenario"}).error.empty());          // value missing
+    EXPECT_FALSE(Parse({"--embedding=1"}).error.empty());       // a switch takes no value
+    EXPECT_FALSE(Parse({"a.vsk", "b.vsk"}).error.empty());      // one document only
+}
+
+TEST(ShellCommandTest, SlashWordsThatAreNoSwitchAreFiles) {
+    const ShellCommand cmd = Parse({"/tmp/p"});
+    EXPECT_EQ(cmd.action, Action::kFileOpen);
+    EXPECT_EQ(cmd.file, "/tmp/p");
+    // After "--" everything is a file, even what looks like a switch.
+    const ShellCommand dashed = Parse({"--", "--embedding"});
+    EXPECT_EQ(dashed.action, Action::kFileOpen);
+    EXPECT_EQ(dashed.file, "--embedding");
+}
+
+TEST(ShellCommandTest, HelpAndUnregisterEndTheRun) {
+    EXPECT_EQ(Parse({"--help"}).action, Action::kHelp);
+    EXPECT_EQ(Parse({"/?"}).action, Action::kHelp);
+    EXPECT_EQ(Parse({"/UnregServer"}).action, Action::kUnregister);
+}
+
+TEST(StatusTextsTest, FilterPanesShowMaskThenCode) {
+    EXPECT_EQ(FilterPaneText(0xFFFFFFFFu, 0xFFFFFFFFu), "ffffffff : ffffffff");
+    EXPECT_EQ(FilterPaneText(0, 0), "00000000 : 00000000");
+    EXPECT_EQ(FilterPaneText(0x7ff, 0x123), "000007ff : 00000123");
+}
+
+TEST(StatusTextsTest, BusLoadHasTwoDecimalsAndAPercentSign) {
+    EXPECT_EQ(BusLoadPaneText(0.0), "0.00 %");
+    EXPECT_EQ(BusLoadPaneText(12.5), "12.50 %");
+    EXPECT_EQ(BusLoadPaneText(100.0), "100.00 %");
+    EXPECT_EQ(BusLoadPaneText(3.14159), "3.14 %");
+    EXPECT_EQ(BusLoadPaneText(0.005), "0.01 %");  // rounded as printf rounds
+}
+
+}  // namespace

@@ -1,0 +1,463 @@
+// The window as the operator meets it: menus, tool bar, status bar, document, help, and the log
+// table fed by a scripted adapter.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <wx/log.h>
+#include <wx/msgdlg.h>
+#include <wx/stattext.h>
+#include <wx/toolbar.h>
+
+#include "channel/can_channel.h"
+#include "platform/message_box.h"
+#include "tests/support/scripted_device.h"
+#include "tests/ui/app_harness.h"
+#include "ui/about_dlg.h"
+#include "ui/command_ids.h"
+#include "ui/doc_manager.h"
+
+namespace fs = std::filesystem;
+using namespace uitest;
+using testsupport::Frame;
+using testsupport::RegisteredDevice;
+
+std::vector<std::string> uitest::StartArguments() {
+    // The first start on this machine: no settings file.
+    if (const char* ini = std::getenv("VESK_INI"))
+        std::remove(ini);
+    return {};
+}
+
+namespace {
+
+wxString W(const char* utf8) {
+    return wxString::FromUTF8(utf8);
+}
+
+// A message box, answered OK, whose text the test keeps.
+class ExpectMessage : public wxExpectModalBase<wxMessageDialog, ExpectMessage> {
+  public:
+    explicit ExpectMessage(wxString* text) : text_(text) {}
+
+  protected:
+    int OnInvoked(wxMessageDialog* dlg) const override {
+        *text_ = dlg->GetMessage();
+        return wxID_OK;
+    }
+
+  private:
+    wxString* text_;
+};
+
+fs::path TempDir() {
+    fs::path dir = fs::temp_directory_path() / ("vesk-window-test-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    return dir;
+}
+
+// --- Right after start (these run first, before any channel was open) --------------------------
+
+TEST(WindowStartTest, OnlyTheChannelFreeItemsAreEnabledAndShowDataIsChecked) {
+    struct Expected {
+        int id;
+        bool enabled;
+        bool checked;
+    };
+    const Expected expected[] = {
+        {ID_CAN_OPEN, true, false},
+        {ID_CAN_CLOSE, false, false},
+        {ID_CAN_BAUDRATE, false, false},
+        {ID_CAN_HW_FILTER, false, false},
+        {ID_CAN_SOFT_FILTER, false, false},
+        {ID_CAN_AUTO_REPLIES, true, false},
+        {ID_CAN_SEND, true, false},
+        {ID_CAN_RESET_TIME, false, false},
+        {ID_CAN_SHOW_DATA, true, true},
+        {ID_CAN_STANDBY, false, false},
+        {ID_CAN_CLEAR_OVERRUN, false, false},
+        {ID_CAN_ABORT_TX, false, false},
+        {ID_CAN_EXTENDED_DISPLAY, false, false},
+        {ID_VIEW_CLEAR_SCREEN, true, false},
+    };
+    for (const Expected& e : expected) {
+        const ItemState state = MenuItem(e.id);
+        EXPECT_EQ(state.enabled, e.enabled) << "item " << std::hex << e.id;
+        EXPECT_EQ(state.checked, e.checked) << "item " << std::hex << e.id;
+    }
+}
+
+TEST(WindowStartTest, PanesShowTheDefaultsBeforeTheFirstOpen) {
+    Idle();
+    EXPECT_EQ(PaneText(CMainFrame::kPaneMessage), "Drücken Sie F1, um Hilfe zu erhalten.");
+    EXPECT_EQ(PaneText(CMainFrame::kPaneHwFilter), "ffffffff : ffffffff");
+    EXPECT_EQ(PaneText(CMainFrame::kPaneSoftFilter), "00000000 : 00000000");
+    EXPECT_EQ(PaneText(CMainFrame::kPaneBusLoad), "0.00 %");
+}
+
+TEST(WindowStartTest, GermanTextsKeepTheirUmlautsInTheCLocale) {
+    wxMenuBar* bar = Frame()->GetMenuBar();
+    ASSERT_EQ(bar->GetMenuCount(), 4u);
+    EXPECT_EQ(bar->GetMenuLabel(0), W("&Datei"));
+    EXPECT_EQ(bar->GetMenuLabel(1), W("CAN"));
+    EXPECT_EQ(bar->GetMenuLabel(2), W("&Ansicht"));
+    EXPECT_EQ(bar->GetMenuLabel(3), W("&?"));
+    EXPECT_EQ(bar->GetLabel(ID_CAN_OPEN), W("CAN Kanal öffnen"));
+    EXPECT_EQ(bar->GetLabel(ID_CAN_CLOSE), W("CAN Kanal schließen"));
+    EXPECT_EQ(bar->GetLabel(ID_CAN_RESET_TIME), W("Zeit rücksetzen"));
+    EXPECT_EQ(bar->GetLabel(ID_VIEW_CLEAR_SCREEN), W("Bildschirm löschen"));
+    EXPECT_EQ(bar->GetLabel(wxID_ABOUT), W("Inf&o über vesk..."));
+    EXPECT_EQ(bar->GetHelpString(ID_CAN_SOFT_FILTER),
+              W("Akzeptanzfilter für alle CAN Botschaften (Softwarefilter)"));
+    EXPECT_EQ(bar->GetHelpString(wxID_EXIT),
+              W("Verläßt die Anwendung; fragt, ob Dokumente gespeichert werden sollen."));
+    EXPECT_EQ(Frame()->GetTitle(), W("Unbenannt - vesk"));
+}
+
+TEST(WindowStartTest, ToolBarOffersEverythingButTheClipboard) {
+    wxToolBar* bar = Frame()->GetToolBar();
+    ASSERT_NE(bar, nullptr);
+    bar->UpdateWindowUI();
+    for (int id : {wxID_NEW, wxID_OPEN, wxID_SAVE, wxID_PRINT, wxID_ABOUT, wxID_CONTEXT_HELP}) {
+        EXPECT_TRUE(bar->GetToolEnabled(id)) << id;
+    }
+    for (int id : {wxID_CUT, wxID_COPY, wxID_PASTE})
+        EXPECT_FALSE(bar->GetToolEnabled(id)) << id;
+    EXPECT_EQ(bar->GetToolShortHelp(wxID_OPEN), W("Öffnen"));
+    EXPECT_EQ(bar->GetToolLongHelp(wxID_PASTE), W("Fügt den Inhalt der Zwischenablage ein."));
+}
+
+// --- Frame commands ------------------------------------------------------------------------------
+
+TEST(WindowFrameTest, BarsHideAndShowWithTheirCheckMarks) {
+    EXPECT_TRUE(MenuItem(ID_VIEW_TOOLBAR).checked);
+    Command(ID_VIEW_TOOLBAR);
+    EXPECT_FALSE(Frame()->GetToolBar()->IsShown());
+    EXPECT_FALSE(MenuItem(ID_VIEW_TOOLBAR).checked);
+    Command(ID_VIEW_TOOLBAR);
+    EXPECT_TRUE(Frame()->GetToolBar()->IsShown());
+    EXPECT_TRUE(MenuItem(ID_VIEW_TOOLBAR).checked);
+
+    EXPECT_TRUE(MenuItem(ID_VIEW_STATUS_BAR).checked);
+    Command(ID_VIEW_STATUS_BAR);
+    EXPECT_FALSE(Frame()->GetStatusBar()->IsShown());
+    EXPECT_FALSE(MenuItem(ID_VIEW_STATUS_BAR).checked);
+    Command(ID_VIEW_STATUS_BAR);
+    EXPECT_TRUE(Frame()->GetStatusBar()->IsShown());
+    EXPECT_TRUE(MenuItem(ID_VIEW_STATUS_BAR).checked);
+}
+
+TEST(WindowFrameTest, HelpKeysSayThereIsNoHelpFile) {
+    for (int id : {wxID_HELP, wxID_CONTEXT_HELP}) {
+        wxString text;
+        wxTEST_DIALOG(Command(id), ExpectMessage(&text));
+        EXPECT_EQ(text, W("Zu vesk gibt es keine Hilfedatei.")) << id;
+    }
+}
+
+class ExpectAbout : public wxExpectModalBase<CAboutDlg, ExpectAbout> {
+  public:
+    ExpectAbout(wxString* title, wxString* texts) : title_(title), texts_(texts) {}
+
+  protected:
+    int OnInvoked(CAboutDlg* dlg) const override {
+        *title_ = dlg->GetTitle();
+        for (wxWindow* child : dlg->GetChildren()) {
+            if (auto* label = dynamic_cast<wxStaticText*>(child))
+                *texts_ += label->GetLabel();
+        }
+        return wxID_OK;
+    }
+
+  private:
+    wxString* title_;
+    wxString* texts_;
+};
+
+TEST(WindowFrameTest, AboutBoxNamesProgramAndVersion) {
+    wxString title, texts;
+    wxTEST_DIALOG(Command(wxID_ABOUT), ExpectAbout(&title, &texts));
+    EXPECT_EQ(title, W("Info über vesk"));
+    EXPECT_EQ(texts, W("vesk Version 1.3"));
+}
+
+bool ToolEnabled(int id) {
+    wxToolBar* bar = Frame()->GetToolBar();
+    bar->UpdateWindowUI();
+    return bar->GetToolEnabled(id);
+}
+
+// --- The document --------------------------------------------------------------------------------
+
+TEST(WindowDocumentTest, NewAndOpenReuseTheViewAndChangeOnlyTheCaption) {
+    CVeskView* view = View();
+    CanChannel* channel = view->m_channel;
+    const fs::path file = TempDir() / "bus.vsk";
+    std::ofstream(file) << "";
+
+    ASSERT_TRUE(App().GetDocManager()->OpenFile(wxString::FromUTF8(file.string())));
+    EXPECT_EQ(Frame()->GetTitle(), W("bus.vsk - vesk"));
+    EXPECT_EQ(View(), view);
+    EXPECT_EQ(View()->m_channel, channel);
+
+    Command(wxID_NEW);
+    EXPECT_EQ(Frame()->GetTitle(), W("Unbenannt - vesk"));
+    EXPECT_EQ(View(), view);
+    EXPECT_EQ(App().GetDocManager()->GetDocuments().size(), 1u);
+}
+
+TEST(WindowDocumentTest, OpeningAMissingFileKeepsTheDocument) {
+    const wxString before = Frame()->GetTitle();
+    const fs::path missing = TempDir() / "missing.vsk";
+    EXPECT_FALSE(App().GetDocManager()->OpenFile(wxString::FromUTF8(missing.string())));
+    EXPECT_EQ(Frame()->GetTitle(), before);
+    EXPECT_NE(View(), nullptr);
+}
+
+TEST(WindowDocumentTest, SaveWritesAnEmptyFileEveryTime) {
+    Command(wxID_NEW);
+    const fs::path file = TempDir() / "saved.vsk";
+    std::ofstream(file) << "not a vesk document";
+    // What "save as" does once its file dialog was answered.
+    wxDocument* doc = App().GetDocManager()->GetCurrentDocument();
+    ASSERT_TRUE(doc->OnSaveDocument(wxString::FromUTF8(file.string())));
+    EXPECT_EQ(fs::file_size(file), 0u);
+
+    // A document that was saved before is written again without asking.
+    std::ofstream(file) << "not a vesk document";
+    Command(wxID_SAVE);
+    EXPECT_EQ(fs::file_size(file), 0u);
+    EXPECT_TRUE(ToolEnabled(wxID_SAVE));
+}
+
+TEST(WindowDocumentTest, DroppedFilesOpenLikeTheOpenCommand) {
+    const fs::path file = TempDir() / "dropped.vsk";
+    std::ofstream(file) << "";
+    auto* files = new wxString[1]{wxString::FromUTF8(file.string())};
+    wxDropFilesEvent event(wxEVT_DROP_FILES, 1, files);
+    event.SetEventObject(Frame());
+    Frame()->ProcessWindowEvent(event);
+    EXPECT_EQ(Frame()->GetTitle(), W("dropped.vsk - vesk"));
+}
+
+// --- The log table on a scripted adapter ---------------------------------------------------------
+
+class WindowLogTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        int error = -1;
+        ASSERT_EQ(CanOpen(View()->m_channel, adapter.path(), 0, 0, &error), 1) << error;
+        List()->ClearRows();
+    }
+    void TearDown() override {
+        CanClose(View()->m_channel);
+        View()->DrainRows();
+    }
+
+    // Delivers received frames with ids first, first+1, ... and waits until the receive thread
+    // has handed every one of them to the log.
+    void Deliver(std::uint32_t first, int count) {
+        std::vector<CanMsg> burst;
+        for (int i = 0; i < count; ++i) {
+            burst.push_back(Frame(CAN_EV_RX, first + static_cast<std::uint32_t>(i),
+                                  1250u * (first + static_cast<std::uint32_t>(i)), 2));
+        }
+        adapter->PushBurst(burst);
+        ASSERT_TRUE(adapter->WaitUntil([&] { return adapter->ReadsLeft() == 0; }));
+    }
+
+    std::string Id(long row) { return Cell(row, 3); }
+
+    RegisteredDevice adapter;
+};
+
+TEST_F(WindowLogTest, RowsAppearNewestOnTop) {
+    Deliver(0x101, 3);
+    EXPECT_EQ(View()->DrainRows(), 3u);
+    ASSERT_EQ(List()->GetItemCount(), 3);
+    EXPECT_EQ(Id(0), "0103");
+    EXPECT_EQ(Id(1), "0102");
+    EXPECT_EQ(Id(2), "0101");
+    EXPECT_EQ(Cell(0, 0), "Received");
+    EXPECT_EQ(Cell(0, 6), " 00 01");
+    EXPECT_EQ(Cell(0, 7), "0");
+
+    Deliver(0x104, 1);
+    View()->DrainRows();
+    EXPECT_EQ(Id(0), "0104");
+    EXPECT_EQ(Id(3), "0101");
+}
+
+TEST_F(WindowLogTest, TableKeepsTheNewest5000Rows) {
+    Deliver(1, 4000);
+    View()->DrainRows();
+    Deliver(4001, 1003);
+    View()->DrainRows();
+    ASSERT_EQ(List()->GetItemCount(), 5000);
+    EXPECT_EQ(Id(0), "138b");     // 5003, the newest
+    EXPECT_EQ(Id(4999), "0004");  // the three oldest went off the bottom
+}
+
+TEST_F(WindowLogTest, SelectedRowMovesDownWithItsRow) {
+    Deliver(0x201, 5);
+    View()->DrainRows();
+    List()->SetItemState(1, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+    ASSERT_EQ(Id(1), "0204");
+
+    Deliver(0x206, 2);
+    View()->DrainRows();
+    const long selected = List()->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
+    EXPECT_EQ(selected, 3);
+    EXPECT_EQ(Id(selected), "0204");
+    EXPECT_EQ(List()->GetSelectedItemCount(), 1);
+}
+
+TEST_F(WindowLogTest, SelectionEndsWhenItsRowDropsOffTheBottom) {
+    Deliver(1, 5000);
+    View()->DrainRows();
+    List()->SetItemState(4998, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+    Deliver(5001, 2);
+    View()->DrainRows();
+    EXPECT_EQ(List()->GetSelectedItemCount(), 0);
+}
+
+TEST_F(WindowLogTest, ScrolledAwayFromTheTopTheRowsInViewStay) {
+    Deliver(1, 400);
+    View()->DrainRows();
+    Idle();
+    List()->EnsureVisible(300);
+    Idle();
+    const long top = List()->GetTopItem();
+    ASSERT_GT(top, 0);
+    const std::string topId = Id(top);
+
+    Deliver(401, 7);
+    View()->DrainRows();
+    Idle();
+    EXPECT_EQ(Id(List()->GetTopItem()), topId);
+}
+
+TEST_F(WindowLogTest, AtTheTopNewRowsComeIntoView) {
+    Deliver(1, 400);
+    View()->DrainRows();
+    Idle();
+    List()->EnsureVisible(0);
+    Idle();
+    ASSERT_EQ(List()->GetTopItem(), 0);
+    Deliver(401, 7);
+    View()->DrainRows();
+    Idle();
+    EXPECT_EQ(List()->GetTopItem(), 0);
+    EXPECT_EQ(Id(0), "0197");
+}
+
+TEST_F(WindowLogTest, ClearEmptiesTheTableAndNewRowsFollow) {
+    Deliver(0x301, 4);
+    View()->DrainRows();
+    Command(ID_VIEW_CLEAR_SCREEN);
+    EXPECT_EQ(List()->GetItemCount(), 0);
+    Command(ID_VIEW_CLEAR_SCREEN);  // on an empty table: nothing happens
+    EXPECT_EQ(List()->GetItemCount(), 0);
+    Deliver(0x305, 1);
+    View()->DrainRows();
+    ASSERT_EQ(List()->GetItemCount(), 1);
+    EXPECT_EQ(Id(0), "0305");
+}
+
+TEST_F(WindowLogTest, DrainTimerRunsOnlyWhileRowsCanArrive) {
+    Idle();
+    EXPECT_TRUE(View()->IsDraining());  // the channel is open
+
+    CanClose(View()->m_channel);
+    View()->DrainTick();
+    EXPECT_FALSE(View()->IsDraining());
+    Idle();
+    EXPECT_FALSE(View()->IsDraining());  // closed, nothing waiting: the program rests
+}
+
+// --- Commands without a dialog, on the scripted adapter -----------------------------------------
+
+class WindowCommandTest : public WindowLogTest {
+  protected:
+    std::vector<int> CommandBytes() {
+        std::vector<int> bytes;
+        for (const auto& r : adapter->Requests()) {
+            if (r.code == IOCTL_CAN_COMMAND && !r.in.empty())
+                bytes.push_back(r.in[0]);
+        }
+        return bytes;
+    }
+};
+
+TEST_F(WindowCommandTest, OpenChannelEnablesTheChannelItems) {
+    for (int id : kChannelOpenCommands)
+        EXPECT_TRUE(MenuItem(id).enabled) << std::hex << id;
+    EXPECT_TRUE(MenuItem(ID_CAN_EXTENDED_DISPLAY).enabled);
+    Command(ID_CAN_CLOSE);
+    EXPECT_FALSE(CanIsOpen(View()->m_channel));
+    for (int id : kChannelOpenCommands)
+        EXPECT_FALSE(MenuItem(id).enabled) << std::hex << id;
+    EXPECT_FALSE(MenuItem(ID_CAN_EXTENDED_DISPLAY).enabled);
+}
+
+TEST_F(WindowCommandTest, ControllerCommandsSendTheirBytes) {
+    Command(ID_CAN_STANDBY);
+    Command(ID_CAN_CLEAR_OVERRUN);
+    Command(ID_CAN_ABORT_TX);
+    EXPECT_EQ(CommandBytes(), (std::vector<int>{1, 3, 2}));
+}
+
+TEST_F(WindowCommandTest, ExtendedDisplaySendsFiveThenSixAndKeepsItsMarkAcrossClose) {
+    ASSERT_EQ(View()->m_bExtendedDisplay, 0);
+    Command(ID_CAN_EXTENDED_DISPLAY);
+    EXPECT_TRUE(MenuItem(ID_CAN_EXTENDED_DISPLAY).checked);
+    CanClose(View()->m_channel);
+    EXPECT_TRUE(MenuItem(ID_CAN_EXTENDED_DISPLAY).checked);
+    EXPECT_FALSE(MenuItem(ID_CAN_EXTENDED_DISPLAY).enabled);
+    int error = 0;
+    ASSERT_EQ(CanOpen(View()->m_channel, adapter.path(), 0, 0, &error), 1);
+    Command(ID_CAN_EXTENDED_DISPLAY);
+    EXPECT_FALSE(MenuItem(ID_CAN_EXTENDED_DISPLAY).checked);
+    EXPECT_EQ(CommandBytes(), (std::vector<int>{5, 6}));
+}
+
+TEST_F(WindowCommandTest, ShowDataTogglesDeliveryWithItsMark) {
+    Command(ID_CAN_SHOW_DATA);
+    EXPECT_EQ(View()->m_bShowData, 0);
+    EXPECT_EQ(View()->m_channel->notify.load(), 0);
+    EXPECT_FALSE(MenuItem(ID_CAN_SHOW_DATA).checked);
+    Deliver(0x401, 2);  // read and dropped: no rows
+    EXPECT_EQ(View()->DrainRows(), 0u);
+
+    CanClose(View()->m_channel);
+    Command(ID_CAN_SHOW_DATA);  // works while closed as well
+    EXPECT_EQ(View()->m_bShowData, 1);
+    EXPECT_TRUE(MenuItem(ID_CAN_SHOW_DATA).checked);
+}
+
+TEST_F(WindowCommandTest, ResetTimeStartsTheClockAnew) {
+    // The adapter's clock stands at 1 s when the operator resets the time.
+    adapter->SetDeviceInfo(CAN_DEVICE_IDENT, 0, 1250u * 1000u);
+    Command(ID_CAN_RESET_TIME);
+    adapter->PushBurst({Frame(CAN_EV_RX, 0x502, 1250u * 1500u, 0)});
+    ASSERT_TRUE(adapter->WaitUntil([&] { return adapter->ReadsLeft() == 0; }));
+    View()->DrainRows();
+    EXPECT_EQ(Cell(0, 1).substr(0, 7), "0.500 s");
+}
+
+// --- Message boxes from the layers below ------------------------------------------------------
+
+TEST(WindowMessageBoxTest, BoxFromAnotherThreadReachesTheOperator) {
+    std::thread receive([] {
+        platform::MessageBox("Can't initialize CALLBACK function", "Error",
+                             platform::MessageIcon::kError);
+    });
+    receive.join();  // the thread did not wait for the window
+    wxString text;
+    wxTEST_DIALOG(Idle(), ExpectMessage(&text));
+    EXPECT_EQ(text, W("Can't initialize CALLBACK function"));
+}
+
+}  // namespace

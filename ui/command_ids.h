@@ -1,0 +1,35 @@
+// Command identifiers of the menus, accelerators and tool bar.
+//
+// Commands that wx already knows use wx's stock ids (wxID_NEW, ...). The CAN commands keep the
+// order and the low digits of their historic numbers (0x8003 to 0x8010); the high digit moves from
+// 8 to 7 because wx refuses identifiers from 0x7fff on.
+#pragma once
+
+inline constexpr int ID_CAN_OPEN = 0x7003;
+inline constexpr int ID_CAN_CLOSE = 0x7004;
+inline constexpr int ID_CAN_BAUDRATE = 0x7005;
+inline constexpr int ID_CAN_SEND = 0x7006;
+inline constexpr int ID_VIEW_CLEAR_SCREEN = 0x7007;
+inline constexpr int ID_CAN_STANDBY = 0x7008;
+inline constexpr int ID_CAN_CLEAR_OVERRUN = 0x7009;
+inline constexpr int ID_CAN_ABORT_TX = 0x700a;
+inline constexpr int ID_CAN_RESET_TIME = 0x700b;
+inline constexpr int ID_CAN_SHOW_DATA = 0x700c;
+inline constexpr int ID_CAN_HW_FILTER = 0x700d;
+inline constexpr int ID_CAN_AUTO_REPLIES = 0x700e;
+inline constexpr int ID_CAN_SOFT_FILTER = 0x700f;
+inline constexpr int ID_CAN_EXTENDED_DISPLAY = 0x7010;
+
+// Reached only through F6 and Shift+F6; nothing handles them.
+inline constexpr int ID_NEXT_PANE = 0x7150;
+inline constexpr int ID_PREV_PANE = 0x7151;
+
+inline constexpr int ID_VIEW_TOOLBAR = 0x7800;
+inline constexpr int ID_VIEW_STATUS_BAR = 0x7801;
+
+// The items of the CAN menu that need an open channel and have no check mark: they share one
+// enable rule.
+inline constexpr int kChannelOpenCommands[] = {
+    ID_CAN_CLOSE,      ID_CAN_BAUDRATE, ID_CAN_HW_FILTER,     ID_CAN_SOFT_FILTER,
+    ID_CAN_RESET_TIME, ID_CAN_STANDBY,  ID_CAN_CLEAR_OVERRUN, ID_CAN_ABORT_TX,
+};

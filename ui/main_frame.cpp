@@ -1,0 +1,311 @@
+#include "ui/main_frame.h"
+
+#include <chrono>
+#include <span>
+#include <vector>
+
+#include <wx/accel.h>
+#include <wx/artprov.h>
+#include <wx/menu.h>
+#include <wx/msgdlg.h>
+#include <wx/statusbr.h>
+#include <wx/toolbar.h>
+#include <wx/utils.h>
+
+#include "ui/app_icon.h"
+#include "ui/command_ids.h"
+#include "ui/doc_manager.h"
+#include "ui/status_texts.h"
+#include "ui/utf8_text.h"
+#include "ui/vesk_view.h"
+
+// clang-format off
+wxBEGIN_EVENT_TABLE(CMainFrame, wxDocParentFrame)
+    EVT_IDLE(CMainFrame::OnIdle)
+    EVT_MENU(ID_VIEW_TOOLBAR, CMainFrame::OnViewToolBar)
+    EVT_MENU(ID_VIEW_STATUS_BAR, CMainFrame::OnViewStatusBar)
+    EVT_UPDATE_UI(ID_VIEW_TOOLBAR, CMainFrame::OnUpdateViewToolBar)
+    EVT_UPDATE_UI(ID_VIEW_STATUS_BAR, CMainFrame::OnUpdateViewStatusBar)
+    EVT_UPDATE_UI(wxID_CUT, CMainFrame::OnUpdateNoHandler)
+    EVT_UPDATE_UI(wxID_COPY, CMainFrame::OnUpdateNoHandler)
+    EVT_UPDATE_UI(wxID_PASTE, CMainFrame::OnUpdateNoHandler)
+    EVT_MENU(wxID_HELP, CMainFrame::OnHelp)
+    EVT_MENU(wxID_CONTEXT_HELP, CMainFrame::OnHelp)
+    EVT_DROP_FILES(CMainFrame::OnDropFiles)
+wxEND_EVENT_TABLE()
+    // clang-format on
+
+    namespace {
+    struct MenuEntry {
+        int id;  // wxID_SEPARATOR for a separator
+        const char* caption;
+        const char* prompt;  // status-line prompt; empty for none
+        wxItemKind kind = wxITEM_NORMAL;
+    };
+
+    const MenuEntry kFileMenu[] = {
+        {wxID_EXIT, "&Beenden",
+         "Verläßt die Anwendung; fragt, ob Dokumente gespeichert werden sollen."},
+    };
+
+    const MenuEntry kCanMenu[] = {
+        {ID_CAN_OPEN, "CAN Kanal öffnen", "CAN Treiber öffnen"},
+        {ID_CAN_CLOSE, "CAN Kanal schließen", "CAN Treiber schliessen"},
+        {wxID_SEPARATOR, "", ""},
+        {ID_CAN_BAUDRATE, "Baudrate", "Baudrate einstellen"},
+        {ID_CAN_HW_FILTER, "Akzeptanzfilter (SJA1000 Register)",
+         "Akzeptanzfilter (SJA1000 Handbuch beachten)"},
+        {ID_CAN_SOFT_FILTER, "Akzeptanzfilter",
+         "Akzeptanzfilter für alle CAN Botschaften (Softwarefilter)"},
+        {ID_CAN_AUTO_REPLIES, "Auf Botschaften antworten",
+         "Botschaften für automatische Antworten eintragen"},
+        {ID_CAN_SEND, "Botschaften senden", "Botschaften über CAN Bus senden"},
+        {wxID_SEPARATOR, "", ""},
+        {ID_CAN_RESET_TIME, "Zeit rücksetzen", "Zeit rücksetzen"},
+        {ID_CAN_SHOW_DATA, "Daten anzeigen", "Daten vom Treiber anzeigen ein-/ausschalten",
+         wxITEM_CHECK},
+        {wxID_SEPARATOR, "", ""},
+        {ID_CAN_STANDBY, "Standby", "SJA 1000 in Ruhezustand versetzen"},
+        {ID_CAN_CLEAR_OVERRUN, "DataOverrun Bit löschen", "DataOverrun Bit löschen"},
+        {ID_CAN_ABORT_TX, "Sendevorgang abbrechen", "Sendevorgang abbrechen"},
+        {ID_CAN_EXTENDED_DISPLAY, "Erweiterte Anzeige",
+         "Frame Format wird beim Empfang und beim Senden unterschieden", wxITEM_CHECK},
+    };
+
+    const MenuEntry kViewMenu[] = {
+        {ID_VIEW_CLEAR_SCREEN, "Bildschirm löschen", ""},
+        {wxID_SEPARATOR, "", ""},
+        {ID_VIEW_TOOLBAR, "&Symbolleiste", "Blendet die Symbolleiste ein oder aus.", wxITEM_CHECK},
+        {ID_VIEW_STATUS_BAR, "S&tatusleiste", "Blendet die Statusleiste ein oder aus.",
+         wxITEM_CHECK},
+    };
+
+    const MenuEntry kHelpMenu[] = {
+        {wxID_ABOUT, "Inf&o über vesk...", ""},
+    };
+
+    struct MenuDef {
+        const char* title;
+        std::span<const MenuEntry> entries;
+    };
+
+    const MenuDef kMenus[] = {
+        {"&Datei", kFileMenu},
+        {"CAN", kCanMenu},
+        {"&Ansicht", kViewMenu},
+        {"&?", kHelpMenu},
+    };
+
+    struct ToolDef {
+        int id;  // wxID_SEPARATOR for a separator
+        wxArtID art;
+        const char* tip;     // tool tip
+        const char* prompt;  // status-line prompt
+    };
+
+    const ToolDef kTools[] = {
+        {wxID_NEW, wxART_NEW, "Neu", "Erstellt ein neues Dokument."},
+        {wxID_OPEN, wxART_FILE_OPEN, "Öffnen", "Öffnet ein bestehendes Dokument."},
+        {wxID_SAVE, wxART_FILE_SAVE, "Speichern", "Speichert das aktive Dokument."},
+        {wxID_SEPARATOR, {}, "", ""},
+        {wxID_CUT, wxART_CUT, "Ausschneiden",
+         "Entfernt die Markierung und überträgt sie in die Zwischenablage."},
+        {wxID_COPY, wxART_COPY, "Kopieren",
+         "Kopiert die Markierung und überträgt sie in die Zwischenablage."},
+        {wxID_PASTE, wxART_PASTE, "Einfügen", "Fügt den Inhalt der Zwischenablage ein."},
+        {wxID_SEPARATOR, {}, "", ""},
+        {wxID_PRINT, wxART_PRINT, "Drucken", "Druckt das aktive Dokument."},
+        {wxID_SEPARATOR, {}, "", ""},
+        {wxID_ABOUT, wxART_INFORMATION, "", ""},
+        {wxID_CONTEXT_HELP, wxART_HELP, "Hilfe",
+         "Zeigt Hilfe zu angeklickten Schaltflächen, Menüs und Fenstern an."},
+    };
+
+    struct KeyDef {
+        int flags;
+        int key;
+        int id;
+    };
+
+    const KeyDef kKeys[] = {
+        {wxACCEL_CTRL, 'N', wxID_NEW},          {wxACCEL_CTRL, 'O', wxID_OPEN},
+        {wxACCEL_CTRL, 'S', wxID_SAVE},         {wxACCEL_CTRL, 'P', wxID_PRINT},
+        {wxACCEL_CTRL, 'Z', wxID_UNDO},         {wxACCEL_ALT, WXK_BACK, wxID_UNDO},
+        {wxACCEL_CTRL, 'X', wxID_CUT},          {wxACCEL_SHIFT, WXK_DELETE, wxID_CUT},
+        {wxACCEL_CTRL, 'C', wxID_COPY},         {wxACCEL_CTRL, WXK_INSERT, wxID_COPY},
+        {wxACCEL_CTRL, 'V', wxID_PASTE},        {wxACCEL_SHIFT, WXK_INSERT, wxID_PASTE},
+        {wxACCEL_NORMAL, WXK_F6, ID_NEXT_PANE}, {wxACCEL_SHIFT, WXK_F6, ID_PREV_PANE},
+        {wxACCEL_NORMAL, WXK_F1, wxID_HELP},    {wxACCEL_SHIFT, WXK_F1, wxID_CONTEXT_HELP},
+    };
+
+}  // namespace
+
+CMainFrame::CMainFrame(wxDocManager* manager, const wxString& title)
+    : wxDocParentFrame(manager, nullptr, wxID_ANY, title, wxDefaultPosition, wxSize(800, 560)) {
+    SetIcons(AppIconBundle());
+    CreateMenuBar();
+    CreateAccelerators();
+    CreateToolBarButtons();
+    CreateStatusPanes();
+    DragAcceptFiles(true);
+}
+
+void CMainFrame::CreateMenuBar() {
+    auto* bar = new wxMenuBar;
+    for (const MenuDef& def : kMenus) {
+        auto* menu = new wxMenu;
+        for (const MenuEntry& e : def.entries) {
+            if (e.id == wxID_SEPARATOR) {
+                menu->AppendSeparator();
+            } else {
+                menu->Append(e.id, U8(e.caption), U8(e.prompt), e.kind);
+            }
+        }
+        bar->Append(menu, U8(def.title));
+    }
+    SetMenuBar(bar);
+}
+
+void CMainFrame::CreateAccelerators() {
+    std::vector<wxAcceleratorEntry> entries;
+    for (const KeyDef& k : kKeys)
+        entries.emplace_back(k.flags, k.key, k.id);
+    SetAcceleratorTable(wxAcceleratorTable(static_cast<int>(entries.size()), entries.data()));
+}
+
+void CMainFrame::CreateToolBarButtons() {
+    wxToolBar* bar = CreateToolBar(wxTB_HORIZONTAL | wxTB_FLAT);
+    const wxSize size(16, 16);
+    for (const ToolDef& t : kTools) {
+        if (t.id == wxID_SEPARATOR) {
+            bar->AddSeparator();
+            continue;
+        }
+        bar->AddTool(t.id, wxString(), wxArtProvider::GetBitmapBundle(t.art, wxART_TOOLBAR, size),
+                     U8(t.tip));
+        bar->SetToolLongHelp(t.id, U8(t.prompt));
+    }
+    bar->Realize();
+}
+
+void CMainFrame::CreateStatusPanes() {
+    wxStatusBar* bar = CreateStatusBar(kPanes);
+    // A pane is as wide as its template text, plus the room the pane's frame takes.
+    const int margin = bar->GetCharWidth() * 2;
+    const int widths[kPanes] = {
+        -1,
+        bar->GetTextExtent(U8(kFilterPaneTemplate)).x + margin,
+        bar->GetTextExtent(U8(kFilterPaneTemplate)).x + margin,
+        bar->GetTextExtent(U8(kBusLoadPaneTemplate)).x + margin,
+        bar->GetTextExtent(U8(kNumLockPaneText)).x + margin,
+    };
+    bar->SetStatusWidths(kPanes, widths);
+    const int styles[kPanes] = {wxSB_NORMAL, wxSB_SUNKEN, wxSB_SUNKEN, wxSB_SUNKEN, wxSB_SUNKEN};
+    bar->SetStatusStyles(kPanes, styles);
+    SetStatusBarPane(kPaneMessage);
+    SetPaneText(kPaneMessage, U8(kIdlePrompt));
+}
+
+CVeskView* CMainFrame::GetView() const {
+    wxDocManager* manager = GetDocumentManager();
+    if (!manager)
+        return nullptr;
+    return wxDynamicCast(manager->GetAnyUsableView(), CVeskView);
+}
+
+void CMainFrame::SetPaneText(Pane pane, const wxString& text) {
+    if (m_paneTexts[pane] == text)
+        return;
+    m_paneTexts[pane] = text;
+    if (wxStatusBar* bar = GetStatusBar())
+        bar->SetStatusText(text, pane);
+}
+
+void CMainFrame::OnUpdateHwFilter() {
+    const CVeskView* view = GetView();
+    if (!view)
+        return;
+    SetPaneText(kPaneHwFilter,
+                U8(FilterPaneText(view->m_filters.acceptanceMask, view->m_filters.acceptanceCode)));
+}
+
+void CMainFrame::OnUpdateSoftFilter() {
+    const CVeskView* view = GetView();
+    if (!view)
+        return;
+    SetPaneText(kPaneSoftFilter, U8(FilterPaneText(view->m_filters.softAcceptanceMask,
+                                                   view->m_filters.softAcceptanceCode)));
+}
+
+void CMainFrame::OnUpdateBusLoad() {
+    const CVeskView* view = GetView();
+    SetPaneText(kPaneBusLoad, U8(BusLoadPaneText(CanGetBusLoad(view ? view->m_channel : nullptr))));
+}
+
+void CMainFrame::OnUpdateNumLock() {
+    // Asking for the lock state costs a round trip to the display server; idle passes come at
+    // up to the drain timer's rate, the eye needs far fewer.
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_numLockCheckedAt < std::chrono::milliseconds(kNumLockPollMs))
+        return;
+    m_numLockCheckedAt = now;
+    SetPaneText(kPaneNumLock, wxGetKeyState(WXK_NUMLOCK) ? U8(kNumLockPaneText) : wxString());
+}
+
+void CMainFrame::UpdatePanes() {
+    OnUpdateHwFilter();
+    OnUpdateSoftFilter();
+    OnUpdateBusLoad();
+    OnUpdateNumLock();
+}
+
+void CMainFrame::OnIdle(wxIdleEvent& event) {
+    UpdatePanes();
+    if (CVeskView* view = GetView())
+        view->WatchForRows();
+    event.Skip();
+}
+
+void CMainFrame::OnViewToolBar(wxCommandEvent&) {
+    if (wxToolBar* bar = GetToolBar()) {
+        bar->Show(!bar->IsShown());
+        SendSizeEvent();
+    }
+}
+
+void CMainFrame::OnViewStatusBar(wxCommandEvent&) {
+    if (wxStatusBar* bar = GetStatusBar()) {
+        bar->Show(!bar->IsShown());
+        SendSizeEvent();
+    }
+}
+
+void CMainFrame::OnUpdateViewToolBar(wxUpdateUIEvent& event) {
+    event.Check(GetToolBar() && GetToolBar()->IsShown());
+}
+
+void CMainFrame::OnUpdateViewStatusBar(wxUpdateUIEvent& event) {
+    event.Check(GetStatusBar() && GetStatusBar()->IsShown());
+}
+
+void CMainFrame::OnUpdateNoHandler(wxUpdateUIEvent& event) {
+    event.Enable(false);
+}
+
+void CMainFrame::OnHelp(wxCommandEvent&) {
+    wxMessageBox(U8("Zu vesk gibt es keine Hilfedatei."), U8("vesk"), wxOK | wxICON_INFORMATION,
+                 this);
+}
+
+void CMainFrame::OnDropFiles(wxDropFilesEvent& event) {
+    OpenDroppedFiles(event);
+}
+
+void CMainFrame::OpenDroppedFiles(const wxDropFilesEvent& event) {
+    auto* manager = wxDynamicCast(GetDocumentManager(), CVeskDocManager);
+    if (!manager)
+        return;
+    const wxString* files = event.GetFiles();
+    for (int i = 0; i < event.GetNumberOfFiles(); ++i)
+        manager->OpenFile(files[i]);
+}

@@ -1,0 +1,56 @@
+// The main window: menu, accelerators, tool bar, the five status bar panes, and the log view's
+// window as its client area.
+#pragma once
+
+#include <array>
+#include <chrono>
+
+#include <wx/docview.h>
+#include <wx/string.h>
+
+class CVeskView;
+class wxDocManager;
+
+class CMainFrame : public wxDocParentFrame {
+  public:
+    enum Pane { kPaneMessage, kPaneHwFilter, kPaneSoftFilter, kPaneBusLoad, kPaneNumLock, kPanes };
+
+    CMainFrame(wxDocManager* manager, const wxString& title);
+
+    // The view whose channel and filters the panes show; null before it exists.
+    CVeskView* GetView() const;
+
+    // The pane texts, set on idle but only when they changed (a status bar redraws on every set).
+    void OnUpdateHwFilter();
+    void OnUpdateSoftFilter();
+    void OnUpdateBusLoad();
+    void OnUpdateNumLock();
+    void UpdatePanes();
+
+  private:
+    void CreateMenuBar();
+    void CreateAccelerators();
+    void CreateToolBarButtons();
+    void CreateStatusPanes();
+    void SetPaneText(Pane pane, const wxString& text);
+
+    void OnIdle(wxIdleEvent& event);
+    void OnViewToolBar(wxCommandEvent& event);
+    void OnViewStatusBar(wxCommandEvent& event);
+    void OnUpdateViewToolBar(wxUpdateUIEvent& event);
+    void OnUpdateViewStatusBar(wxUpdateUIEvent& event);
+    void OnUpdateNoHandler(wxUpdateUIEvent& event);
+    void OnHelp(wxCommandEvent& event);
+    void OnDropFiles(wxDropFilesEvent& event);
+
+  public:
+    // Opens each dropped file as the open command would; the view's window forwards its drops.
+    void OpenDroppedFiles(const wxDropFilesEvent& event);
+
+  private:
+    std::array<wxString, kPanes> m_paneTexts;
+    static constexpr int kNumLockPollMs = 200;
+    std::chrono::steady_clock::time_point m_numLockCheckedAt{};
+
+    wxDECLARE_EVENT_TABLE();
+};

@@ -1,0 +1,226 @@
+#include "ui/shell_command.h"
+
+#include <algorithm>
+#include <cctype>
+#include <optional>
+
+namespace {
+
+std::string Lower(std::string_view s) {
+    std::string r(s);
+    std::transform(r.begin(), r.end(), r.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return r;
+}
+
+enum class Switch {
+    kPrint,
+    kPrintTo,
+    kDde,
+    kAutomation,
+    kEmbedding,
+    kUnregister,
+    kHelp,
+    kScenario,
+    kDevice,
+    kOpenChannel,
+};
+
+struct SwitchName {
+    const char* name;
+    Switch which;
+    bool slashToo;  // also recognised as /name
+};
+
+constexpr SwitchName kSwitches[] = {
+    {"p", Switch::kPrint, true},
+    {"print", Switch::kPrint, true},
+    {"pt", Switch::kPrintTo, true},
+    {"print-to", Switch::kPrintTo, false},
+    {"dde", Switch::kDde, true},
+    {"automation", Switch::kAutomation, true},
+    {"embedding", Switch::kEmbedding, true},
+    {"unregserver", Switch::kUnregister, true},
+    {"unregister", Switch::kUnregister, true},
+    {"h", Switch::kHelp, false},
+    {"help", Switch::kHelp, false},
+    {"?", Switch::kHelp, true},
+    {"scenario", Switch::kScenario, false},
+    {"device", Switch::kDevice, false},
+    {"open-channel", Switch::kOpenChannel, false},
+};
+
+// The switch an argument names, with the value written after '=' if any. Nothing for a plain
+// argument (a file or a value).
+struct Parsed {
+    std::optional<Switch> which;
+    std::string name;  // as written, for the error text
+    std::optional<std::string> inlineValue;
+    bool looksLikeSwitch = false;
+};
+
+Parsed ParseArgument(const std::string& arg) {
+    Parsed p;
+    if (arg.size() < 2)
+        return p;
+    const bool slash = arg[0] == '/';
+    const bool dash = arg[0] == '-';
+    if (!slash && !dash)
+        return p;
+    std::string_view body(arg);
+    body.remove_prefix(1);
+    if (dash && !body.empty() && body[0] == '-')
+        body.remove_prefix(1);
+    std::string_view key = body;
+    if (const auto eq = body.find('='); eq != std::string_view::npos && !slash) {
+        key = body.substr(0, eq);
+        p.inlineValue = std::string(body.substr(eq + 1));
+    }
+    const std::string lower = Lower(key);
+    for (const SwitchName& s : kSwitches) {
+        if (lower == s.name && (!slash || s.slashToo)) {
+            p.which = s.which;
+            break;
+        }
+    }
+    p.name = arg;
+    p.looksLikeSwitch = dash;  // a slash word that is no switch is a path
+    return p;
+}
+
+}  // namespace
+
+ShellCommand ParseShellCommand(std::span<const std::string> args) {
+    ShellCommand cmd;
+    std::vector<std::string> plain;
+    bool print = false;
+    bool printTo = false;
+    bool automation = false;
+    bool unregister = false;
+    bool help = false;
+
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--") {
+            plain.insert(plain.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                         args.end());
+            break;
+        }
+        const Parsed p = ParseArgument(arg);
+        if (!p.which) {
+            if (p.looksLikeSwitch) {
+                cmd.error = "Unbekannte Option: " + arg;
+                return cmd;
+            }
+            plain.push_back(arg);
+            continue;
+        }
+        auto value = [&]() -> std::optional<std::string> {
+            if (p.inlineValue)
+                return p.inlineValue;
+            if (i + 1 < args.size())
+                return args[++i];
+            return std::nullopt;
+        };
+        const bool takesValue = *p.which == Switch::kScenario || *p.which == Switch::kDevice;
+        if (!takesValue && p.inlineValue) {
+            cmd.error = "Option " + p.name + " nimmt keinen Wert";
+            return cmd;
+        }
+        switch (*p.which) {
+            case Switch::kPrint:
+                print = true;
+                break;
+            case Switch::kPrintTo:
+                printTo = true;
+                break;
+            case Switch::kDde:
+                break;  // shell opening through a conversation: nothing to do here
+            case Switch::kAutomation:
+            case Switch::kEmbedding:
+                automation = true;
+                break;
+            case Switch::kUnregister:
+                unregister = true;
+                break;
+            case Switch::kHelp:
+                help = true;
+                break;
+            case Switch::kOpenChannel:
+                cmd.openChannel = true;
+                break;
+            case Switch::kScenario:
+            case Switch::kDevice: {
+                const auto v = value();
+                if (!v || v->empty()) {
+                    cmd.error = "Option " + p.name + " braucht einen Wert";
+                    return cmd;
+                }
+                if (*p.which == Switch::kScenario) {
+                    cmd.scenario = *v;
+                } else {
+                    cmd.deviceMappings.push_back(*v);
+                }
+                break;
+            }
+        }
+    }
+
+    if (help) {
+        cmd.action = ShellCommand::Action::kHelp;
+        return cmd;
+    }
+    if (unregister) {
+        cmd.action = ShellCommand::Action::kUnregister;
+        return cmd;
+    }
+    if (automation) {
+        cmd.action = ShellCommand::Action::kAutomation;
+        return cmd;
+    }
+
+    // The first plain argument is the document; print-to takes printer, driver and port after it.
+    std::size_t next = 0;
+    if (next < plain.size())
+        cmd.file = plain[next++];
+    if (printTo) {
+        if (next < plain.size())
+            cmd.printer = plain[next++];
+        if (next < plain.size())
+            cmd.driver = plain[next++];
+        if (next < plain.size())
+            cmd.port = plain[next++];
+    }
+    if (next < plain.size()) {
+        cmd.error = "Zu viele Argumente: " + plain[next];
+        return cmd;
+    }
+
+    if (printTo) {
+        cmd.action = ShellCommand::Action::kFilePrintTo;
+    } else if (print) {
+        cmd.action = ShellCommand::Action::kFilePrint;
+    } else if (!cmd.file.empty()) {
+        cmd.action = ShellCommand::Action::kFileOpen;
+    }
+    if ((print || printTo) && cmd.file.empty()) {
+        cmd.error = "Zum Drucken fehlt die Datei";
+    }
+    return cmd;
+}
+
+std::string ShellCommandUsage() {
+    return "Aufruf: vesk [Optionen] [DATEI.vsk]\n"
+           "\n"
+           "  DATEI.vsk               öffnet das Dokument\n"
+           "  -p, --print DATEI       druckt das Dokument und endet\n"
+           "  --pt DATEI DRUCKER [TREIBER [ANSCHLUSS]]\n"
+           "                          druckt das Dokument auf DRUCKER und endet\n"
+           "  --embedding, --automation\n"
+           "                          startet ohne Fenster; endet mit SIGTERM oder SIGINT\n"
+           "  --scenario NAME         Verkehr des simulierten Busses: default, quiet, flood\n"
+           "  --device N=sim:NAME     Adapter N (0 bis 3) mit eigenem Szenario\n"
+           "  -h, --help              zeigt diese Hilfe\n"
+           "\n"
+           "Schalter lassen sich auch /p, /pt, /Embedding, /Automation schreiben.\n";
+}

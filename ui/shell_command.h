@@ -1,0 +1,46 @@
+// The program's command line. Free of wx so that it can be checked without a display.
+//
+// Switches may be written -x, --x or /x, without regard to case; the desktop's own conventions and
+// the traditional slash spelling both reach the same meaning. A slash word that is no known switch
+// is a path, so "/home/user/a.vsk" stays a file.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct ShellCommand {
+    enum class Action {
+        kFileNew,      // start with an unnamed document
+        kFileOpen,     // start with `file` open
+        kFilePrint,    // print `file` (the empty document) and end
+        kFilePrintTo,  // the same on `printer`
+        kAutomation,   // started for embedding or automation: no window, end on a signal
+        kUnregister,   // nothing was registered outside the install rules: end at once
+        kHelp,         // print the usage and end
+    };
+
+    Action action = Action::kFileNew;
+    std::string file;
+    std::string printer;
+    std::string driver;
+    std::string port;
+
+    // Simulated adapter: the scenario for every adapter path, and per-path mappings
+    // ("N=sim:NAME"), applied in this order after the default devices are registered.
+    std::string scenario;
+    std::vector<std::string> deviceMappings;
+
+    // Opens the first adapter right after start, as "CAN Kanal öffnen" with its defaults would;
+    // used by the screenshot script and the window benchmark.
+    bool openChannel = false;
+
+    // Not empty when the command line could not be understood; the text says why (German).
+    std::string error;
+};
+
+ShellCommand ParseShellCommand(std::span<const std::string> args);
+
+// The usage text printed by --help.
+std::string ShellCommandUsage();

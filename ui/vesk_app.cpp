@@ -1,0 +1,220 @@
+#include "ui/vesk_app.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+
+#include <wx/docview.h>
+#include <wx/fileconf.h>
+#include <wx/filename.h>
+#include <wx/log.h>
+#include <wx/msgdlg.h>
+#include <wx/print.h>
+#include <wx/stdpaths.h>
+
+#include "ui/about_dlg.h"
+#include "ui/doc_manager.h"
+#include "ui/main_frame.h"
+#include "ui/message_box_hook.h"
+#include "ui/simulation_options.h"
+#include "ui/utf8_text.h"
+#include "ui/vesk_doc.h"
+#include "ui/vesk_view.h"
+
+// clang-format off
+wxBEGIN_EVENT_TABLE(CVeskApp, wxApp)
+    EVT_MENU(wxID_ABOUT, CVeskApp::OnAppAbout)
+wxEND_EVENT_TABLE()
+    // clang-format on
+
+    namespace {
+    // The recent-file list sits beside the settings file, in the program's own configuration
+    // folder.
+    wxString HistoryFile() {
+        wxString base;
+        if (!wxGetEnv("XDG_CONFIG_HOME", &base) || base.empty()) {
+            base = wxFileName::GetHomeDir() + "/.config";
+        }
+        return base + "/vesk/recent-files.ini";
+    }
+
+    constexpr const char* kHistoryGroup = "/Recent File List";
+
+    // Runs from the event loop, not inside the signal: closing the window ends the channel in
+    // order.
+    void EndOnSignal(int) {
+        auto* app = static_cast<CVeskApp*>(wxTheApp);
+        if (!app)
+            return;
+        if (CMainFrame* frame = app->GetMainFrame()) {
+            frame->Close(true);
+        } else {
+            app->ExitMainLoop();
+        }
+    }
+
+}  // namespace
+
+CVeskApp::CVeskApp() {
+    // The window draws without OpenGL. Left to itself, GTK loads the GL driver at start only to
+    // choose a visual, which on a software renderer brings in LLVM: some 45 MB of resident memory
+    // for nothing. Runs before GTK starts; a value the user set stays.
+    setenv("GDK_GL", "disable", 0);
+    SetAppName("vesk");
+    SetAppDisplayName("vesk");
+}
+
+CVeskApp::~CVeskApp() {
+    RemoveMessageBoxHook();
+}
+
+bool CVeskApp::OnInit() {
+    // No wxApp::OnInit: wx's own parser would refuse the traditional slash switches.
+    std::vector<std::string> args;
+    if (m_args) {
+        args = *m_args;
+    } else {
+        for (int i = 1; i < argc; ++i)
+            args.push_back(argv[i].utf8_string());
+    }
+    const ShellCommand cmd = ParseShellCommand(args);
+    if (!cmd.error.empty()) {
+        Fail(U8(cmd.error) + "\n\n" + U8(ShellCommandUsage()));
+        return false;
+    }
+    if (cmd.action == ShellCommand::Action::kHelp) {
+        std::fputs(ShellCommandUsage().c_str(), stdout);
+        m_exitCode = 0;
+        return true;
+    }
+    if (cmd.action == ShellCommand::Action::kUnregister) {
+        m_exitCode = 0;  // the install rules own the desktop registration; nothing to undo here
+        return true;
+    }
+    return Start(cmd);
+}
+
+bool CVeskApp::Start(const ShellCommand& cmd) {
+    // The layers below report their failures through message boxes, from any thread.
+    InstallMessageBoxHook();
+
+    // The adapters, then whatever the command line says about them.
+    if (const std::string error = ApplySimulationOptions(cmd); !error.empty()) {
+        Fail(U8(error));
+        return false;
+    }
+
+    // The document manager with its recent-file list of four entries.
+    m_docManager = new CVeskDocManager;
+    m_config = std::make_unique<wxFileConfig>(wxString("vesk"), wxString(), HistoryFile(),
+                                              wxString(), wxCONFIG_USE_LOCAL_FILE);
+    m_config->SetPath(kHistoryGroup);
+    m_docManager->FileHistoryLoad(*m_config);
+
+    // The one document type: ".vsk" files, document CVeskDoc, view CVeskView.
+    new wxDocTemplate(m_docManager, U8("Dateityp Vesk (*.vsk)"), "*.vsk", wxString(), "vsk",
+                      "Vesk.Document", "Vesk View", wxCLASSINFO(CVeskDoc), wxCLASSINFO(CVeskView));
+
+    if (cmd.action == ShellCommand::Action::kAutomation) {
+        StartWithoutWindow();
+        return true;
+    }
+
+    m_frame = new CMainFrame(m_docManager, U8("vesk"));
+    m_docManager->SetMainFrame(m_frame);
+    SetTopWindow(m_frame);
+
+    // Document, view and the view's window; with a file on the command line, that file.
+    wxDocument* doc =
+        cmd.file.empty() ? m_docManager->CreateDocument(wxString(), wxDOC_NEW)
+                         : m_docManager->CreateDocument(wxString::FromUTF8(cmd.file), wxDOC_SILENT);
+    if (!doc) {
+        TearDown();
+        return false;
+    }
+
+    if (cmd.action == ShellCommand::Action::kFilePrint ||
+        cmd.action == ShellCommand::Action::kFilePrintTo) {
+        m_exitCode = PrintDocument(cmd) ? 0 : 1;
+        TearDown();
+        return true;
+    }
+
+    m_frame->Show(true);
+    m_frame->Update();
+
+    if (cmd.openChannel) {
+        if (auto* view = m_frame->GetView())
+            view->OpenChannel(0, 0, 0);
+    }
+    return true;
+}
+
+void CVeskApp::StartWithoutWindow() {
+    // There is no window to close, so the run ends when the session or the user says so.
+    SetExitOnFrameDelete(false);
+}
+
+bool CVeskApp::PrintDocument(const ShellCommand& cmd) {
+    CVeskView* view = m_frame ? m_frame->GetView() : nullptr;
+    if (!view)
+        return false;
+    wxPrintDialogData data;
+    if (!cmd.printer.empty())
+        data.GetPrintData().SetPrinterName(wxString::FromUTF8(cmd.printer));
+    wxPrinter printer(&data);
+    std::unique_ptr<wxPrintout> printout(view->OnCreatePrintout());
+    return printout && printer.Print(m_frame, printout.get(), false);
+}
+
+void CVeskApp::SaveFileHistory() {
+    // The list is a convenience: a folder that cannot be made or written costs it, and nothing
+    // else, so no message interrupts the end of the run.
+    wxLogNull quiet;
+    wxFileName::Mkdir(wxFileName(HistoryFile()).GetPath(), wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
+    m_docManager->FileHistorySave(*m_config);
+    m_config->Flush();
+}
+
+void CVeskApp::Fail(const wxString& message) {
+    wxMessageBox(message, U8("vesk"), wxOK | wxICON_ERROR);
+}
+
+int CVeskApp::OnRun() {
+    if (m_exitCode)
+        return *m_exitCode;
+    // A session that ends, or Ctrl+C in a terminal, ends the program as closing its window does.
+    SetSignalHandler(SIGTERM, &EndOnSignal);
+    SetSignalHandler(SIGINT, &EndOnSignal);
+    return wxApp::OnRun();
+}
+
+void CVeskApp::TearDown() {
+    // The documents first: the view ends the channel before anything it uses goes.
+    if (m_docManager) {
+        m_docManager->CloseDocuments(true);
+        if (m_config)
+            SaveFileHistory();
+    }
+    if (m_frame) {
+        m_frame->Destroy();
+        m_frame.Release();
+    }
+    delete m_docManager;
+    m_docManager = nullptr;
+    {
+        wxLogNull quiet;  // the file was written above, or could not be
+        m_config.reset();
+    }
+    RemoveMessageBoxHook();
+}
+
+int CVeskApp::OnExit() {
+    TearDown();
+    return wxApp::OnExit();
+}
+
+void CVeskApp::OnAppAbout(wxCommandEvent&) {
+    CAboutDlg dlg(m_frame);
+    dlg.ShowModal();
+}

@@ -1,0 +1,205 @@
+#include "ui/vesk_view.h"
+
+#include <wx/frame.h>
+
+#include "settings/settings.h"
+#include "ui/command_ids.h"
+#include "ui/doc_manager.h"
+#include "ui/log_list_ctrl.h"
+#include "ui/utf8_text.h"
+
+wxIMPLEMENT_DYNAMIC_CLASS(CVeskView, wxView);
+
+// clang-format off
+wxBEGIN_EVENT_TABLE(CVeskView, wxView)
+    EVT_MENU(ID_CAN_OPEN, CVeskView::OnCanOpen)
+    EVT_MENU(ID_CAN_CLOSE, CVeskView::OnCanClose)
+    EVT_MENU(ID_CAN_BAUDRATE, CVeskView::OnBaudrate)
+    EVT_MENU(ID_CAN_HW_FILTER, CVeskView::OnHwAcceptance)
+    EVT_MENU(ID_CAN_SOFT_FILTER, CVeskView::OnSoftAcceptance)
+    EVT_MENU(ID_CAN_AUTO_REPLIES, CVeskView::OnAutoReplies)
+    EVT_MENU(ID_CAN_SEND, CVeskView::OnSendMessages)
+    EVT_MENU(ID_CAN_RESET_TIME, CVeskView::OnResetTime)
+    EVT_MENU(ID_CAN_SHOW_DATA, CVeskView::OnShowData)
+    EVT_MENU(ID_CAN_STANDBY, CVeskView::OnStandby)
+    EVT_MENU(ID_CAN_CLEAR_OVERRUN, CVeskView::OnClearOverrun)
+    EVT_MENU(ID_CAN_ABORT_TX, CVeskView::OnAbortTransmission)
+    EVT_MENU(ID_CAN_EXTENDED_DISPLAY, CVeskView::OnExtendedDisplay)
+    EVT_MENU(ID_VIEW_CLEAR_SCREEN, CVeskView::OnClearScreen)
+    EVT_UPDATE_UI(ID_CAN_CLOSE, CVeskView::OnUpdateChannelOpen)
+    EVT_UPDATE_UI(ID_CAN_BAUDRATE, CVeskView::OnUpdateChannelOpen)
+    EVT_UPDATE_UI(ID_CAN_HW_FILTER, CVeskView::OnUpdateChannelOpen)
+    EVT_UPDATE_UI(ID_CAN_SOFT_FILTER, CVeskView::OnUpdateChannelOpen)
+    EVT_UPDATE_UI(ID_CAN_RESET_TIME, CVeskView::OnUpdateChannelOpen)
+    EVT_UPDATE_UI(ID_CAN_STANDBY, CVeskView::OnUpdateChannelOpen)
+    EVT_UPDATE_UI(ID_CAN_CLEAR_OVERRUN, CVeskView::OnUpdateChannelOpen)
+    EVT_UPDATE_UI(ID_CAN_ABORT_TX, CVeskView::OnUpdateChannelOpen)
+    EVT_UPDATE_UI(ID_CAN_SHOW_DATA, CVeskView::OnUpdateShowData)
+    EVT_UPDATE_UI(ID_CAN_EXTENDED_DISPLAY, CVeskView::OnUpdateExtendedDisplay)
+    EVT_TIMER(wxID_ANY, CVeskView::OnDrainTimer)
+wxEND_EVENT_TABLE()
+    // clang-format on
+
+    CVeskView::CVeskView()
+    : m_eventLog(m_log, m_replies, ReplySink{&CVeskView::SendReply, this}), m_drainTimer(this) {
+    m_channel = CanCreateChannel(nullptr, this, &CVeskView::OnCanNotify);
+    m_bExtendedDisplay = 0;
+}
+
+CVeskView::~CVeskView() {
+    // The receive thread and the cyclic jobs end here, while everything they use still exists.
+    CanDestroyChannel(m_channel);
+    m_channel = nullptr;
+    m_drainTimer.Stop();
+    if (m_dlgSend)
+        delete m_dlgSend.get();
+    if (m_list)
+        m_list->Destroy();
+}
+
+int CVeskView::OnCanNotify(CanChannel* channel, double absSeconds, double deltaSeconds,
+                           const CanMsg* msg) {
+    if (!channel || !channel->owner)
+        return 0;
+    auto* view = static_cast<CVeskView*>(channel->owner);
+    return view->m_eventLog.OnCanNotify(msg, absSeconds, deltaSeconds);
+}
+
+int CVeskView::SendReply(void* view, std::uint32_t id, int length, const std::uint8_t* data) {
+    return CanSend(static_cast<CVeskView*>(view)->m_channel, id, 0, length, data);
+}
+
+CLogListCtrl* CVeskView::GetList() const {
+    return m_list.get();
+}
+
+wxWindow* CVeskView::GetListWindow() const {
+    return m_list.get();
+}
+
+bool CVeskView::OnCreate(wxDocument* doc, long flags) {
+    if (!wxView::OnCreate(doc, flags))
+        return false;
+    auto* manager = wxDynamicCast(doc->GetDocumentManager(), CVeskDocManager);
+    m_frame = manager ? manager->GetMainFrame() : nullptr;
+    if (!m_frame)
+        return false;
+    SetFrame(m_frame);
+
+    auto* list = new CLogListCtrl(m_frame, m_log);
+    m_list = list;
+    // The frame gives its one child window the whole client area.
+    m_frame->SendSizeEvent();
+
+    // The transmit dialog stays hidden until its command shows it; should its window fail, that
+    // command finds no dialog and says so.
+    auto* send = new CSendDlg();
+    if (send->Create(list, m_channel)) {
+        m_dlgSend = send;
+    } else {
+        delete send;
+    }
+
+    LoadSettings();
+    Activate(true);
+    return true;
+}
+
+void CVeskView::LoadSettings() {
+    const settings::OptionsSettings options = settings::LoadOptions();
+    m_filters.acceptanceCode = options.acceptanceCode;
+    m_filters.acceptanceMask = options.acceptanceMask;
+    m_filters.softAcceptanceCode = options.softAcceptanceCode;
+    m_filters.softAcceptanceMask = options.softAcceptanceMask;
+    m_nBaudrate = options.baudrate;
+    m_bShowData = 1;
+    const auto replies = settings::LoadReplies();
+    for (int i = 0; i < AutoReplies::kEntryCount; ++i) {
+        const settings::ReplySettings& r = replies[static_cast<std::size_t>(i)];
+        m_replies.SetEntry(i, ReplyEntry{r.triggerId, r.triggerData, r.replyId, r.replyData});
+    }
+}
+
+void CVeskView::OnDraw(wxDC*) {}
+
+void CVeskView::OnChangeFilename() {
+    if (!m_frame || !GetDocument())
+        return;
+    m_frame->SetTitle(GetDocument()->GetUserReadableName() + U8(" - vesk"));
+}
+
+// --- Commands without a dialog ---------------------------------------------------------------
+
+void CVeskView::OnCanClose(wxCommandEvent&) {
+    CanClose(m_channel);
+}
+
+void CVeskView::OnResetTime(wxCommandEvent&) {
+    CanResetTime(m_channel);
+}
+
+void CVeskView::OnShowData(wxCommandEvent&) {
+    m_bShowData = m_bShowData ? 0 : 1;
+    CanEnableNotify(m_channel, m_bShowData);
+}
+
+void CVeskView::OnStandby(wxCommandEvent&) {
+    CanCommand(m_channel, CAN_CMD_STANDBY);
+}
+
+void CVeskView::OnClearOverrun(wxCommandEvent&) {
+    CanCommand(m_channel, CAN_CMD_CLEAR_OVERRUN);
+}
+
+void CVeskView::OnAbortTransmission(wxCommandEvent&) {
+    CanCommand(m_channel, CAN_CMD_ABORT_TX);
+}
+
+void CVeskView::OnExtendedDisplay(wxCommandEvent&) {
+    CanCommand(m_channel,
+               m_bExtendedDisplay ? CAN_CMD_FORMAT_REPORT_OFF : CAN_CMD_FORMAT_REPORT_ON);
+    m_bExtendedDisplay = m_bExtendedDisplay ? 0 : 1;
+}
+
+void CVeskView::OnClearScreen(wxCommandEvent&) {
+    if (m_list)
+        m_list->ClearRows();
+}
+
+void CVeskView::OnUpdateChannelOpen(wxUpdateUIEvent& event) {
+    event.Enable(CanIsOpen(m_channel) != 0);
+}
+
+void CVeskView::OnUpdateShowData(wxUpdateUIEvent& event) {
+    event.Check(m_bShowData != 0);
+}
+
+void CVeskView::OnUpdateExtendedDisplay(wxUpdateUIEvent& event) {
+    event.Enable(CanIsOpen(m_channel) != 0);
+    event.Check(m_bExtendedDisplay != 0);
+}
+
+// --- The log table's feed ----------------------------------------------------------------------
+
+void CVeskView::WatchForRows() {
+    if (m_drainTimer.IsRunning() || !m_list)
+        return;
+    if (CanIsOpen(m_channel) || m_log.HasPending())
+        m_drainTimer.Start(kDrainIntervalMs);
+}
+
+std::size_t CVeskView::DrainRows() {
+    return m_list ? m_list->ShowNewRows() : 0;
+}
+
+void CVeskView::OnDrainTimer(wxTimerEvent&) {
+    DrainTick();
+}
+
+void CVeskView::DrainTick() {
+    DrainRows();
+    // A closed channel delivers nothing more; once its last rows are shown the timer rests, so a
+    // closed program uses no processor time.
+    if (!CanIsOpen(m_channel) && !m_log.HasPending())
+        m_drainTimer.Stop();
+}
