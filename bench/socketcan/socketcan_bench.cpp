@@ -3,7 +3,9 @@
 // read the same way, so that the receive path's CPU per frame of both can be set side by side on
 // the same processor. Meant to run inside the CAN guest (bench/socketcan/guest-bench.sh).
 //
-//   socketcan_bench IFACE FRAMES [RECEIVE_BUFFER_BYTES [SIM_SECONDS]]
+//   socketcan_bench IFACE FRAMES [RECEIVE_BUFFER_BYTES [SIM_SECONDS [GAP_MS]]]
+//
+// GAP_MS is cangen's gap between frames (0: as fast as it can).
 #include <spawn.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -114,7 +116,8 @@ class Reader {
     std::thread thread_;
 };
 
-void SocketCanFlood(const std::string& iface, long count, int receiveBuffer) {
+void SocketCanFlood(const std::string& iface, long count, int receiveBuffer,
+                    const std::string& gap) {
     const std::string path = "\\\\.\\Bench." + iface;
     socketcan::SocketCanOptions options;
     if (receiveBuffer > 0)
@@ -130,7 +133,7 @@ void SocketCanFlood(const std::string& iface, long count, int receiveBuffer) {
     Reader reader(device);
     const auto cpu0 = adapter->ReaderCpuTime();
     const auto wall0 = std::chrono::steady_clock::now();
-    int cangen = Spawn({"cangen", iface, "-g", "0", "-n", std::to_string(count), "-I", "100", "-L",
+    int cangen = Spawn({"cangen", iface, "-g", gap, "-n", std::to_string(count), "-I", "100", "-L",
                         "8", "-D", "i"});
     if (cangen < 0 || WaitFor(cangen) != 0) {
         std::fprintf(stderr, "cangen failed\n");
@@ -150,11 +153,12 @@ void SocketCanFlood(const std::string& iface, long count, int receiveBuffer) {
 
     const long received = reader.frames - 1;
     std::printf(
-        "socketcan %-6s rcvbuf %8d  flood %6ld frames in %6.3f s = %7.0f frames/s  "
+        "socketcan %-6s rcvbuf %8d  gap %5s ms  %6ld frames in %6.3f s = %7.0f frames/s  "
         "received %6ld  lost %6ld  (socket drop counter %u, overrun records %ld)  "
         "CPU per received frame: device thread %6.2f us, reader %6.2f us\n",
-        iface.c_str(), receiveBuffer, count, wall, static_cast<double>(count) / wall, received,
-        reader.lost, drops, reader.overruns, 1e6 * deviceCpu / static_cast<double>(reader.frames),
+        iface.c_str(), receiveBuffer, gap.c_str(), count, wall, static_cast<double>(count) / wall,
+        received, reader.lost, drops, reader.overruns,
+        1e6 * deviceCpu / static_cast<double>(reader.frames),
         1e6 * reader.cpu / static_cast<double>(reader.frames));
 }
 
@@ -188,14 +192,15 @@ void SimFlood(double seconds) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr,
-                     "usage: socketcan_bench IFACE FRAMES [RECEIVE_BUFFER [SIM_SECONDS]]\n");
+        std::fprintf(
+            stderr,
+            "usage: socketcan_bench IFACE FRAMES [RECEIVE_BUFFER [SIM_SECONDS [GAP_MS]]]\n");
         return 2;
     }
     const long frames = std::atol(argv[2]);
     const int receiveBuffer = argc > 3 ? std::atoi(argv[3]) : 0;
     const double simSeconds = argc > 4 ? std::atof(argv[4]) : 0;
-    SocketCanFlood(argv[1], frames, receiveBuffer);
+    SocketCanFlood(argv[1], frames, receiveBuffer, argc > 5 ? argv[5] : "0");
     if (simSeconds > 0)
         SimFlood(simSeconds);
     return 0;
