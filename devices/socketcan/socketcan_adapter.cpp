@@ -378,9 +378,12 @@ void SocketCanAdapter::ReaderLoop(std::stop_token stop) {
             continue;
         }
         // The link went down (by the operator, or for a bit-rate change): the socket stays
-        // bound and receives again once it is up.
-        if (n == -ENETDOWN)
+        // bound and receives again once it is up. Frames still queued for sending were
+        // dropped with the link and will never be confirmed.
+        if (n == -ENETDOWN) {
+            pendingOwn_ = 0;
             continue;
+        }
         Fail(-n);  // ENODEV: the interface is gone
         break;
     }
@@ -433,6 +436,9 @@ void SocketCanAdapter::Deliver(const ReceivedFrame& received) {
         const std::uint32_t dropped = received.drops - lastDrops_;
         lastDrops_ = received.drops;
         drops_ = received.drops;
+        // Confirmations of our own frames may have been among them; better to show the transmit
+        // buffer free too early than never again.
+        pendingOwn_ = 0;
         CanMsg stamp{};
         Stamp(stamp, ticks);
         stamp.status = Status(sr::kSrReceiving);

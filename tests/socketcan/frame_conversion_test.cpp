@@ -82,23 +82,4 @@ TEST(FrameConversion, ReceivedFramesKeepFormatRemoteAndRawCode) {
     EXPECT_EQ(FromKernelFrame(raw).dlc, 7);
 }
 
-TEST(FrameConversion, RecordCarriesTheFrameAndNothingElse) {
-    devices::CanFrame f;
-    f.id = 0x123;
-    f.dlc = 10;
-    f.data = {1, 2, 3, 4, 5, 6, 7, 8};
-    CanMsg m = socketcan::FrameRecord(CAN_EV_RX_STD, f);
-    EXPECT_EQ(m.type, CAN_EV_RX_STD);
-    EXPECT_EQ(m.id, 0x123u);
-    EXPECT_EQ(m.dlc, 10);
-    EXPECT_EQ(m.data[7], 8);
-    EXPECT_EQ(m.data[8], 0);
-    EXPECT_EQ(m.valid, 0);
-
-    f.rtr = true;
-    m = socketcan::FrameRecord(CAN_EV_RX, f);
-    EXPECT_EQ(m.rtr, 1);
-    EXPECT_EQ(m.data[0], 0);
-}
-
 }  // namespace
