@@ -110,9 +110,13 @@ class RouteSocket {
                     continue;
                 return errno;
             }
-            auto* msg = reinterpret_cast<const nlmsghdr*>(buffer.data());
-            int remaining = static_cast<int>(n);
-            for (; NLMSG_OK(msg, remaining); msg = NLMSG_NEXT(msg, remaining)) {
+            const auto received = static_cast<std::size_t>(n);
+            // NLMSG_OK and NLMSG_NEXT, without their mix of signed and unsigned lengths.
+            for (std::size_t at = 0; at + sizeof(nlmsghdr) <= received;) {
+                auto* msg = reinterpret_cast<const nlmsghdr*>(buffer.data() + at);
+                if (msg->nlmsg_len < sizeof(nlmsghdr) || msg->nlmsg_len > received - at)
+                    break;
+                at += NLMSG_ALIGN(msg->nlmsg_len);
                 if (msg->nlmsg_seq != sequence)
                     continue;
                 if (msg->nlmsg_type == NLMSG_ERROR) {
