@@ -6,6 +6,7 @@
 //   - the resident set at intervals, to show that it stays flat.
 //
 //   xvfb-run -a build/bench/ui/ui_window_bench [--seconds N] [--measure-from S] [--measure-for S]
+//                                              [--hidden]   (no window on screen: all but painting)
 //
 // The settings file is a fresh one in a temporary folder, holding only the baud rate.
 #include <sys/resource.h>

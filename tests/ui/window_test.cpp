@@ -149,6 +149,23 @@ TEST(WindowFrameTest, BarsHideAndShowWithTheirCheckMarks) {
     EXPECT_TRUE(MenuItem(ID_VIEW_STATUS_BAR).checked);
 }
 
+TEST(WindowFrameTest, HighlightedMenuItemsShowTheirPromptInTheFirstPane) {
+    auto send = [](wxEventType type, int id) {
+        wxMenuEvent event(type, id, Frame()->GetMenuBar()->GetMenu(1));
+        event.SetEventObject(Frame());
+        Frame()->ProcessWindowEvent(event);
+    };
+    wxMenuEvent open(wxEVT_MENU_OPEN, 0, Frame()->GetMenuBar()->GetMenu(1));
+    Frame()->ProcessWindowEvent(open);
+    send(wxEVT_MENU_HIGHLIGHT, ID_CAN_SOFT_FILTER);
+    EXPECT_EQ(PaneText(CMainFrame::kPaneMessage),
+              "Akzeptanzfilter für alle CAN Botschaften (Softwarefilter)");
+    send(wxEVT_MENU_HIGHLIGHT, ID_CAN_OPEN);
+    EXPECT_EQ(PaneText(CMainFrame::kPaneMessage), "CAN Treiber öffnen");
+    send(wxEVT_MENU_CLOSE, 0);
+    EXPECT_EQ(PaneText(CMainFrame::kPaneMessage), "Drücken Sie F1, um Hilfe zu erhalten.");
+}
+
 TEST(WindowFrameTest, HelpKeysSayThereIsNoHelpFile) {
     for (int id : {wxID_HELP, wxID_CONTEXT_HELP}) {
         wxString text;
