@@ -164,7 +164,10 @@ bool CVeskApp::PrintDocument(const ShellCommand& cmd) {
         data.GetPrintData().SetPrinterName(wxString::FromUTF8(cmd.printer));
     wxPrinter printer(&data);
     std::unique_ptr<wxPrintout> printout(view->OnCreatePrintout());
-    return printout && printer.Print(m_frame, printout.get(), false);
+    // Through the print dialog, with the named printer chosen: printing without it waits for
+    // the system's default printer, and where the print system has none (no print server
+    // running) it waits for ever.
+    return printout && printer.Print(m_frame, printout.get(), true);
 }
 
 void CVeskApp::SaveFileHistory() {

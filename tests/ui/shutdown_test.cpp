@@ -110,8 +110,8 @@ TEST(ShutdownTest, ClosingTheWindowEndsChannelAndCyclicJobFirst) {
     EXPECT_EQ(ThreadCount(), before + 3);  // receive, bus load, cyclic job
 
     wxWeakRef<CMainFrame> frame(Frame());
-    ASSERT_TRUE(frame->Close(true));
-    Idle();  // the frame goes on the next idle pass
+    Command(wxID_EXIT);  // "&Beenden"
+    Idle();              // the frame goes on the next idle pass
 
     EXPECT_FALSE(frame);
     EXPECT_EQ(adapter->CloseCount(), 1);
