@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "channel/device_protocol.h"
+#include "devices/common/thread_cpu_time.h"
 #include "platform/device.h"
 
 namespace sim {
@@ -37,14 +38,6 @@ std::chrono::steady_clock::time_point SteadyTimePoint(Nanos t) {
 std::uint32_t ReadU32(std::span<const std::uint8_t> in, std::size_t offset) {
     return std::uint32_t{in[offset]} | std::uint32_t{in[offset + 1]} << 8 |
            std::uint32_t{in[offset + 2]} << 16 | std::uint32_t{in[offset + 3]} << 24;
-}
-
-std::chrono::nanoseconds ThreadCpuTime(pthread_t thread) {
-    clockid_t clock;
-    timespec ts{};
-    if (pthread_getcpuclockid(thread, &clock) != 0 || clock_gettime(clock, &ts) != 0)
-        return {};
-    return std::chrono::seconds(ts.tv_sec) + std::chrono::nanoseconds(ts.tv_nsec);
 }
 
 std::uint32_t PathSeed(const std::string& path) {
@@ -150,7 +143,7 @@ void SimAdapter::SchedulerLoop(std::stop_token stop) {
         }
         previousRound = now;
     }
-    finishedCpu_ += ThreadCpuTime(pthread_self());
+    finishedCpu_ += devices::ThreadCpuTime(pthread_self());
     schedulerRunning_ = false;
 }
 
@@ -160,7 +153,7 @@ std::chrono::nanoseconds SimAdapter::SchedulerCpuTime() const {
     std::lock_guard lock(mutex_);
     auto total = finishedCpu_;
     if (schedulerRunning_)
-        total += ThreadCpuTime(schedulerThread_);
+        total += devices::ThreadCpuTime(schedulerThread_);
     return total;
 }
 

@@ -14,6 +14,7 @@
 #include "channel/device_protocol.h"
 #include "devices/common/acceptance_filter.h"
 #include "devices/common/sja1000_status.h"
+#include "devices/common/thread_cpu_time.h"
 #include "devices/socketcan/frame_conversion.h"
 #include "devices/socketcan/link_control.h"
 #include "platform/error.h"
@@ -52,14 +53,6 @@ std::uint64_t TicksOf(std::int64_t timeNs) {
 void Stamp(CanMsg& m, std::uint64_t ticks) {
     m.ticksLow = static_cast<std::uint32_t>(ticks);
     m.ticksHigh = static_cast<std::uint32_t>(ticks >> 32);
-}
-
-std::chrono::nanoseconds ThreadCpuTime(pthread_t thread) {
-    clockid_t clock;
-    timespec ts{};
-    if (pthread_getcpuclockid(thread, &clock) != 0 || clock_gettime(clock, &ts) != 0)
-        return {};
-    return std::chrono::seconds(ts.tv_sec) + std::chrono::nanoseconds(ts.tv_nsec);
 }
 
 }  // namespace
@@ -138,7 +131,7 @@ std::chrono::nanoseconds SocketCanAdapter::ReaderCpuTime() const {
     std::lock_guard lock(cpuMutex_);
     auto total = finishedCpu_;
     if (readerRunning_)
-        total += ThreadCpuTime(readerThread_);
+        total += devices::ThreadCpuTime(readerThread_);
     return total;
 }
 
@@ -388,7 +381,7 @@ void SocketCanAdapter::ReaderLoop(std::stop_token stop) {
         break;
     }
     std::lock_guard lock(cpuMutex_);
-    finishedCpu_ += ThreadCpuTime(pthread_self());
+    finishedCpu_ += devices::ThreadCpuTime(pthread_self());
     readerRunning_ = false;
 }
 
