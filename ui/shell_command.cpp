@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <optional>
 
 namespace {
@@ -209,18 +210,48 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
     return cmd;
 }
 
+std::vector<std::string> KnownSwitches() {
+    std::vector<std::string> names;
+    for (const SwitchName& s : kSwitches)
+        names.emplace_back(s.name);
+    return names;
+}
+
+std::optional<int> ExitBeforeWindow(const ShellCommand& cmd, std::FILE* out, std::FILE* err) {
+    if (!cmd.error.empty()) {
+        std::fprintf(err, "vesk: %s\n\n%s", cmd.error.c_str(), ShellCommandUsage().c_str());
+        return kExitUsage;
+    }
+    if (cmd.action == ShellCommand::Action::kHelp) {
+        std::fputs(ShellCommandUsage().c_str(), out);
+        return 0;
+    }
+    return std::nullopt;
+}
+
 std::string ShellCommandUsage() {
     return "Aufruf: vesk [Optionen] [DATEI.vsk]\n"
            "\n"
            "  DATEI.vsk               öffnet das Dokument\n"
            "  -p, --print DATEI       druckt das Dokument und endet\n"
-           "  --pt DATEI DRUCKER [TREIBER [ANSCHLUSS]]\n"
+           "  --pt, --print-to DATEI DRUCKER [TREIBER [ANSCHLUSS]]\n"
            "                          druckt das Dokument auf DRUCKER und endet\n"
            "  --embedding, --automation\n"
            "                          startet ohne Fenster; endet mit SIGTERM oder SIGINT\n"
-           "  --scenario NAME         Verkehr des simulierten Busses: default, quiet, flood\n"
-           "  --device N=sim:NAME     Adapter N (0 bis 3) mit eigenem Szenario\n"
-           "  -h, --help              zeigt diese Hilfe\n"
+           "  --dde                   vom Desktop zum Öffnen gestartet (ohne Wirkung)\n"
+           "  --unregserver, --unregister\n"
+           "                          endet sofort (die Anmeldung beim Desktop gehört zur\n"
+           "                          Installation)\n"
+           "  --scenario NAME         Verkehr der simulierten Busse: default, quiet, flood\n"
+           "  --device N=sim          Adapter N (0 bis 3) simuliert\n"
+           "  --device N=sim:NAME     Adapter N simuliert, mit eigenem Szenario\n"
+           "  --device N=socketcan:IFACE\n"
+           "                          Adapter N ist die SocketCAN-Schnittstelle IFACE (can0, "
+           "vcan0)\n"
+           "  --open-channel          öffnet nach dem Start Adapter 0 wie \"CAN Kanal öffnen\"\n"
+           "                          mit dessen Vorgaben\n"
+           "  -h, --help, /?          zeigt diese Hilfe\n"
            "\n"
-           "Schalter lassen sich auch /p, /pt, /Embedding, /Automation schreiben.\n";
+           "Schalter lassen sich auch /p, /pt, /dde, /Embedding, /Automation, /Unregserver\n"
+           "schreiben. Unbekannte Schalter beenden das Programm mit Status 2.\n";
 }

@@ -5,6 +5,8 @@
 // is a path, so "/home/user/a.vsk" stays a file.
 #pragma once
 
+#include <cstdio>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -44,3 +46,14 @@ ShellCommand ParseShellCommand(std::span<const std::string> args);
 
 // The usage text printed by --help.
 std::string ShellCommandUsage();
+
+// Every switch name the parser knows (without its dash), for checking the usage text.
+std::vector<std::string> KnownSwitches();
+
+// The exit status of a command line that could not be understood.
+inline constexpr int kExitUsage = 2;
+
+// What is decided before any window or display is touched: a command line that cannot be
+// understood (message and usage on `err`, kExitUsage) and --help (usage on `out`, 0). Nothing
+// when the program goes on to start.
+std::optional<int> ExitBeforeWindow(const ShellCommand& cmd, std::FILE* out, std::FILE* err);

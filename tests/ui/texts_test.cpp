@@ -1,4 +1,8 @@
 // The command line and the status bar texts, without a display.
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+
 #include <gtest/gtest.h>
 
 #include "ui/shell_command.h"
@@ -77,6 +81,51 @@ TEST(ShellCommandTest, HelpAndUnregisterEndTheRun) {
     EXPECT_EQ(Parse({"--help"}).action, Action::kHelp);
     EXPECT_EQ(Parse({"/?"}).action, Action::kHelp);
     EXPECT_EQ(Parse({"/UnregServer"}).action, Action::kUnregister);
+}
+
+TEST(ShellCommandTest, TheUsageListsEverySwitchAndEveryKindOfDevice) {
+    const std::string usage = ShellCommandUsage();
+    for (const std::string& name : KnownSwitches()) {
+        const std::string written = (name.size() == 1 ? "-" : "--") + name;
+        const bool listed =
+            usage.find(written) != std::string::npos || usage.find("/" + name) != std::string::npos;
+        EXPECT_TRUE(listed) << name;
+    }
+    for (const char* device : {"N=sim", "N=sim:NAME", "N=socketcan:IFACE"})
+        EXPECT_NE(usage.find(device), std::string::npos) << device;
+}
+
+// What a command line decides before any window: the text, where it goes, and the status.
+TEST(ShellCommandTest, WrongSwitchesAndHelpAnswerOnTheTerminal) {
+    struct Case {
+        std::vector<std::string> args;
+        std::optional<int> status;
+        bool usageOnOut, usageOnErr;
+        const char* errText;
+    };
+    const Case cases[] = {
+        {{"--no-such-switch"}, kExitUsage, false, true, "Unbekannte Option: --no-such-switch"},
+        {{"--device"}, kExitUsage, false, true, "braucht einen Wert"},
+        {{"--help"}, 0, true, false, ""},
+        {{"a.vsk"}, std::nullopt, false, false, ""},
+    };
+    for (const Case& c : cases) {
+        char* outText = nullptr;
+        char* errText = nullptr;
+        std::size_t outSize = 0, errSize = 0;
+        std::FILE* out = open_memstream(&outText, &outSize);
+        std::FILE* err = open_memstream(&errText, &errSize);
+        const auto status = ExitBeforeWindow(Parse(c.args), out, err);
+        std::fclose(out);
+        std::fclose(err);
+        const std::string o(outText, outSize), e(errText, errSize);
+        std::free(outText);
+        std::free(errText);
+        EXPECT_EQ(status, c.status) << c.args[0];
+        EXPECT_EQ(o.find("Aufruf: vesk") != std::string::npos, c.usageOnOut) << c.args[0];
+        EXPECT_EQ(e.find("Aufruf: vesk") != std::string::npos, c.usageOnErr) << c.args[0];
+        EXPECT_NE(e.find(c.errText), std::string::npos) << c.args[0] << ": " << e;
+    }
 }
 
 TEST(StatusTextsTest, FilterPanesShowMaskThenCode) {
