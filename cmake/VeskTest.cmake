@@ -21,3 +21,23 @@ function(vesk_add_test name)
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}"
     ENVIRONMENT "VESK_INI=${CMAKE_CURRENT_BINARY_DIR}/${name}.d/Vesk.ini;XDG_CONFIG_HOME=${CMAKE_CURRENT_BINARY_DIR}/${name}.d")
 endfunction()
+
+# vesk_add_test_run(<name> TARGET <test executable> FILTER <gtest filter> [GUI] [ENV <VAR=value...>]
+#                   [LABELS <labels...>])
+#
+# One more run of a test executable added with vesk_add_test, in a process and settings folder of
+# its own: for cases that a process can go through only once (starting and ending the program).
+function(vesk_add_test_run name)
+  cmake_parse_arguments(T "GUI" "TARGET;FILTER" "ENV;LABELS" ${ARGN})
+  if(T_GUI)
+    add_test(NAME ${name} COMMAND xvfb-run -a -s "-screen 0 1280x1024x24"
+             $<TARGET_FILE:${T_TARGET}> --gtest_filter=${T_FILTER})
+    list(APPEND T_LABELS gui)
+  else()
+    add_test(NAME ${name} COMMAND ${T_TARGET} --gtest_filter=${T_FILTER})
+  endif()
+  set(_dir ${CMAKE_CURRENT_BINARY_DIR}/${name}.d)
+  file(MAKE_DIRECTORY ${_dir})
+  set_tests_properties(${name} PROPERTIES TIMEOUT 120 LABELS "${T_LABELS}"
+    ENVIRONMENT "VESK_INI=${_dir}/Vesk.ini;XDG_CONFIG_HOME=${_dir};${T_ENV}")
+endfunction()

@@ -1,5 +1,6 @@
 #include "platform/thread.h"
 
+#include <atomic>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -30,6 +31,12 @@ int TakeInjectedCreateThreadFailure() {
     return std::exchange(g_failError, 0);
 }
 }  // namespace
+
+std::atomic<int> g_running{0};
+
+int RunningThreadCount() {
+    return g_running.load();
+}
 
 void FailNextCreateThread(int error, int skip) {
     std::lock_guard lock(g_failMutex);
@@ -76,15 +83,18 @@ Handle CreateThread(std::function<void()> fn) {
         return kNoHandle;
     }
     auto object = std::make_shared<ThreadObject>();
+    ++testing::g_running;
     try {
         // The function and whatever it captured go before the handle signals, so a waiter that
         // sees the thread ended may free anything those captures refer to.
         object->thread = std::thread([fn = std::move(fn), done = object->done]() mutable {
             fn();
             fn = nullptr;
+            --testing::g_running;
             done->Set();
         });
     } catch (const std::system_error& e) {
+        --testing::g_running;
         SetLastError(e.code().value());
         return kNoHandle;
     }

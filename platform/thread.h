@@ -14,4 +14,10 @@ Handle CreateThread(std::function<void()> fn);
 
 void Sleep(std::uint32_t ms);
 
+namespace testing {
+// Threads started by CreateThread whose function has not returned yet: what a test counts to see
+// that every thread it caused has ended, whatever threads the runtime keeps of its own.
+int RunningThreadCount();
+}  // namespace testing
+
 }  // namespace platform

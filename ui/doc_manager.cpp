@@ -13,7 +13,11 @@ wxEND_EVENT_TABLE()
     // clang-format on
 
     CVeskDocManager::CVeskDocManager()
-    : wxDocManager(0, true) {}
+    : wxDocManager(0, false) {
+    // Not from wx's constructor: there the virtual OnCreateFileHistory is still wx's own, which
+    // keeps nine files instead of four.
+    Initialize();
+}
 
 wxDocument* CVeskDocManager::CreateDocument(const wxString& path, long flags) {
     wxDocument* doc =

@@ -9,6 +9,7 @@
 #include "ui/field_validators.h"
 #include "ui/number_text.h"
 #include "ui/utf8_text.h"
+#include "ui/vesk_app.h"
 
 namespace {
 
@@ -101,8 +102,11 @@ bool CSendDlg::OnInitDialog() {
 }
 
 void CSendDlg::OnOK(wxCommandEvent&) {
-    // A refused interval has shown its prompt; the rows are sent all the same.
+    // A refused interval has shown its prompt; the rows are sent all the same, unless the
+    // program was told to end while the prompt was up.
     TransferDataFromWindow();
+    if (ProgramEnding())
+        return;
     SaveSettings();
     const struct {
         int check;
@@ -128,6 +132,8 @@ void CSendDlg::OnClose(wxCommandEvent&) {
 
 void CSendDlg::OnStartEndless(wxCommandEvent&) {
     TransferDataFromWindow();
+    if (ProgramEnding())
+        return;
     SaveSettings();
     StartEndless(m_strId5, m_strMsg5);
 }

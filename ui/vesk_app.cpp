@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include <wx/docview.h>
+#include <wx/evtloop.h>
 #include <wx/fileconf.h>
 #include <wx/filename.h>
 #include <wx/log.h>
@@ -12,6 +13,8 @@
 #include <wx/print.h>
 #include <wx/stdpaths.h>
 
+#include "settings/profile_file.h"
+#include "settings/settings.h"
 #include "ui/about_dlg.h"
 #include "ui/doc_manager.h"
 #include "ui/main_frame.h"
@@ -24,36 +27,29 @@
 // clang-format off
 wxBEGIN_EVENT_TABLE(CVeskApp, wxApp)
     EVT_MENU(wxID_ABOUT, CVeskApp::OnAppAbout)
+    EVT_IDLE(CVeskApp::OnIdle)
 wxEND_EVENT_TABLE()
     // clang-format on
 
     namespace {
-    // The recent-file list sits beside the settings file, in the program's own configuration
-    // folder.
-    wxString HistoryFile() {
-        wxString base;
-        if (!wxGetEnv("XDG_CONFIG_HOME", &base) || base.empty()) {
-            base = wxFileName::GetHomeDir() + "/.config";
-        }
-        return base + "/vesk/recent-files.ini";
-    }
-
     constexpr const char* kHistoryGroup = "/Recent File List";
 
-    // Runs from the event loop, not inside the signal: closing the window ends the channel in
-    // order.
+    // Runs from the event loop, not inside the signal handler.
     void EndOnSignal(int) {
-        auto* app = static_cast<CVeskApp*>(wxTheApp);
-        if (!app)
-            return;
-        if (CMainFrame* frame = app->GetMainFrame()) {
-            frame->Close(true);
-        } else {
-            app->ExitMainLoop();
-        }
+        if (auto* app = dynamic_cast<CVeskApp*>(wxTheApp))
+            app->RequestEnd();
     }
 
 }  // namespace
+
+wxString CVeskApp::RecentFilesPath() {
+    const auto settingsFile = settings::ResolveProfilePath(settings::kSettingsFile);
+    wxString folder = settingsFile ? wxFileName(wxString::FromUTF8(*settingsFile)).GetPath()
+                                   : wxFileName::GetHomeDir() + "/.config/vesk";
+    if (folder.empty())
+        folder = ".";
+    return folder + "/recent-files.ini";
+}
 
 CVeskApp::CVeskApp() {
     // The window draws without OpenGL. Left to itself, GTK loads the GL driver at start only to
@@ -62,6 +58,7 @@ CVeskApp::CVeskApp() {
     setenv("GDK_GL", "disable", 0);
     SetAppName("vesk");
     SetAppDisplayName("vesk");
+    m_modals.Register();
 }
 
 CVeskApp::~CVeskApp() {
@@ -78,13 +75,8 @@ bool CVeskApp::OnInit() {
             args.push_back(argv[i].utf8_string());
     }
     const ShellCommand cmd = ParseShellCommand(args);
-    if (!cmd.error.empty()) {
-        Fail(U8(cmd.error) + "\n\n" + U8(ShellCommandUsage()));
-        return false;
-    }
-    if (cmd.action == ShellCommand::Action::kHelp) {
-        std::fputs(ShellCommandUsage().c_str(), stdout);
-        m_exitCode = 0;
+    if (const auto status = ExitBeforeWindow(cmd, stdout, stderr)) {
+        m_exitCode = *status;
         return true;
     }
     if (cmd.action == ShellCommand::Action::kUnregister) {
@@ -106,7 +98,7 @@ bool CVeskApp::Start(const ShellCommand& cmd) {
 
     // The document manager with its recent-file list of four entries.
     m_docManager = new CVeskDocManager;
-    m_config = std::make_unique<wxFileConfig>(wxString("vesk"), wxString(), HistoryFile(),
+    m_config = std::make_unique<wxFileConfig>(wxString("vesk"), wxString(), RecentFilesPath(),
                                               wxString(), wxCONFIG_USE_LOCAL_FILE);
     m_config->SetPath(kHistoryGroup);
     m_docManager->FileHistoryLoad(*m_config);
@@ -125,16 +117,28 @@ bool CVeskApp::Start(const ShellCommand& cmd) {
     SetTopWindow(m_frame);
 
     // Document, view and the view's window; with a file on the command line, that file.
+    const bool print = cmd.action == ShellCommand::Action::kFilePrint ||
+                       cmd.action == ShellCommand::Action::kFilePrintTo;
     wxDocument* doc =
         cmd.file.empty() ? m_docManager->CreateDocument(wxString(), wxDOC_NEW)
                          : m_docManager->CreateDocument(wxString::FromUTF8(cmd.file), wxDOC_SILENT);
+    if (!doc && !cmd.file.empty()) {
+        // The document has said why in a box; printing ends there, anything else goes on with
+        // a new document as if no file had been named.
+        if (print) {
+            std::fprintf(stderr, "vesk: %s kann nicht gedruckt werden\n", cmd.file.c_str());
+            m_exitCode = 1;
+            TearDown();
+            return true;
+        }
+        doc = m_docManager->CreateDocument(wxString(), wxDOC_NEW);
+    }
     if (!doc) {
         TearDown();
         return false;
     }
 
-    if (cmd.action == ShellCommand::Action::kFilePrint ||
-        cmd.action == ShellCommand::Action::kFilePrintTo) {
+    if (print) {
         m_exitCode = PrintDocument(cmd) ? 0 : 1;
         TearDown();
         return true;
@@ -174,7 +178,7 @@ void CVeskApp::SaveFileHistory() {
     // The list is a convenience: a folder that cannot be made or written costs it, and nothing
     // else, so no message interrupts the end of the run.
     wxLogNull quiet;
-    wxFileName::Mkdir(wxFileName(HistoryFile()).GetPath(), wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
+    wxFileName::Mkdir(wxFileName(RecentFilesPath()).GetPath(), wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
     m_docManager->FileHistorySave(*m_config);
     m_config->Flush();
 }
@@ -193,6 +197,10 @@ int CVeskApp::OnRun() {
 }
 
 void CVeskApp::TearDown() {
+    // Messages still waiting for a box are shown while their parent exists; whatever comes later
+    // goes to the terminal, since a box parented to a frame that is gone brings the program down.
+    wxLog::FlushActive();
+    delete wxLog::SetActiveTarget(new wxLogStderr);
     // The documents first: the view ends the channel before anything it uses goes.
     if (m_docManager) {
         m_docManager->CloseDocuments(true);
@@ -210,6 +218,43 @@ void CVeskApp::TearDown() {
         m_config.reset();
     }
     RemoveMessageBoxHook();
+}
+
+void CVeskApp::RequestEnd() {
+    m_ending = true;
+    m_endRequested = true;
+    m_modals.RefuseNew();
+    m_modals.CancelInnermost();
+    WakeUpIdle();
+}
+
+void CVeskApp::OnIdle(wxIdleEvent& event) {
+    event.Skip();
+    if (!m_endRequested)
+        return;
+    // Idle passes come in every loop, a dialog's own included: the window closes only once every
+    // modal window has returned and the main loop runs again.
+    if (!m_modals.Empty()) {
+        m_modals.CancelInnermost();
+        event.RequestMore();
+        return;
+    }
+    const wxEventLoopBase* loop = wxEventLoopBase::GetActive();
+    if (loop && !loop->IsMain()) {
+        event.RequestMore();
+        return;
+    }
+    m_endRequested = false;
+    if (CMainFrame* frame = m_frame) {
+        frame->Close(true);
+    } else {
+        ExitMainLoop();
+    }
+}
+
+bool ProgramEnding() {
+    const auto* app = dynamic_cast<const CVeskApp*>(wxTheApp);
+    return app && app->EndRequested();
 }
 
 int CVeskApp::OnExit() {

@@ -10,6 +10,7 @@
 #include <wx/weakref.h>
 
 #include "ui/main_frame.h"
+#include "ui/modal_windows.h"
 #include "ui/shell_command.h"
 
 class CVeskDocManager;
@@ -26,6 +27,14 @@ class CVeskApp : public wxApp {
 
     void OnAppAbout(wxCommandEvent& event);
 
+    // Ends the program as closing its window does, also while modal windows are open: they are
+    // answered with Cancel first, and the window closes from the main loop. Called for SIGTERM
+    // and SIGINT.
+    void RequestEnd();
+    // True once RequestEnd was called: commands that are still finishing after their dialog was
+    // cancelled leave the settings and the bus alone.
+    bool EndRequested() const { return m_ending; }
+
     CMainFrame* GetMainFrame() const { return m_frame; }
     CVeskDocManager* GetDocManager() const { return m_docManager; }
 
@@ -33,7 +42,12 @@ class CVeskApp : public wxApp {
     // process this way).
     void SetArguments(std::vector<std::string> args) { m_args = std::move(args); }
 
+    // The recent-file list: beside the settings file, wherever VESK_INI or the configuration
+    // folder puts that.
+    static wxString RecentFilesPath();
+
   private:
+    void OnIdle(wxIdleEvent& event);
     bool Start(const ShellCommand& cmd);
     bool PrintDocument(const ShellCommand& cmd);
     void StartWithoutWindow();
@@ -47,6 +61,13 @@ class CVeskApp : public wxApp {
     std::unique_ptr<wxFileConfig> m_config;
     // Set when the run is over once start-up is done (print switches, --help).
     std::optional<int> m_exitCode;
+    CModalWindows m_modals;
+    bool m_ending = false;        // the program is on its way out
+    bool m_endRequested = false;  // the window still has to be closed
 
     wxDECLARE_EVENT_TABLE();
 };
+
+// Whether the running program has been asked to end (false outside the program, in tests that
+// build dialogs on their own).
+bool ProgramEnding();

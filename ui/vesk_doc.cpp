@@ -1,8 +1,13 @@
 #include "ui/vesk_doc.h"
 
-#include <wx/ffile.h>
+#include <cerrno>
+#include <cstdio>
+
+#include <wx/app.h>
 #include <wx/filename.h>
-#include <wx/log.h>
+#include <wx/msgdlg.h>
+
+#include "platform/error.h"
 
 #include "ui/utf8_text.h"
 
@@ -27,12 +32,39 @@ bool CVeskDoc::Save() {
     return SaveAs();
 }
 
+namespace {
+
+// A file that cannot be opened or written is reported in the operator's language, naming the
+// file and the system's reason; wx's own log would say it in English, and at the end of the run
+// it would show its box after the frame is gone.
+void ReportFileFailure(const char* what, const wxString& file, int error) {
+    wxString text =
+        U8("Die Datei \u201e") + file + U8("\u201c kann nicht ") + U8(what) + U8(" werden.");
+    if (error != 0)
+        text += "\n\n" + SystemText(platform::ErrorText(error));
+    wxWindow* parent = wxTheApp ? wxTheApp->GetTopWindow() : nullptr;
+    wxMessageBox(text, U8("vesk"), wxOK | wxICON_ERROR,
+                 parent && parent->IsShown() ? parent : nullptr);
+}
+
+}  // namespace
+
 bool CVeskDoc::DoOpenDocument(const wxString& file) {
-    wxFFile f(file, "rb");  // reports its own failure
-    return f.IsOpened();
+    // The document holds nothing, but a file that is not there or cannot be read is no document.
+    std::FILE* f = std::fopen(file.fn_str(), "rb");
+    if (!f) {
+        ReportFileFailure("ge\u00f6ffnet", file, errno);
+        return false;
+    }
+    std::fclose(f);
+    return true;
 }
 
 bool CVeskDoc::DoSaveDocument(const wxString& file) {
-    wxFFile f(file, "wb");
-    return f.IsOpened() && f.Close();
+    std::FILE* f = std::fopen(file.fn_str(), "wb");
+    const int error = f ? 0 : errno;
+    if (f && std::fclose(f) == 0)
+        return true;
+    ReportFileFailure("gespeichert", file, f ? errno : error);
+    return false;
 }

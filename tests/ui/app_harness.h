@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,15 @@ namespace uitest {
 
 // The command line of the program under test; each suite defines it.
 std::vector<std::string> StartArguments();
+
+// How a suite answers the dialogs it expects, from the start of the program on: an id answers the
+// dialog without showing it, wxID_NONE lets it run for real, nothing leaves it to the default
+// (every dialog that no test expects is a failure).
+using DialogAnswer = std::function<std::optional<int>(wxDialog*)>;
+inline DialogAnswer& ExpectedDialogs() {
+    static DialogAnswer answer;
+    return answer;
+}
 
 inline CVeskApp& App() {
     return *static_cast<CVeskApp*>(wxTheApp);

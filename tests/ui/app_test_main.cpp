@@ -25,6 +25,10 @@ void ReportAssert(const wxString& file, int line, const wxString& func, const wx
 class UnexpectedDialogs : public wxModalDialogHook {
   protected:
     int Enter(wxDialog* dialog) override {
+        if (const auto& expected = uitest::ExpectedDialogs()) {
+            if (const auto answer = expected(dialog))
+                return *answer;
+        }
         ADD_FAILURE() << "unexpected dialog \"" << dialog->GetTitle().utf8_string() << "\"";
         return wxID_CANCEL;
     }

@@ -5,14 +5,16 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "channel/can_channel.h"
+#include "platform/thread.h"
 #include "tests/support/scripted_device.h"
 #include "tests/ui/app_harness.h"
 
@@ -24,15 +26,6 @@ std::vector<std::string> uitest::StartArguments() {
 }
 
 namespace {
-
-int ThreadCount() {
-    int n = 0;
-    for ([[maybe_unused]] const auto& entry :
-         std::filesystem::directory_iterator("/proc/self/task")) {
-        ++n;
-    }
-    return n;
-}
 
 // Whether the process has a handler for the signal (its SigCgt mask in /proc).
 bool Catches(pid_t pid, int signal) {
@@ -62,15 +55,29 @@ int WaitForExit(pid_t pid, std::chrono::seconds bound) {
     return -1;
 }
 
-pid_t Start(const std::vector<std::string>& args) {
+// Starts the program. Everything the child needs is prepared before fork(): a process with
+// threads may only make async-signal-safe calls between fork() and exec, and allocating is none.
+// `withoutDisplay` starts it with DISPLAY unset; `errFd`, when not -1, becomes its stderr.
+pid_t Start(const std::vector<std::string>& args, bool withoutDisplay = false, int errFd = -1) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        if (!withoutDisplay || std::string_view(*e).rfind("DISPLAY=", 0) != 0)
+            env.emplace_back(*e);
+    }
+    std::vector<char*> argv{const_cast<char*>(VESK_PROGRAM)};
+    for (const auto& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (auto& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+
     const pid_t pid = fork();
     if (pid == 0) {
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(VESK_PROGRAM));
-        for (const auto& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(VESK_PROGRAM, argv.data());
+        if (errFd != -1)
+            dup2(errFd, STDERR_FILENO);
+        execve(VESK_PROGRAM, argv.data(), envp.data());
         _exit(127);
     }
     return pid;
@@ -91,6 +98,23 @@ TEST(ShutdownTest, WindowlessStartEndsCleanlyOnSigterm) {
     }
 }
 
+// A wrong switch answers on the terminal with status 2, before and without any window: also
+// where there is no display to open one.
+TEST(ShutdownTest, AWrongSwitchIsReportedOnStderrWithoutADisplay) {
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    const pid_t pid = Start({"--no-such-switch"}, /*withoutDisplay=*/true, pipeFds[1]);
+    close(pipeFds[1]);
+    std::string err;
+    char buffer[512];
+    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+        err.append(buffer, static_cast<std::size_t>(n));
+    close(pipeFds[0]);
+    EXPECT_EQ(WaitForExit(pid, std::chrono::seconds(60)), 2);
+    EXPECT_NE(err.find("Unbekannte Option: --no-such-switch"), std::string::npos) << err;
+    EXPECT_NE(err.find("Aufruf: vesk"), std::string::npos) << err;
+}
+
 TEST(ShutdownTest, HelpPrintsTheUsageAndEnds) {
     const pid_t pid = Start({"--help"});
     EXPECT_EQ(WaitForExit(pid, std::chrono::seconds(60)), 0);
@@ -98,7 +122,7 @@ TEST(ShutdownTest, HelpPrintsTheUsageAndEnds) {
 
 // Last: it ends the program under test.
 TEST(ShutdownTest, ClosingTheWindowEndsChannelAndCyclicJobFirst) {
-    const int before = ThreadCount();
+    const int before = platform::testing::RunningThreadCount();
     RegisteredDevice adapter;
     CVeskView* view = View();
     ASSERT_NE(view, nullptr);
@@ -107,7 +131,7 @@ TEST(ShutdownTest, ClosingTheWindowEndsChannelAndCyclicJobFirst) {
     const std::uint8_t data[2] = {0x12, 0x34};
     ASSERT_EQ(CanStartCyclic(view->m_channel, 1, 0x123, 0, 2, data, 5), 1);
     ASSERT_TRUE(adapter->WaitUntil([&] { return adapter->Writes().size() >= 3; }));
-    EXPECT_EQ(ThreadCount(), before + 3);  // receive, bus load, cyclic job
+    EXPECT_EQ(platform::testing::RunningThreadCount(), before + 3);  // receive, bus load, job
 
     wxWeakRef<CMainFrame> frame(Frame());
     Command(wxID_EXIT);  // "&Beenden"
@@ -115,7 +139,7 @@ TEST(ShutdownTest, ClosingTheWindowEndsChannelAndCyclicJobFirst) {
 
     EXPECT_FALSE(frame);
     EXPECT_EQ(adapter->CloseCount(), 1);
-    EXPECT_EQ(ThreadCount(), before);
+    EXPECT_EQ(platform::testing::RunningThreadCount(), before);
 }
 
 }  // namespace

@@ -228,7 +228,13 @@ TEST(WindowDocumentTest, NewAndOpenReuseTheViewAndChangeOnlyTheCaption) {
 TEST(WindowDocumentTest, OpeningAMissingFileKeepsTheDocument) {
     const wxString before = Frame()->GetTitle();
     const fs::path missing = TempDir() / "missing.vsk";
-    EXPECT_FALSE(App().GetDocManager()->OpenFile(wxString::FromUTF8(missing.string())));
+    wxString text;
+    wxTEST_DIALOG(
+        EXPECT_FALSE(App().GetDocManager()->OpenFile(wxString::FromUTF8(missing.string()))),
+        ExpectMessage(&text));
+    EXPECT_TRUE(text.StartsWith(W("Die Datei \u201e") + wxString::FromUTF8(missing.string()) +
+                                W("\u201c kann nicht ge\u00f6ffnet werden.")))
+        << text;
     EXPECT_EQ(Frame()->GetTitle(), before);
     EXPECT_NE(View(), nullptr);
 }
