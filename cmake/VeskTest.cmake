@@ -1,19 +1,21 @@
-# vesk_add_test(<name> SOURCES <files...> [LIBS <targets...>] [LABELS <labels...>] [GUI] [TIMEOUT <s>])
+# vesk_add_test(<name> SOURCES <files...> [LIBS <targets...>] [LABELS <labels...>] [GUI] [TIMEOUT <s>]
+#               [ARGS <arguments...>])
 #
 # Adds one GoogleTest executable and registers it with CTest. Labels in use:
 #   threaded  - the suite starts threads; CI runs these under ThreadSanitizer as well
 #   gui       - needs a display; the test runs under `xvfb-run -a`
 #   vcan      - needs a kernel with SocketCAN; runs inside the vcan guest
 function(vesk_add_test name)
-  cmake_parse_arguments(T "GUI" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "GUI" "TIMEOUT" "SOURCES;LIBS;LABELS;ARGS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main vesk_options)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   if(T_GUI)
-    add_test(NAME ${name} COMMAND xvfb-run -a -s "-screen 0 1280x1024x24" $<TARGET_FILE:${name}>)
+    add_test(NAME ${name} COMMAND xvfb-run -a -s "-screen 0 1280x1024x24" $<TARGET_FILE:${name}>
+             ${T_ARGS})
     list(APPEND T_LABELS gui)
   else()
-    add_test(NAME ${name} COMMAND ${name})
+    add_test(NAME ${name} COMMAND ${name} ${T_ARGS})
   endif()
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)

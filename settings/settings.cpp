@@ -13,6 +13,7 @@ constexpr const char* kAutoIds = "AutoIds";
 constexpr const char* kAutoTriggerData = "AutoTriggerData";
 constexpr const char* kAutoData = "AutoData";
 constexpr const char* kData = "Data";
+constexpr const char* kLogColumnsSection = "LogColumns";
 
 std::uint32_t ReadInt(const ProfileDocument& document, std::string_view section,
                       std::string_view key, std::int32_t fallback) {
@@ -127,6 +128,28 @@ bool SaveSendSettings(const SendSettings& send) {
         changed |= document.Set(kData, "Wait5", FormatLong(send.wait));
         for (std::size_t i = 0; i < send.chk.size(); ++i) {
             changed |= document.Set(kData, Numbered("Chk", i), send.chk[i] != 0 ? "1" : "0");
+        }
+        return changed;
+    });
+}
+
+std::array<int, kLogColumns> LoadColumnWidths() {
+    const ProfileDocument document = LoadProfile(kSettingsFile);
+    std::array<int, kLogColumns> widths{};
+    for (std::size_t i = 0; i < widths.size(); ++i) {
+        const auto w = static_cast<std::int32_t>(
+            ReadInt(document, kLogColumnsSection, "Width" + std::to_string(i), 0));
+        widths[i] = w > 0 && w <= kMaxColumnWidth ? w : 0;
+    }
+    return widths;
+}
+
+bool SaveColumnWidths(const std::array<int, kLogColumns>& widths) {
+    return UpdateProfile(kSettingsFile, [&](ProfileDocument& document) {
+        bool changed = false;
+        for (std::size_t i = 0; i < widths.size(); ++i) {
+            changed |= document.Set(kLogColumnsSection, "Width" + std::to_string(i),
+                                    FormatLong(static_cast<std::int32_t>(widths[i])));
         }
         return changed;
     });

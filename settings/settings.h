@@ -55,4 +55,12 @@ SendSettings LoadSendSettings();
 // All 15 keys: "Id1", "Msg1" ... "Id5", "Msg5", "Wait5", "Chk1" ... "Chk4" ("1" or "0").
 bool SaveSendSettings(const SendSettings& send);
 
+// [LogColumns]: the widths, in pixels, that the operator dragged the log's eight columns to,
+// "Width0" to "Width7". A width that is absent, zero, negative or above kMaxColumnWidth reads
+// as 0: the column keeps its start-up width.
+inline constexpr int kLogColumns = 8;
+inline constexpr int kMaxColumnWidth = 10000;
+std::array<int, kLogColumns> LoadColumnWidths();
+bool SaveColumnWidths(const std::array<int, kLogColumns>& widths);
+
 }  // namespace settings

@@ -1,6 +1,7 @@
 #include "ui/log_list_ctrl.h"
 
 #include <algorithm>
+#include <iterator>
 #include <vector>
 
 #include <wx/dcclient.h>
@@ -10,6 +11,7 @@
 
 #include "log/log_model.h"
 #include "log/log_row.h"
+#include "settings/settings.h"
 #include "ui/utf8_text.h"
 
 const CLogListCtrl::Column CLogListCtrl::kColumns[8] = {
@@ -23,7 +25,38 @@ namespace {
 // Where a cell's text starts in its column, and the gap kept free at the column's right edge.
 constexpr int kTextIndent = 4;
 constexpr int kCellMargin = 6;
+static_assert(kTextIndent + kCellMargin == CLogListCtrl::kCellPadding);
+
+// The design's font, 8-point MS Sans Serif, has dialog base units of 6 × 13 pixels: a horizontal
+// dialog unit is 1.5 of its pixels.
+constexpr double kDesignPixelsPerDlu = 1.5;
+
+LogRow WidestRow(std::int32_t type) {
+    LogRow row{};
+    row.msg.type = type;
+    row.msg.status = 0xff;
+    row.msg.id = 0x1fffffff;
+    row.msg.rtr = 1;
+    row.msg.dlc = kCanMaxSendBytes;
+    std::fill(std::begin(row.msg.data), std::end(row.msg.data), 0xff);
+    row.msg.lost = 99999;
+    row.absSeconds = 9999.999;  // some three hours
+    row.deltaSeconds = 99.999;
+    return row;
+}
+
 }  // namespace
+
+std::string CLogListCtrl::WidestCell(int column) {
+    std::string widest;
+    for (const std::int32_t type :
+         {CAN_EV_RX_EXT, CAN_EV_TX_EXT, CAN_EV_ARBITRATION, CAN_EV_WARNING}) {
+        const std::string text = FormatLogCell(WidestRow(type), column);
+        if (text.size() > widest.size())
+            widest = text;
+    }
+    return widest;
+}
 
 CLogListCtrl::CLogListCtrl(wxWindow* parent, LogModel& model)
     : wxListCtrl(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize,
@@ -32,12 +65,46 @@ CLogListCtrl::CLogListCtrl(wxWindow* parent, LogModel& model)
     for (int i = 0; i < kLogColumnCount; ++i) {
         InsertColumn(i, U8(kColumns[i].title), wxLIST_FORMAT_LEFT);
     }
-    for (int i = 0; i < kLogColumnCount; ++i)
-        SetColumnWidth(i, kColumns[i].width);
+    const auto dragged = settings::LoadColumnWidths();
+    for (int i = 0; i < kLogColumnCount; ++i) {
+        const int remembered = dragged[static_cast<std::size_t>(i)];
+        SetColumnWidth(i, remembered > 0 ? remembered : StartWidth(i));
+    }
+    Bind(wxEVT_LIST_COL_END_DRAG, &CLogListCtrl::OnColumnDragged, this);
     SetItemCount(static_cast<long>(model_.RowCount()));
     if (wxWindow* rows = RowsWindow(); rows != this) {
         rows->Bind(wxEVT_PAINT, &CLogListCtrl::OnPaintRows, this);
     }
+}
+
+int CLogListCtrl::StartWidth(int column) const {
+    // The design's proportions in this font: its pixel widths become dialog units of the design
+    // font and then pixels of ours, as the dialogs convert their layouts.
+    const int dlu = static_cast<int>(kColumns[column].width / kDesignPixelsPerDlu + 0.5);
+    const int scaled = ConvertDialogToPixels(wxSize(dlu, 0)).x;
+    const int cell = GetTextExtent(wxString::FromUTF8(WidestCell(column))).x + kCellPadding;
+    const int title = GetTextExtent(U8(kColumns[column].title)).x + 2 * kCellPadding;
+    return std::max({scaled, cell, title});
+}
+
+int CLogListCtrl::ColumnsWidth() const {
+    int total = 0;
+    for (int i = 0; i < kLogColumnCount; ++i)
+        total += GetColumnWidth(i);
+    return total;
+}
+
+void CLogListCtrl::OnColumnDragged(wxListEvent& event) {
+    event.Skip();
+    // The list takes the new width once the drag has been reported.
+    CallAfter(&CLogListCtrl::SaveWidths);
+}
+
+void CLogListCtrl::SaveWidths() {
+    std::array<int, settings::kLogColumns> widths{};
+    for (int i = 0; i < kLogColumnCount; ++i)
+        widths[static_cast<std::size_t>(i)] = GetColumnWidth(i);
+    settings::SaveColumnWidths(widths);
 }
 
 wxString CLogListCtrl::OnGetItemText(long item, long column) const {

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstddef>
+#include <string>
 
 #include <wx/font.h>
 #include <wx/listctrl.h>
@@ -19,9 +20,19 @@ class CLogListCtrl : public wxListCtrl {
   public:
     struct Column {
         const char* title;
-        int width;
+        int width;  // pixels of the 8-point dialog font the table was designed with
     };
     static const Column kColumns[8];
+
+    // The room a cell needs beside its text: the indent before it and the gap after it.
+    static constexpr int kCellPadding = 10;
+
+    // The widest text each column can show in practice: the longest identifier, a full data
+    // field, times of a session of hours.
+    static std::string WidestCell(int column);
+
+    // The sum of the column widths.
+    int ColumnsWidth() const;
 
     CLogListCtrl(wxWindow* parent, LogModel& model);
 
@@ -39,6 +50,12 @@ class CLogListCtrl : public wxListCtrl {
     wxString OnGetItemText(long item, long column) const override;
 
   private:
+    // A design width in this window's font, and wide enough for the column's widest cell and title.
+    int StartWidth(int column) const;
+    // The operator's dragged widths are kept across runs.
+    void OnColumnDragged(wxListEvent& event);
+    void SaveWidths();
+
     void KeepViewAfterInsert(long selected, long top, std::size_t added);
     void OnPaintRows(wxPaintEvent& event);
     void MeasureCharacters(wxDC& dc, const wxFont& font);

@@ -80,8 +80,13 @@ wxEND_EVENT_TABLE()
          wxITEM_CHECK},
     };
 
+    // The string table has no prompt for the about box; this is the wording German desktop
+    // programs use for it. Without one wx would show its own English text.
+    constexpr const char* kAboutPrompt =
+        "Zeigt Programminformationen, Versionsnummer und Copyright an.";
+
     const MenuEntry kHelpMenu[] = {
-        {wxID_ABOUT, "Inf&o über vesk...", ""},
+        {wxID_ABOUT, "Inf&o über vesk...", kAboutPrompt},
     };
 
     struct MenuDef {
@@ -116,7 +121,7 @@ wxEND_EVENT_TABLE()
         {wxID_SEPARATOR, {}, "", ""},
         {wxID_PRINT, wxART_PRINT, "Drucken", "Druckt das aktive Dokument."},
         {wxID_SEPARATOR, {}, "", ""},
-        {wxID_ABOUT, wxART_INFORMATION, "", ""},
+        {wxID_ABOUT, wxART_INFORMATION, "Info", kAboutPrompt},
         {wxID_CONTEXT_HELP, wxART_HELP, "Hilfe",
          "Zeigt Hilfe zu angeklickten Schaltflächen, Menüs und Fenstern an."},
     };
@@ -190,14 +195,16 @@ void CMainFrame::CreateToolBarButtons() {
 
 void CMainFrame::CreateStatusPanes() {
     wxStatusBar* bar = CreateStatusBar(kPanes);
-    // A pane is as wide as its template text, plus the room the pane's frame takes.
+    // A pane is as wide as its template text, plus the room the pane's frame takes; the last
+    // pane also makes room for the size grip drawn over its right end.
     const int margin = bar->GetCharWidth() * 2;
+    const int grip = bar->HasFlag(wxSTB_SIZEGRIP) ? bar->GetSize().y : 0;
     const int widths[kPanes] = {
         -1,
         bar->GetTextExtent(U8(kFilterPaneTemplate)).x + margin,
         bar->GetTextExtent(U8(kFilterPaneTemplate)).x + margin,
         bar->GetTextExtent(U8(kBusLoadPaneTemplate)).x + margin,
-        bar->GetTextExtent(U8(kNumLockPaneText)).x + margin,
+        bar->GetTextExtent(U8(kNumLockPaneText)).x + margin + grip,
     };
     bar->SetStatusWidths(kPanes, widths);
     const int styles[kPanes] = {wxSB_NORMAL, wxSB_SUNKEN, wxSB_SUNKEN, wxSB_SUNKEN, wxSB_SUNKEN};

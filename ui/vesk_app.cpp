@@ -104,7 +104,9 @@ bool CVeskApp::Start(const ShellCommand& cmd) {
     m_docManager->FileHistoryLoad(*m_config);
 
     // The one document type: ".vsk" files, document CVeskDoc, view CVeskView.
-    new wxDocTemplate(m_docManager, U8("Dateityp Vesk (*.vsk)"), "*.vsk", wxString(), "vsk",
+    // wx adds the pattern to the description itself: the file dialogs show "Dateityp Vesk
+    // (*.vsk)".
+    new wxDocTemplate(m_docManager, U8("Dateityp Vesk"), "*.vsk", wxString(), "vsk",
                       "Vesk.Document", "Vesk View", wxCLASSINFO(CVeskDoc), wxCLASSINFO(CVeskView));
 
     if (cmd.action == ShellCommand::Action::kAutomation) {

@@ -1,6 +1,10 @@
 #include "ui/vesk_view.h"
 
+#include <algorithm>
+
+#include <wx/display.h>
 #include <wx/frame.h>
+#include <wx/settings.h>
 
 #include "settings/settings.h"
 #include "ui/command_ids.h"
@@ -88,6 +92,15 @@ bool CVeskView::OnCreate(wxDocument* doc, long flags) {
 
     auto* list = new CLogListCtrl(m_frame, m_log);
     m_list = list;
+    // The window starts wide enough for all eight columns, as far as the screen allows.
+    if (!m_frame->IsShown()) {
+        const int wanted =
+            list->ColumnsWidth() + wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, list);
+        const int screen = wxDisplay(m_frame).GetClientArea().width;
+        const wxSize client = m_frame->GetClientSize();
+        if (client.x < wanted)
+            m_frame->SetClientSize(std::min(wanted, screen - 20), client.y);
+    }
     // The frame gives its one child window the whole client area.
     m_frame->SendSizeEvent();
 

@@ -120,6 +120,19 @@ TEST(Settings, SavesKeepHandEditedContentAndOnlyTouchTheirKeys) {
               "AcceptanceCode=1\r\nAcceptanceMask=2\r\n\r\n[Data]\r\nChk2=0\r\nWait5=\r\n");
 }
 
+TEST(Settings, ColumnWidthsRoundTripInTheirOwnSectionAndNonsenseReadsAsUnset) {
+    ScratchFolder folder;
+    WriteAll(folder.File(), "[Options]\nBaudrate=125000\n");
+    EXPECT_EQ(settings::LoadColumnWidths(), (std::array<int, 8>{}));
+    EXPECT_TRUE(settings::SaveColumnWidths({110, 170, 80, 90, 50, 60, 290, 70}));
+    EXPECT_EQ(settings::LoadColumnWidths(),
+              (std::array<int, 8>{110, 170, 80, 90, 50, 60, 290, 70}));
+    EXPECT_EQ(settings::LoadOptions().baudrate, 125000) << "the other sections stay";
+
+    WriteAll(folder.File(), "[LogColumns]\nWidth0=-5\nWidth1=abc\nWidth2=99999\nWidth3=42\n");
+    EXPECT_EQ(settings::LoadColumnWidths(), (std::array<int, 8>{0, 0, 0, 42, 0, 0, 0, 0}));
+}
+
 TEST(Settings, GarbageFileLoadsDefaultsAndAFailedSaveReportsIt) {
     ScratchFolder folder;
     WriteAll(folder.File(), std::string("\x01\x02[Opt\xff\n==\n\n[]\n", 15));

@@ -1,18 +1,25 @@
 // The window as the operator meets it: menus, tool bar, status bar, document, help, and the log
 // table fed by a scripted adapter.
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
 #include <gtest/gtest.h>
+#include <wx/filedlg.h>
+#include <wx/filehistory.h>
 #include <wx/log.h>
 #include <wx/msgdlg.h>
 #include <wx/stattext.h>
+#include <wx/stockitem.h>
 #include <wx/toolbar.h>
 
 #include "channel/can_channel.h"
+#include "log/log_model.h"
+#include "log/log_row.h"
 #include "platform/message_box.h"
+#include "settings/settings.h"
 #include "tests/support/scripted_device.h"
 #include "tests/ui/app_harness.h"
 #include "ui/about_dlg.h"
@@ -58,7 +65,7 @@ fs::path TempDir() {
     return dir;
 }
 
-// --- Right after start (these run first, before any channel was open) --------------------------
+// --- Right after start (a process of their own: nothing has touched the program yet) -----------
 
 TEST(WindowStartTest, OnlyTheChannelFreeItemsAreEnabledAndShowDataIsChecked) {
     struct Expected {
@@ -129,7 +136,133 @@ TEST(WindowStartTest, ToolBarOffersEverythingButTheClipboard) {
     EXPECT_EQ(bar->GetToolLongHelp(wxID_PASTE), W("Fügt den Inhalt der Zwischenablage ein."));
 }
 
+// The design's pixel widths are for an 8-point dialog font; in the desktop's font each column is
+// at least its design width converted as the dialogs convert theirs, and holds its widest cell.
+TEST(WindowStartTest, EveryColumnShowsItsWidestCellAtStartUp) {
+    CLogListCtrl* list = List();
+    for (int i = 0; i < kLogColumnCount; ++i) {
+        const int widest = list->GetTextExtent(wxString::FromUTF8(CLogListCtrl::WidestCell(i))).x;
+        const int design =
+            list->ConvertDialogToPixels(wxSize(CLogListCtrl::kColumns[i].width * 2 / 3, 0)).x;
+        EXPECT_GE(list->GetColumnWidth(i), widest + CLogListCtrl::kCellPadding) << i;
+        EXPECT_GE(list->GetColumnWidth(i), design - 2) << i;
+    }
+    EXPECT_EQ(CLogListCtrl::WidestCell(0), "Transmitted EXT");
+    EXPECT_EQ(CLogListCtrl::WidestCell(3), "1fffffff");
+    // All eight are in view when the window opens.
+    EXPECT_LE(list->ColumnsWidth(), Frame()->GetClientSize().x);
+}
+
 // --- Frame commands ------------------------------------------------------------------------------
+
+int paints = 0;
+void CountPaint(wxPaintEvent& event) {
+    ++paints;
+    event.Skip();
+}
+
+// Lets the window paint itself, as the toolkit does on its own time; false if it never did.
+bool PaintNow(wxWindow* window) {
+    window->Bind(wxEVT_PAINT, &CountPaint);
+    const int before = paints;
+    window->Refresh();
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (paints == before && std::chrono::steady_clock::now() < end) {
+        wxYield();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    window->Unbind(wxEVT_PAINT, &CountPaint);
+    return paints != before;
+}
+
+TEST(WindowFrameTest, StatusPanesShowTheirTextsWhole) {
+    wxStatusBar* bar = Frame()->GetStatusBar();
+    std::vector<wxString> shown;
+    for (int pane = 0; pane < CMainFrame::kPanes; ++pane)
+        shown.push_back(bar->GetStatusText(pane));
+    bar->SetStatusText("ffffffff : ffffffff", CMainFrame::kPaneHwFilter);
+    bar->SetStatusText("ffffffff : ffffffff", CMainFrame::kPaneSoftFilter);
+    bar->SetStatusText("100.00 %", CMainFrame::kPaneBusLoad);
+    bar->SetStatusText("NUM", CMainFrame::kPaneNumLock);
+    ASSERT_TRUE(PaintNow(bar));
+    for (int pane = CMainFrame::kPaneHwFilter; pane <= CMainFrame::kPaneNumLock; ++pane)
+        EXPECT_FALSE(bar->GetField(pane).IsEllipsized()) << pane;
+    for (int pane = 0; pane < CMainFrame::kPanes; ++pane)
+        bar->SetStatusText(shown[static_cast<std::size_t>(pane)], pane);
+}
+
+// wx fills an empty prompt of a standard command with its own English text.
+TEST(WindowFrameTest, NoMenuItemOrToolPromptsInEnglish) {
+    wxMenuBar* bar = Frame()->GetMenuBar();
+    for (std::size_t m = 0; m < bar->GetMenuCount(); ++m) {
+        for (const wxMenuItem* item : bar->GetMenu(m)->GetMenuItems()) {
+            if (item->IsSeparator())
+                continue;
+            const wxString english = wxGetStockHelpString(item->GetId());
+            if (!english.empty())
+                EXPECT_NE(item->GetHelp(), english) << item->GetItemLabelText().utf8_string();
+        }
+    }
+    EXPECT_EQ(bar->GetHelpString(wxID_ABOUT),
+              W("Zeigt Programminformationen, Versionsnummer und Copyright an."));
+    wxToolBar* tools = Frame()->GetToolBar();
+    for (std::size_t t = 0; t < tools->GetToolsCount(); ++t) {
+        const wxToolBarToolBase* tool = tools->GetToolByPos(static_cast<int>(t));
+        if (tool->IsSeparator())
+            continue;
+        EXPECT_FALSE(tool->GetShortHelp().empty()) << tool->GetId();
+        EXPECT_FALSE(tool->GetLongHelp().empty()) << tool->GetId();
+    }
+}
+
+class ExpectFileDialog : public wxExpectModalBase<wxFileDialog, ExpectFileDialog> {
+  public:
+    explicit ExpectFileDialog(wxString* wildcard) : wildcard_(wildcard) {}
+
+  protected:
+    int OnInvoked(wxFileDialog* dlg) const override {
+        *wildcard_ = dlg->GetWildcard();
+        return wxID_CANCEL;
+    }
+
+  private:
+    wxString* wildcard_;
+};
+
+TEST(WindowFrameTest, FileDialogsOfferTheDocumentTypeOnce) {
+    wxString wildcard;
+    wxTEST_DIALOG(Command(wxID_OPEN), ExpectFileDialog(&wildcard));
+    EXPECT_EQ(wildcard.BeforeFirst('|').Trim(), W("Dateityp Vesk (*.vsk)"));
+    EXPECT_EQ(wildcard.AfterFirst('|'), W("*.vsk"));
+}
+
+TEST(WindowFrameTest, RecentFilesAreFourBesideTheSettingsFile) {
+    EXPECT_EQ(App().GetDocManager()->GetFileHistory()->GetMaxFiles(), 4u);
+    const std::string saved = std::getenv("VESK_INI");
+    setenv("VESK_INI", "/somewhere/else/my.ini", 1);
+    const wxString path = CVeskApp::RecentFilesPath();
+    setenv("VESK_INI", saved.c_str(), 1);
+    EXPECT_EQ(path, W("/somewhere/else/recent-files.ini"));
+}
+
+TEST(WindowFrameTest, DraggedColumnWidthsAreKeptForTheNextRun) {
+    const int before = List()->GetColumnWidth(6);
+    List()->SetColumnWidth(6, before + 37);
+    wxListEvent dragged(wxEVT_LIST_COL_END_DRAG, List()->GetId());
+    dragged.SetEventObject(List());
+    List()->GetEventHandler()->ProcessEvent(dragged);
+    Idle();
+    EXPECT_EQ(settings::LoadColumnWidths()[6], before + 37);
+
+    // The next run's table starts with it; the others keep their start-up widths.
+    LogModel model;
+    auto* next = new CLogListCtrl(Frame(), model);
+    EXPECT_EQ(next->GetColumnWidth(6), before + 37);
+    EXPECT_EQ(next->GetColumnWidth(1), List()->GetColumnWidth(1));
+    next->Destroy();
+    List()->SetColumnWidth(6, before);
+    settings::SaveColumnWidths({});
+}
 
 TEST(WindowFrameTest, BarsHideAndShowWithTheirCheckMarks) {
     EXPECT_TRUE(MenuItem(ID_VIEW_TOOLBAR).checked);
