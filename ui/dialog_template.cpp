@@ -1,12 +1,17 @@
 #include "ui/dialog_template.h"
 
+#include <functional>
+
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/combobox.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
+#include <wx/utils.h>
+#include <wx/weakref.h>
 
+#include "ui/simple_combo_box.h"
 #include "ui/utf8_text.h"
 
 wxPoint DluToPixels(const wxWindow& dialog, int x, int y) {
@@ -63,29 +68,125 @@ void CreateControl(wxDialog& dialog, const ControlTemplate& t) {
             break;
         }
         case ControlKind::kSimpleCombo:
-        case ControlKind::kDropDownList: {
-            // A template's combo height includes the opened list. Where the list drops down, the
-            // control takes the height of its edit part instead.
-            const bool simple = t.kind == ControlKind::kSimpleCombo;
-#ifdef __WXMSW__
-            const wxSize comboSize = simple ? size : wxSize(size.x, wxDefaultCoord);
-            const long style = simple ? wxCB_SIMPLE : wxCB_READONLY;
-#else
-            const wxSize comboSize(size.x, wxDefaultCoord);
-            const long style = simple ? wxCB_DROPDOWN : wxCB_READONLY;
-#endif
-            control = new wxComboBox(&dialog, t.id, wxString(), pos, comboSize, Entries(t.entries),
-                                     style);
+            // The list stays open below the field, as tall as the template says.
+            control = new CSimpleComboBox(&dialog, t.id, pos, size, Entries(t.entries));
             break;
-        }
+        case ControlKind::kDropDownList:
+            // A template's combo height includes the opened list; where the list drops down,
+            // the control takes the height of its field instead.
+            control = new wxComboBox(&dialog, t.id, wxString(), pos, wxSize(size.x, wxDefaultCoord),
+                                     Entries(t.entries), wxCB_READONLY);
+            break;
     }
     if (t.disabled)
         control->Disable();
 }
 
+// Every edit field, also those inside composite controls.
+void ForEachEdit(wxWindow* window, const std::function<void(wxTextCtrl*)>& fn) {
+    for (wxWindow* child : window->GetChildren()) {
+        if (auto* edit = dynamic_cast<wxTextCtrl*>(child))
+            fn(edit);
+        ForEachEdit(child, fn);
+    }
+}
+
+void SelectAllOnFocus(wxFocusEvent& event) {
+    event.Skip();
+    // A click places the cursor where it lands; only the keyboard and the opening of the
+    // dialog take the field whole.
+    if (wxGetMouseState().LeftIsDown())
+        return;
+    if (auto* edit = dynamic_cast<wxTextCtrl*>(event.GetEventObject())) {
+        wxWeakRef<wxTextCtrl> field(edit);
+        // After the toolkit's own handling of the focus, which would place the cursor.
+        edit->CallAfter([field] {
+            if (field)
+                field->SelectAll();
+        });
+    }
+}
+
+bool Contains(const wxWindow* outer, const wxWindow* inner) {
+    for (const wxWindow* w = inner; w; w = w->GetParent()) {
+        if (w == outer)
+            return true;
+    }
+    return false;
+}
+
+// The first control in tab order that can take the focus, inside composite controls too.
+wxWindow* FirstFocusable(wxWindow* window) {
+    for (wxWindow* child : window->GetChildren()) {
+        if (!child->IsShown() || !child->IsEnabled() || child->IsTopLevel())
+            continue;
+        if (child->GetChildren().empty()) {
+            if (child->AcceptsFocus())
+                return child;
+        } else if (wxWindow* inner = FirstFocusable(child)) {
+            return inner;
+        }
+    }
+    return nullptr;
+}
+
+// What a desktop dialog does when it opens: the focus goes to its first control, unless a
+// control of the dialog has it already, and a field with the focus is taken whole.
+void FocusOnOpen(wxDialog* dialog) {
+    wxWindow* focus = wxWindow::FindFocus();
+    if (!Contains(dialog, focus) || focus == dialog) {
+        focus = FirstFocusable(dialog);
+        if (focus)
+            focus->SetFocus();
+    }
+    if (auto* edit = dynamic_cast<wxTextCtrl*>(focus))
+        edit->SelectAll();
+}
+
+void OnShowDialog(wxShowEvent& event) {
+    event.Skip();
+    auto* dialog = dynamic_cast<wxDialog*>(event.GetEventObject());
+    if (!event.IsShown() || !dialog)
+        return;
+    // Once the dialog has its values (they come with the show) and the toolkit has placed its
+    // own focus.
+    wxWeakRef<wxDialog> opened(dialog);
+    dialog->CallAfter([opened] {
+        if (opened && opened->IsShown())
+            FocusOnOpen(opened.get());
+    });
+}
+
+void PressDefaultOnEnter(wxKeyEvent& event) {
+    const int key = event.GetKeyCode();
+    auto* dialog = dynamic_cast<wxDialog*>(event.GetEventObject());
+    // The key comes from the window with the focus; the dialog itself passes it on only when
+    // nothing inside it has the focus.
+    wxWindow* from = dynamic_cast<wxWindow*>(event.GetEventObject());
+    if (from && from == dialog)
+        from = wxWindow::FindFocus();
+    for (wxWindow* w = from; w && !dialog; w = w->GetParent())
+        dialog = dynamic_cast<wxDialog*>(w);
+    const bool enter = (key == WXK_RETURN || key == WXK_NUMPAD_ENTER) && !event.HasAnyModifiers();
+    // A push button with the focus takes Enter itself.
+    if (!enter || !dialog || dynamic_cast<wxButton*>(from)) {
+        event.Skip();
+        return;
+    }
+    wxWindow* button = dialog->GetDefaultItem();
+    if (!button || !button->IsEnabled()) {
+        event.Skip();
+        return;
+    }
+    wxCommandEvent press(wxEVT_BUTTON, button->GetId());
+    press.SetEventObject(button);
+    button->ProcessWindowEvent(press);
+}
+
 }  // namespace
 
-bool CreateFromTemplate(wxDialog& dialog, wxWindow* parent, const DialogTemplate& dialogTemplate) {
+bool CreateFromTemplate(wxDialog& dialog, wxWindow* parent, const DialogTemplate& dialogTemplate,
+                        bool centre) {
     if (!dialog.Create(parent, wxID_ANY, U8(dialogTemplate.caption), wxDefaultPosition,
                        wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX)) {
         return false;
@@ -93,6 +194,12 @@ bool CreateFromTemplate(wxDialog& dialog, wxWindow* parent, const DialogTemplate
     dialog.SetClientSize(DluToPixels(dialog, wxSize(dialogTemplate.cx, dialogTemplate.cy)));
     for (const ControlTemplate& t : dialogTemplate.controls)
         CreateControl(dialog, t);
-    dialog.CentreOnParent();
+    // As desktop dialogs do: a field reached by the keyboard is taken whole, so that typing
+    // replaces it, and Enter in any field or list presses the default button.
+    ForEachEdit(&dialog, [](wxTextCtrl* edit) { edit->Bind(wxEVT_SET_FOCUS, &SelectAllOnFocus); });
+    dialog.Bind(wxEVT_CHAR_HOOK, &PressDefaultOnEnter);
+    dialog.Bind(wxEVT_SHOW, &OnShowDialog);
+    if (centre)
+        dialog.CentreOnParent();
     return true;
 }

@@ -15,7 +15,7 @@ enum class ControlKind {
     kCheckBox,
     kPushButton,
     kDefaultButton,  // the button that Enter presses
-    kSimpleCombo,    // edit field over a list that stays open, where the platform has one
+    kSimpleCombo,    // edit field over a list that stays open (CSimpleComboBox)
     kDropDownList,   // a list to choose from, no edit field
 };
 
@@ -37,6 +37,9 @@ struct DialogTemplate {
 wxPoint DluToPixels(const wxWindow& dialog, int x, int y);
 wxSize DluToPixels(const wxWindow& dialog, wxSize dlu);
 
-// Creates the dialog window (hidden, caption and close box, not resizable) and its controls.
-// Returns false when the window could not be created.
-bool CreateFromTemplate(wxDialog& dialog, wxWindow* parent, const DialogTemplate& dialogTemplate);
+// Creates the dialog window (hidden, caption and close box, not resizable) and its controls,
+// centred on its parent unless `centre` is false (a dialog that is shown later centres itself
+// then). Edit fields are taken whole when the keyboard reaches them; Enter in any field or list
+// presses the default button. Returns false when the window could not be created.
+bool CreateFromTemplate(wxDialog& dialog, wxWindow* parent, const DialogTemplate& dialogTemplate,
+                        bool centre = true);

@@ -29,7 +29,7 @@ const DialogTemplate kTemplate = {"CAN öffnen", 186, 106, kControls};
 COpenChannelDlg::COpenChannelDlg(wxWindow* parent) {
     CreateFromTemplate(*this, parent, kTemplate);
     m_cbFormat = dynamic_cast<wxComboBox*>(FindWindow(kIdOpenFormat));
-    m_cbDevice = dynamic_cast<wxComboBox*>(FindWindow(kIdOpenDevice));
+    m_cbDevice = dynamic_cast<CSimpleComboBox*>(FindWindow(kIdOpenDevice));
     Exchange(kIdOpenFormat, CSelectionValidator(&m_nFormat));
     Exchange(kIdOpenMode, CSelectionValidator(&m_nMode));
     Bind(wxEVT_INIT_DIALOG, &COpenChannelDlg::OnInitDialog, this);

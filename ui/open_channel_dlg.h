@@ -7,6 +7,7 @@
 #include <wx/event.h>
 
 #include "ui/exchange_dialog.h"
+#include "ui/simple_combo_box.h"
 
 inline constexpr int kIdOpenDevice = 1011;
 inline constexpr int kIdOpenMode = 1012;
@@ -18,7 +19,7 @@ class COpenChannelDlg : public CExchangeDialog {
 
     int m_nDevice = 0;  // index of the device entry; -1 when none is selected
     wxComboBox* m_cbFormat = nullptr;
-    wxComboBox* m_cbDevice = nullptr;
+    CSimpleComboBox* m_cbDevice = nullptr;
     int m_nFormat = -1;  // selection of the format list
     int m_nMode = -1;    // selection of the mode list
 

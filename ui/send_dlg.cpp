@@ -1,5 +1,6 @@
 #include "ui/send_dlg.h"
 
+#include <wx/textctrl.h>
 #include <wx/valgen.h>
 
 #include "channel/can_channel.h"
@@ -57,7 +58,8 @@ std::uint32_t ScanIdentifier(const wxString& text) {
 
 bool CSendDlg::Create(wxWindow* parent, CanChannel* channel) {
     m_channel = channel;
-    if (!CreateFromTemplate(*this, parent, kTemplate))
+    // Placed when it is first shown: the main window has its size and place only then.
+    if (!CreateFromTemplate(*this, parent, kTemplate, /*centre=*/false))
         return false;
     // Refused fields stop the transfer, so this order decides which members a refused interval
     // leaves untouched: everything after it.
@@ -99,6 +101,32 @@ bool CSendDlg::OnInitDialog() {
     for (std::size_t i = 0; i < loaded.chk.size(); ++i)
         *checks[i] = loaded.chk[i];
     return true;
+}
+
+void CSendDlg::Present(const wxWindow& mainWindow) {
+    // Text typed since the last button that read the controls gives way to the members.
+    TransferDataToWindow();
+    if (IsIconized())
+        Iconize(false);
+    if (!m_placed) {
+        const wxRect main = mainWindow.GetScreenRect();
+        const wxSize size = GetSize();
+        SetPosition(
+            wxPoint(main.x + (main.width - size.x) / 2, main.y + (main.height - size.y) / 2));
+        m_placed = true;
+    }
+    const bool wasHidden = !IsShown();
+    Show();
+    Raise();
+    if (wasHidden) {
+        // After the focus that every dialog takes when it opens.
+        CallAfter([this] {
+            if (auto* first = dynamic_cast<wxTextCtrl*>(FindWindow(kIdSendId1))) {
+                first->SetFocus();
+                first->SelectAll();
+            }
+        });
+    }
 }
 
 void CSendDlg::OnOK(wxCommandEvent&) {

@@ -68,6 +68,10 @@ class CSendDlg : public CExchangeDialog {
     void OnStartEndless(wxCommandEvent& event);
     void OnStopEndless(wxCommandEvent& event);
 
+    // Shows the dialog with the members in its controls: the first time centred on the main
+    // window, and whenever it was hidden with the focus in the first identifier field.
+    void Present(const wxWindow& mainWindow);
+
     void SaveSettings();
     void SendFrame(const wxString& idText, const wxString& dataText);
     void StartEndless(const wxString& idText, const wxString& dataText);
@@ -76,4 +80,5 @@ class CSendDlg : public CExchangeDialog {
     void OnCloseWindow(wxCloseEvent& event);
 
     CanChannel* m_channel = nullptr;
+    bool m_placed = false;  // centred on the main window once; after that where the operator put it
 };

@@ -112,10 +112,5 @@ void CVeskView::OnSendMessages(wxCommandEvent&) {
                              "Error", platform::MessageIcon::kExclamation);
         return;
     }
-    // Text typed since the last button that read the controls gives way to the members.
-    m_dlgSend->TransferDataToWindow();
-    if (m_dlgSend->IsIconized())
-        m_dlgSend->Iconize(false);
-    m_dlgSend->Show();
-    m_dlgSend->Raise();
+    m_dlgSend->Present(m_frame ? static_cast<const wxWindow&>(*m_frame) : *m_dlgSend->GetParent());
 }

@@ -12,6 +12,8 @@
 #include <wx/testing.h>
 #include <wx/textctrl.h>
 
+#include "ui/simple_combo_box.h"
+
 namespace dialogtest {
 
 template <class T>
@@ -39,6 +41,15 @@ inline void SetCheck(wxWindow* dialog, int id, bool on) {
 
 // Chooses a list entry the way a click does: the selection changes, then the dialog hears of it.
 inline void Choose(wxWindow* dialog, int id, int index) {
+    if (auto* simple = dynamic_cast<CSimpleComboBox*>(dialog->FindWindow(id))) {
+        // A click into the list that stays open.
+        simple->GetList()->SetSelection(index);
+        wxCommandEvent event(wxEVT_LISTBOX, simple->GetList()->GetId());
+        event.SetEventObject(simple->GetList());
+        event.SetInt(index);
+        simple->GetList()->ProcessWindowEvent(event);
+        return;
+    }
     auto* combo = Find<wxComboBox>(dialog, id);
     if (!combo)
         return;

@@ -1,5 +1,7 @@
 // The modal dialogs on their own: templates, data exchange and validation.
 #include <gtest/gtest.h>
+#include <wx/app.h>
+#include <wx/listbox.h>
 #include <wx/stattext.h>
 
 #include "tests/dialogs/dialog_driver.h"
@@ -16,12 +18,12 @@ namespace {
 using namespace dialogtest;
 
 std::string Entry(wxWindow* dialog, int id, unsigned index) {
-    auto* combo = Find<wxComboBox>(dialog, id);
+    auto* combo = Find<wxItemContainerImmutable>(dialog, id);
     return combo ? combo->GetString(index).utf8_string() : std::string();
 }
 
 int Selection(wxWindow* dialog, int id) {
-    auto* combo = Find<wxComboBox>(dialog, id);
+    auto* combo = Find<wxItemContainerImmutable>(dialog, id);
     return combo ? combo->GetSelection() : -2;
 }
 
@@ -174,6 +176,103 @@ TEST(DialogTemplates, OkIsTheDefaultButton) {
     for (wxDialog* dlg : std::initializer_list<wxDialog*>{&open, &baud, &hardware, &replies}) {
         EXPECT_EQ(dlg->GetDefaultItem(), dlg->FindWindow(wxID_OK)) << dlg->GetTitle();
     }
+}
+
+// --- The keyboard, as in every desktop dialog ---------------------------------------------------
+
+void Pending() {
+    wxTheApp->ProcessPendingEvents();
+}
+
+bool WholeTextSelected(wxWindow* dialog, int id) {
+    auto* edit = Find<wxTextCtrl>(dialog, id);
+    long from = -1, to = -1;
+    edit->GetSelection(&from, &to);
+    return !edit->IsEmpty() && from == 0 && to == edit->GetLastPosition();
+}
+
+// Typing into the field that has the focus when a dialog opens, or that Tab reaches, replaces its
+// text: "7f0" typed into the mask field must not become "7f0ffffffff".
+TEST(DialogKeyboard, AFieldReachedByTheKeyboardIsTakenWhole) {
+    CAcceptanceDlg filter(nullptr);
+    filter.m_strMask = "ffffffff";
+    filter.m_strCode = "00000123";
+    filter.Show();
+    Pending();
+    EXPECT_TRUE(WholeTextSelected(&filter, kIdFilterMask)) << "the first field, as it opens";
+
+    auto* code = Find<wxTextCtrl>(&filter, kIdFilterCode);
+    code->SetInsertionPoint(0);  // where the toolkit leaves the cursor
+    wxFocusEvent tab(wxEVT_SET_FOCUS, code->GetId());
+    tab.SetEventObject(code);
+    code->ProcessWindowEvent(tab);
+    Pending();
+    EXPECT_TRUE(WholeTextSelected(&filter, kIdFilterCode)) << "a field that Tab reaches";
+
+    CBaudrateDlg baud(nullptr);
+    baud.m_dwBaudrate = 125000;
+    baud.Show();
+    Pending();
+    EXPECT_TRUE(WholeTextSelected(&baud, kIdBaudrate));
+}
+
+void PressKey(wxWindow* target, int key) {
+    wxKeyEvent event(wxEVT_CHAR_HOOK);
+    event.m_keyCode = key;
+    event.SetEventObject(target);
+    target->ProcessWindowEvent(event);
+}
+
+// Enter in any field or list presses the default button; a push button with the focus keeps it.
+TEST(DialogKeyboard, EnterInAFieldOrListPressesOk) {
+    struct Case {
+        const char* where;
+        std::function<wxWindow*(COpenChannelDlg&)> target;
+        bool closes;
+    };
+    const Case cases[] = {
+        {"device field", [](COpenChannelDlg& d) { return d.m_cbDevice->GetEdit(); }, true},
+        {"device list", [](COpenChannelDlg& d) { return d.m_cbDevice->GetList(); }, true},
+        {"mode list", [](COpenChannelDlg& d) { return d.FindWindow(kIdOpenMode); }, true},
+        {"Abbrechen", [](COpenChannelDlg& d) { return d.FindWindow(wxID_CANCEL); }, false},
+    };
+    for (const Case& c : cases) {
+        COpenChannelDlg dlg(nullptr);
+        dlg.m_nDevice = dlg.m_nFormat = dlg.m_nMode = 0;
+        dlg.Show();
+        Choose(&dlg, kIdOpenDevice, 2);
+        PressKey(c.target(dlg), WXK_RETURN);
+        EXPECT_EQ(!dlg.IsShown(), c.closes) << c.where;
+        if (c.closes) {
+            EXPECT_EQ(dlg.m_nDevice, 2) << c.where;
+        }
+    }
+    CAcceptanceDlg filter(nullptr);
+    filter.Show();
+    SetText(&filter, kIdFilterCode, "7ff");
+    PressKey(filter.FindWindow(kIdFilterCode), WXK_NUMPAD_ENTER);
+    EXPECT_FALSE(filter.IsShown());
+    EXPECT_EQ(filter.m_strCode, "7ff");
+}
+
+// The device field is an edit field over a list that stays open with every entry in view.
+TEST(DialogKeyboard, TheDeviceFieldShowsAllEntriesAndFollowsTyping) {
+    COpenChannelDlg dlg(nullptr);
+    dlg.m_nDevice = dlg.m_nFormat = dlg.m_nMode = 0;
+    dlg.Show();
+    Pending();
+    CSimpleComboBox* device = dlg.m_cbDevice;
+    EXPECT_GE(device->GetList()->GetCountPerPage(), 4);
+    EXPECT_TRUE(device->GetList()->IsShown());
+    EXPECT_EQ(device->GetValue(), "\\\\KVARO");
+    EXPECT_TRUE(WholeTextSelected(device, device->GetEdit()->GetId()));
+
+    device->GetEdit()->SetValue("\\\\kvaro2");  // typed: the first entry it begins
+    EXPECT_EQ(device->GetSelection(), 2);
+    device->GetEdit()->SetValue("\\\\KVARO9");
+    EXPECT_EQ(device->GetSelection(), wxNOT_FOUND);
+    ASSERT_TRUE(PressOk(&dlg));
+    EXPECT_EQ(dlg.m_nDevice, -1) << "nothing chosen: the open fails with the system's text";
 }
 
 class AutoMessagesDlgTest : public testing::Test {

@@ -1,5 +1,9 @@
 // The transmit dialog on a channel opened on a scripted device.
+#include <cstdlib>
+
 #include <gtest/gtest.h>
+#include <wx/app.h>
+#include <wx/frame.h>
 
 #include "channel/can_channel.h"
 #include "tests/dialogs/dialog_driver.h"
@@ -243,6 +247,28 @@ TEST_F(SendDlgTest, AbortEscapeAndTheCloseBoxAbortTheTransmissionAndStay) {
     EXPECT_EQ(Commands(), (std::vector<std::uint8_t>{2, 2, 2}));
     EXPECT_TRUE(Writes().empty());
     EXPECT_FALSE(SettingsFileExists());
+}
+
+TEST_F(SendDlgTest, OpensCentredOnTheMainWindowWithTheFirstIdentifierTaken) {
+    wxFrame main(nullptr, wxID_ANY, "main", wxPoint(100, 80), wxSize(900, 600));
+    main.Show();
+    dlg = new CSendDlg;
+    ASSERT_TRUE(dlg->Create(&main, channel));
+    dlg->m_strId1 = "7ff";
+    dlg->Present(main);
+    wxTheApp->ProcessPendingEvents();
+
+    const wxPoint centre = dlg->GetScreenRect().GetPosition() + dlg->GetSize() / 2;
+    const wxPoint mainCentre = main.GetScreenRect().GetPosition() + main.GetSize() / 2;
+    EXPECT_LE(std::abs(centre.x - mainCentre.x), 2);
+    EXPECT_LE(std::abs(centre.y - mainCentre.y), 2);
+    auto* id1 = Find<wxTextCtrl>(dlg, kIdSendId1);
+    long from = -1, to = -1;
+    id1->GetSelection(&from, &to);
+    EXPECT_EQ(from, 0);
+    EXPECT_EQ(to, 3);
+    delete dlg;
+    dlg = nullptr;
 }
 
 TEST_F(SendDlgTest, EndlessStartRetimesARunningJobAndKeepsItsFrame) {

@@ -199,8 +199,9 @@ TEST(WindowFrameTest, NoMenuItemOrToolPromptsInEnglish) {
             if (item->IsSeparator())
                 continue;
             const wxString english = wxGetStockHelpString(item->GetId());
-            if (!english.empty())
+            if (!english.empty()) {
                 EXPECT_NE(item->GetHelp(), english) << item->GetItemLabelText().utf8_string();
+            }
         }
     }
     EXPECT_EQ(bar->GetHelpString(wxID_ABOUT),
