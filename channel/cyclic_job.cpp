@@ -18,12 +18,12 @@ constexpr std::uint32_t kPauseAfterFailedWriteMs = 100;
 int CyclicSendThread(CyclicJob* job) {
     while (job->stop.load() == 0) {
         if (CanWriteMsg(job->channel, &job->msg) != 0) {
-            job->wake->Wait(kPauseAfterFailedWriteMs);
+            job->wake->Pause(kPauseAfterFailedWriteMs);
         }
         // Read afresh each time, so a retime takes effect with the next pause.
         std::uint32_t interval = job->interval.load();
         if (interval > 0 && job->stop.load() == 0)
-            job->wake->Wait(interval);
+            job->wake->Pause(interval);
     }
     delete job;
     return 0;
