@@ -17,7 +17,9 @@ constexpr std::uint32_t kPauseAfterFailedWriteMs = 100;
 
 int CyclicSendThread(CyclicJob* job) {
     while (job->stop.load() == 0) {
-        if (CanWriteMsg(job->channel, &job->msg) != 0) {
+        // A channel whose receive thread has ended by itself reports its writes as "closed",
+        // like sent ones; without the pause a job at interval 0 would spin until stopped.
+        if (CanWriteMsg(job->channel, &job->msg) != 0 || CanIsOpen(job->channel) == 0) {
             job->wake->Pause(kPauseAfterFailedWriteMs);
         }
         // Read afresh each time, so a retime takes effect with the next pause.

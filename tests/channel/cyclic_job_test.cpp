@@ -241,6 +241,26 @@ TEST_F(CyclicJobs, JobsOutliveTheReceiveThreadUntilStopped) {
     EXPECT_EQ(device->Count(IOCTL_CAN_WRITE), writes);
 }
 
+// An unplugged adapter ends the receive thread; the writes that follow report "closed".
+TEST_F(CyclicJobs, AWriteThatFindsTheChannelClosedPausesAsAFailedOneDoes) {
+    HandPauseClock clock;
+    Open();
+    ASSERT_EQ(CanStartCyclic(channel, 1, 0x1, 0, 0, nullptr, 0), 1);
+    const platform::Event* wake = WakeOf(channel, 1);
+    // Frames that go out need no pause: with the clock standing still, the job goes on.
+    ASSERT_TRUE(device->WaitUntil([&] { return device->Count(IOCTL_CAN_WRITE) >= 3; }));
+    EXPECT_TRUE(PausesOn(clock.Pauses(), wake).empty());
+    device->PushReadFailure(EIO);
+    ASSERT_TRUE(WaitUntilClosedByItself());
+
+    ASSERT_TRUE(PausesBegun(clock, wake, 1));
+    PauseRecord p = PausesOn(clock.Pauses(), wake)[0];
+    EXPECT_EQ(p.lengthMs, 100u);
+    EXPECT_EQ(CanStopCyclic(channel, 1), 1);
+    EXPECT_TRUE(NoStrayThreads(channel));
+    EXPECT_EQ(PausesOn(clock.Pauses(), wake).back().end, PauseRecord::End::kSignalled);
+}
+
 TEST_F(CyclicJobs, AJobWhoseWritesFailStaysStoppable) {
     device->FailRequests(IOCTL_CAN_WRITE, EIO);
     Open();
