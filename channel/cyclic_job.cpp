@@ -17,13 +17,15 @@ constexpr std::uint32_t kPauseAfterFailedWriteMs = 100;
 
 int CyclicSendThread(CyclicJob* job) {
     while (job->stop.load() == 0) {
-        if (CanWriteMsg(job->channel, &job->msg) != 0) {
-            job->wake->Wait(kPauseAfterFailedWriteMs);
+        // A channel whose receive thread has ended by itself reports its writes as "closed",
+        // like sent ones; without the pause a job at interval 0 would spin until stopped.
+        if (CanWriteMsg(job->channel, &job->msg) != 0 || CanIsOpen(job->channel) == 0) {
+            job->wake->Pause(kPauseAfterFailedWriteMs);
         }
         // Read afresh each time, so a retime takes effect with the next pause.
         std::uint32_t interval = job->interval.load();
         if (interval > 0 && job->stop.load() == 0)
-            job->wake->Wait(interval);
+            job->wake->Pause(interval);
     }
     delete job;
     return 0;

@@ -156,7 +156,7 @@ int ReceiveThread(CanChannel* channel) {
 int BusLoadThread(CanChannel* channel) {
     while (!channel->stop.load()) {
         EvaluateBusLoad(channel);
-        channel->stopSignal.Wait(kBusLoadPeriodMs);
+        channel->stopSignal.Pause(kBusLoadPeriodMs);
     }
     return 0;
 }

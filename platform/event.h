@@ -10,6 +10,10 @@
 
 namespace platform {
 
+namespace testing {
+class HandPauseClock;
+}
+
 class Event {
 public:
     explicit Event(bool manualReset = false) : manualReset_(manualReset) {}
@@ -20,8 +24,13 @@ public:
     // reset by the wait that sees it signalled.
     bool Wait(std::uint32_t timeoutMs);
     bool IsSet() const;
+    // A thread's pause that whoever stops the thread ends by signalling this event: Wait, but
+    // timed on the pause clock, which a test can drive by hand (platform/pause_clock.h).
+    bool Pause(std::uint32_t timeoutMs);
 
 private:
+    friend class testing::HandPauseClock;
+
     mutable std::mutex mutex_;
     std::condition_variable cond_;
     bool signalled_ = false;

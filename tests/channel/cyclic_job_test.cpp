@@ -4,10 +4,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "channel/can_channel.h"
 #include "channel/cyclic_job.h"
 #include "platform/fault_injection.h"
+#include "platform/pause_clock.h"
 #include "tests/channel/channel_fixture.h"
 #include "tests/support/gate.h"
 
@@ -26,6 +29,30 @@ bool NoStrayThreads(CanChannel* channel) {
 }
 
 const std::uint8_t kBytes[2] = {0x11, 0x22};
+
+using platform::testing::HandPauseClock;
+using platform::testing::PauseRecord;
+
+// The pauses that end on one event, in the order they began.
+std::vector<PauseRecord> PausesOn(const std::vector<PauseRecord>& pauses,
+                                  const platform::Event* wake) {
+    std::vector<PauseRecord> on;
+    for (const PauseRecord& p : pauses) {
+        if (p.wake == wake)
+            on.push_back(p);
+    }
+    return on;
+}
+
+const platform::Event* WakeOf(CanChannel* channel, int key) {
+    CyclicJob* job = CanFindCyclic(channel, key);
+    return job != nullptr ? job->wake.get() : nullptr;
+}
+
+bool PausesBegun(const HandPauseClock& clock, const platform::Event* wake, std::size_t count) {
+    return clock.WaitUntil(
+        [&](const std::vector<PauseRecord>& all) { return PausesOn(all, wake).size() >= count; });
+}
 
 }  // namespace
 
@@ -68,6 +95,85 @@ TEST_F(CyclicJobs, RestartingAKeyOnlyRetimesTheRunningJob) {
         EXPECT_EQ(m.id, 0x100u);
         EXPECT_EQ(m.dlc, 2);
     }
+}
+
+// Each pause is (start, length) on the hand clock; a write comes before each.
+TEST_F(CyclicJobs, AJobPausesItsIntervalAfterEachFrameAndARetimeTakesTheNextPause) {
+    HandPauseClock clock;
+    Open();
+    ASSERT_EQ(CanStartCyclic(channel, 1, 0x100, 0, 0, nullptr, 50), 1);
+    const platform::Event* wake = WakeOf(channel, 1);
+    ASSERT_TRUE(PausesBegun(clock, wake, 1));
+    EXPECT_EQ(device->Count(IOCTL_CAN_WRITE), 1u);
+    clock.Advance(49);
+    EXPECT_EQ(PausesOn(clock.Pauses(), wake).at(0).end, PauseRecord::End::kRunning);
+    clock.Advance(1);
+    ASSERT_TRUE(PausesBegun(clock, wake, 2));
+    EXPECT_EQ(device->Count(IOCTL_CAN_WRITE), 2u);
+
+    ASSERT_EQ(CanStartCyclic(channel, 1, 0x100, 0, 0, nullptr, 80), 1);
+    clock.Advance(50);  // the pause under way keeps its length
+    ASSERT_TRUE(PausesBegun(clock, wake, 3));
+    EXPECT_EQ(device->Count(IOCTL_CAN_WRITE), 3u);
+
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> seen;
+    for (const PauseRecord& p : PausesOn(clock.Pauses(), wake))
+        seen.emplace_back(p.startMs, p.lengthMs);
+    EXPECT_THAT(seen, ::testing::ElementsAre(std::pair(0u, 50u), std::pair(50u, 50u),
+                                             std::pair(100u, 80u)));
+    CanStopAllCyclic(channel);
+}
+
+// After a refused write the job pauses 100 ms, then its interval as after any frame.
+TEST_F(CyclicJobs, AFailedWritePausesAHundredMsBeforeTheInterval) {
+    struct Case {
+        std::uint32_t interval;
+        std::vector<std::pair<std::uint64_t, std::uint32_t>> pauses;  // start, length
+    };
+    const Case cases[] = {
+        {0, {{0, 100}, {100, 100}}},
+        {20, {{0, 100}, {100, 20}, {120, 100}}},
+    };
+    device->FailRequests(IOCTL_CAN_WRITE, EIO);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.interval);
+        HandPauseClock clock;
+        Open();
+        std::size_t writesBefore = device->Count(IOCTL_CAN_WRITE);
+        ASSERT_EQ(CanStartCyclic(channel, 1, 0x1, 0, 0, nullptr, c.interval), 1);
+        const platform::Event* wake = WakeOf(channel, 1);
+        for (std::size_t i = 0; i < c.pauses.size(); ++i) {
+            ASSERT_TRUE(PausesBegun(clock, wake, i + 1)) << "pause " << i;
+            PauseRecord p = PausesOn(clock.Pauses(), wake)[i];
+            EXPECT_EQ(p.startMs, c.pauses[i].first) << "pause " << i;
+            EXPECT_EQ(p.lengthMs, c.pauses[i].second) << "pause " << i;
+            if (i + 1 < c.pauses.size())
+                clock.Advance(p.lengthMs);
+        }
+        EXPECT_EQ(device->Count(IOCTL_CAN_WRITE) - writesBefore, 2u);
+        CanClose(channel);
+    }
+}
+
+TEST_F(CyclicJobs, StopAllStopsTheJobsFromTheHeadOfTheList) {
+    HandPauseClock clock;
+    Open();
+    std::vector<const platform::Event*> wakes;
+    for (int key : {1, 2, 3}) {
+        ASSERT_EQ(CanStartCyclic(channel, key, key, 0, 0, nullptr, 60000), 1);
+        wakes.push_back(WakeOf(channel, key));
+        ASSERT_TRUE(PausesBegun(clock, wakes.back(), 1));
+    }
+    CanStopAllCyclic(channel);
+
+    std::vector<int> endOrder;
+    for (const platform::Event* wake : wakes) {
+        PauseRecord p = PausesOn(clock.Pauses(), wake).at(0);
+        EXPECT_EQ(p.end, PauseRecord::End::kSignalled);
+        endOrder.push_back(p.endOrder);
+    }
+    EXPECT_TRUE(std::is_sorted(endOrder.begin(), endOrder.end()))
+        << ::testing::PrintToString(endOrder);
 }
 
 TEST_F(CyclicJobs, StoppingUnlinksFromAnyPlaceInTheList) {
@@ -133,6 +239,26 @@ TEST_F(CyclicJobs, JobsOutliveTheReceiveThreadUntilStopped) {
     EXPECT_EQ(channel->jobs, nullptr);
     EXPECT_TRUE(NoStrayThreads(channel));
     EXPECT_EQ(device->Count(IOCTL_CAN_WRITE), writes);
+}
+
+// An unplugged adapter ends the receive thread; the writes that follow report "closed".
+TEST_F(CyclicJobs, AWriteThatFindsTheChannelClosedPausesAsAFailedOneDoes) {
+    HandPauseClock clock;
+    Open();
+    ASSERT_EQ(CanStartCyclic(channel, 1, 0x1, 0, 0, nullptr, 0), 1);
+    const platform::Event* wake = WakeOf(channel, 1);
+    // Frames that go out need no pause: with the clock standing still, the job goes on.
+    ASSERT_TRUE(device->WaitUntil([&] { return device->Count(IOCTL_CAN_WRITE) >= 3; }));
+    EXPECT_TRUE(PausesOn(clock.Pauses(), wake).empty());
+    device->PushReadFailure(EIO);
+    ASSERT_TRUE(WaitUntilClosedByItself());
+
+    ASSERT_TRUE(PausesBegun(clock, wake, 1));
+    PauseRecord p = PausesOn(clock.Pauses(), wake)[0];
+    EXPECT_EQ(p.lengthMs, 100u);
+    EXPECT_EQ(CanStopCyclic(channel, 1), 1);
+    EXPECT_TRUE(NoStrayThreads(channel));
+    EXPECT_EQ(PausesOn(clock.Pauses(), wake).back().end, PauseRecord::End::kSignalled);
 }
 
 TEST_F(CyclicJobs, AJobWhoseWritesFailStaysStoppable) {

@@ -1,12 +1,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <thread>
+#include <vector>
 
 #include "channel/can_channel.h"
 #include "platform/device.h"
 #include "platform/fault_injection.h"
+#include "platform/pause_clock.h"
 #include "tests/channel/channel_fixture.h"
 #include "tests/support/gate.h"
 
@@ -243,13 +246,26 @@ TEST_F(ChannelOpen, CloseLeavesTheRememberedStateAlone) {
 }
 
 // The bus-load thread pauses a second between evaluations; a close must not have to sit that
-// out, or the bounded wait would give up on a thread that then runs on into the next open.
+// out, or the bounded wait would give up on a thread that then runs on into the next open. The
+// hand clock stands still, so nothing but the stop signal can end the pause.
 TEST_F(ChannelOpen, CloseEndsTheBusLoadPauseAtOnce) {
-    Open();
-    for (int i = 0; i < 3; ++i) {
-        CanClose(channel);
-        EXPECT_EQ(channel->busLoadThread, platform::kNoHandle);
+    using platform::testing::PauseRecord;
+    platform::testing::HandPauseClock clock;
+    const platform::Event* stopSignal = &channel->stopSignal;
+    auto onStopSignal = [&](const std::vector<PauseRecord>& pauses, PauseRecord::End end) {
+        return std::count_if(pauses.begin(), pauses.end(), [&](const PauseRecord& p) {
+            return p.wake == stopSignal && p.lengthMs == 1000 && p.end == end;
+        });
+    };
+    for (int open = 1; open <= 2; ++open) {
         Open();
+        ASSERT_TRUE(clock.WaitUntil([&](const std::vector<PauseRecord>& pauses) {
+            return onStopSignal(pauses, PauseRecord::End::kRunning) == 1;
+        })) << "the bus-load second must be a wait on the stop signal";
+        CanClose(channel);
+        // A thread left running would hold the next open up for good: the clock never moves.
+        ASSERT_EQ(channel->busLoadThread, platform::kNoHandle) << "open " << open;
+        EXPECT_EQ(onStopSignal(clock.Pauses(), PauseRecord::End::kSignalled), open);
     }
 }
 

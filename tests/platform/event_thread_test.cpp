@@ -5,11 +5,13 @@
 #include <cerrno>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "platform/error.h"
 #include "platform/event.h"
 #include "platform/fault_injection.h"
 #include "platform/handle.h"
+#include "platform/pause_clock.h"
 #include "platform/thread.h"
 #include "tests/support/gate.h"
 
@@ -155,4 +157,51 @@ TEST(LastError, IsKeptPerThread) {
     std::thread other([] { platform::SetLastError(ENOENT); });
     other.join();
     EXPECT_EQ(platform::GetLastError(), EIO);
+}
+
+using platform::testing::HandPauseClock;
+using platform::testing::PauseRecord;
+
+TEST(HandPauseClock, APauseEndsOnItsSignalOrOnceTheClockHasPassedItsEnd) {
+    HandPauseClock clock;
+    platform::Event wake(/*manualReset=*/false);
+    std::atomic<int> first{-1};
+    std::atomic<int> second{-1};
+    std::thread pauser([&] {
+        first = wake.Pause(50);
+        second = wake.Pause(30);
+    });
+    EXPECT_TRUE(clock.WaitUntil([](const auto& pauses) { return pauses.size() == 1; }));
+    clock.Advance(49);
+    EXPECT_EQ(clock.Pauses().at(0).end, PauseRecord::End::kRunning);
+    clock.Advance(1);
+    EXPECT_EQ(clock.Pauses().at(0).end, PauseRecord::End::kTimedOut);
+    EXPECT_TRUE(clock.WaitUntil([](const auto& pauses) { return pauses.size() == 2; }));
+    wake.Set();
+    pauser.join();
+
+    std::vector<PauseRecord> pauses = clock.Pauses();
+    ASSERT_EQ(pauses.size(), 2u);
+    EXPECT_EQ(first, 0);
+    EXPECT_EQ(second, 1);
+    EXPECT_EQ(pauses[0].wake, &wake);
+    EXPECT_EQ(pauses[0].startMs, 0u);
+    EXPECT_EQ(pauses[0].lengthMs, 50u);
+    EXPECT_EQ(pauses[1].startMs, 50u);
+    EXPECT_EQ(pauses[1].end, PauseRecord::End::kSignalled);
+    EXPECT_EQ(pauses[1].endOrder, 2);
+    EXPECT_FALSE(wake.IsSet()) << "a signal that ends a pause of an auto-reset event is used up";
+}
+
+TEST(HandPauseClock, GoingAwayEndsThePausesStillRunning) {
+    platform::Event wake(/*manualReset=*/true);
+    std::atomic<int> result{-1};
+    std::thread pauser;
+    {
+        HandPauseClock clock;
+        pauser = std::thread([&] { result = wake.Pause(60000); });
+        EXPECT_TRUE(clock.WaitUntil([](const auto& pauses) { return pauses.size() == 1; }));
+    }
+    pauser.join();
+    EXPECT_EQ(result, 0);
 }
