@@ -1,6 +1,7 @@
 #include "channel/can_channel.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -132,6 +133,9 @@ int CanOpen(CanChannel* channel, const char* path, int mode, int frameFormat, in
     SendByte(device, IOCTL_CAN_SET_FRAME_FORMAT, static_cast<std::uint8_t>(frameFormat));
 
     channel->info = ReadDeviceInfo(device);
+    channel->openWallNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                              std::chrono::system_clock::now().time_since_epoch())
+                              .count();
     if (channel->info.ident != CAN_DEVICE_IDENT) {
         CloseUnowned(channel, device, platform::kNoHandle);
         *error = 0;

@@ -52,6 +52,9 @@ struct CanChannel {
     std::uint32_t bits = 0;  // guarded by the channel lock
     std::atomic<double> busLoad{0.0};
     CanDeviceInfo info{};
+    // The wall clock (ns since the epoch) when `info` was read at the open: it places the
+    // records' tick counts in wall-clock time (recordings). Written before the threads start.
+    std::int64_t openWallNs = 0;
     CanNotifyCallback callback = nullptr;
     CyclicJob* jobs = nullptr;
 

@@ -124,6 +124,15 @@ void ApplyDeviceMapping(const DeviceMapping& mapping, sim::Scenario commonScenar
     }
 }
 
+std::string AdapterName(int adapter) {
+    const std::shared_ptr<platform::Device> device = platform::FindDevice(AdapterPath(adapter));
+    if (auto socketCan = std::dynamic_pointer_cast<socketcan::SocketCanAdapter>(device))
+        return socketCan->InterfaceName();
+    if (std::dynamic_pointer_cast<sim::SimAdapter>(device))
+        return "sim" + std::to_string(adapter);
+    return "vesk" + std::to_string(adapter);
+}
+
 std::string SetUpAdapters(std::string_view scenario, std::span<const std::string> mappings) {
     RegisterDefaultDevices();
 

@@ -41,6 +41,10 @@ std::optional<std::vector<DeviceMapping>> ParseDeviceMappingList(std::string_vie
 // Registers the mapped device under its adapter path, in place of whatever was there.
 void ApplyDeviceMapping(const DeviceMapping& mapping, sim::Scenario commonScenario);
 
+// The name of adapter N in a recording: the interface of a SocketCAN adapter ("can0"), "sim<N>"
+// for a simulated one, "vesk<N>" for any other device registered under its path.
+std::string AdapterName(int adapter);
+
 // Sets up the adapters the program starts with: RegisterDefaultDevices(), then the common
 // scenario for every adapter that is simulated, then the mappings of VESK_DEVICES, then
 // `mappings` (the command line's) in their order, so that the command line has the last word.

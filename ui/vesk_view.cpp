@@ -6,7 +6,6 @@
 #include <wx/frame.h>
 #include <wx/settings.h>
 
-#include "settings/settings.h"
 #include "ui/command_ids.h"
 #include "ui/doc_manager.h"
 #include "ui/log_list_ctrl.h"
@@ -45,32 +44,18 @@ wxEND_EVENT_TABLE()
     // clang-format on
 
     CVeskView::CVeskView()
-    : m_eventLog(m_log, m_replies, ReplySink{&CVeskView::SendReply, this}), m_drainTimer(this) {
-    m_channel = CanCreateChannel(nullptr, this, &CVeskView::OnCanNotify);
+    : m_drainTimer(this) {
     m_bExtendedDisplay = 0;
 }
 
 CVeskView::~CVeskView() {
     // The receive thread and the cyclic jobs end here, while everything they use still exists.
-    CanDestroyChannel(m_channel);
-    m_channel = nullptr;
+    CanClose(m_channel);
     m_drainTimer.Stop();
     if (m_dlgSend)
         delete m_dlgSend.get();
     if (m_list)
         m_list->Destroy();
-}
-
-int CVeskView::OnCanNotify(CanChannel* channel, double absSeconds, double deltaSeconds,
-                           const CanMsg* msg) {
-    if (!channel || !channel->owner)
-        return 0;
-    auto* view = static_cast<CVeskView*>(channel->owner);
-    return view->m_eventLog.OnCanNotify(msg, absSeconds, deltaSeconds);
-}
-
-int CVeskView::SendReply(void* view, std::uint32_t id, int length, const std::uint8_t* data) {
-    return CanSend(static_cast<CVeskView*>(view)->m_channel, id, 0, length, data);
 }
 
 CLogListCtrl* CVeskView::GetList() const {
@@ -119,18 +104,8 @@ bool CVeskView::OnCreate(wxDocument* doc, long flags) {
 }
 
 void CVeskView::LoadSettings() {
-    const settings::OptionsSettings options = settings::LoadOptions();
-    m_filters.acceptanceCode = options.acceptanceCode;
-    m_filters.acceptanceMask = options.acceptanceMask;
-    m_filters.softAcceptanceCode = options.softAcceptanceCode;
-    m_filters.softAcceptanceMask = options.softAcceptanceMask;
-    m_nBaudrate = options.baudrate;
+    m_session.LoadSettings();
     m_bShowData = 1;
-    const auto replies = settings::LoadReplies();
-    for (int i = 0; i < AutoReplies::kEntryCount; ++i) {
-        const settings::ReplySettings& r = replies[static_cast<std::size_t>(i)];
-        m_replies.SetEntry(i, ReplyEntry{r.triggerId, r.triggerData, r.replyId, r.replyData});
-    }
 }
 
 void CVeskView::OnDraw(wxDC*) {}

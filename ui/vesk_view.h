@@ -1,9 +1,8 @@
-// The log view: owns the process's channel, the log, the automatic replies and the transmit
-// dialog, and handles the CAN menu's commands.
+// The log view: owns the monitoring session (the process's channel, the log, the automatic
+// replies) and the transmit dialog, and handles the CAN menu's commands.
 //
-// The channel is created with the view and destroyed first when the view goes, before any member
-// that the channel's callback touches (the event log, the log model, the reply entries): the
-// receive thread is over by then.
+// The session ends its channel before anything the channel's callback touches goes; the
+// transmit dialog and the log table, which use the session, go before it.
 //
 // Command handlers live in two files: vesk_view.cpp holds the ones without a dialog and every
 // enable rule; vesk_view_commands.cpp holds the ones that run a dialog.
@@ -18,10 +17,7 @@
 #include "ui/send_dlg.h"
 
 #include "channel/can_channel.h"
-#include "log/auto_replies.h"
-#include "log/event_log.h"
-#include "log/log_model.h"
-#include "ui/filter_values.h"
+#include "monitor/monitor_session.h"
 
 class CLogListCtrl;
 class wxFrame;
@@ -31,22 +27,17 @@ class CVeskView : public wxView {
     CVeskView();
     ~CVeskView() override;
 
-    // The channel layer's callback: runs on the receive thread, reaches this view through the
-    // channel's owner and never waits for the user-interface thread.
-    static int OnCanNotify(CanChannel* channel, double absSeconds, double deltaSeconds,
-                           const CanMsg* msg);
-
     // --- State shared with the commands, their dialogs and the status bar ---------------------
-    // The order matters: members that the channel's callback touches come before m_channel is
-    // destroyed (see the destructor).
-    LogModel m_log;
-    AutoReplies m_replies;
-    EventLog m_eventLog;
-    FilterValues m_filters;
-    int m_nBaudrate = 20000;     // bit/s, applied at every open
-    int m_bShowData = 1;         // event delivery on
-    int m_bExtendedDisplay = 0;  // frame-format reporting on
-    CanChannel* m_channel = nullptr;
+    // The session owns the channel and everything its callback touches; the names here are the
+    // view's own for them.
+    MonitorSession m_session;
+    LogModel& m_log = m_session.m_log;
+    AutoReplies& m_replies = m_session.m_replies;
+    FilterValues& m_filters = m_session.m_filters;
+    int& m_nBaudrate = m_session.m_nBaudrate;                // bit/s, applied at every open
+    int& m_bShowData = m_session.m_bShowData;                // event delivery on
+    int& m_bExtendedDisplay = m_session.m_bExtendedDisplay;  // frame-format reporting on
+    CanChannel*& m_channel = m_session.m_channel;
     // Hidden until "Botschaften senden". A child of the list window that the view destroys
     // before the list; the reference empties itself should the window go first.
     wxWeakRef<CSendDlg> m_dlgSend;
@@ -101,7 +92,6 @@ class CVeskView : public wxView {
   private:
     void OnDrainTimer(wxTimerEvent& event);
     void LoadSettings();
-    static int SendReply(void* view, std::uint32_t id, int length, const std::uint8_t* data);
 
     wxWeakRef<CLogListCtrl> m_list;
     wxFrame* m_frame = nullptr;

@@ -12,6 +12,7 @@
 #include "ui/number_text.h"
 #include "ui/open_channel_dlg.h"
 #include "ui/send_dlg.h"
+#include "devices/device_mapping.h"
 #include "ui/utf8_text.h"
 #include "ui/vesk_view.h"
 
@@ -46,21 +47,7 @@ void CVeskView::OnCanOpen(wxCommandEvent&) {
 }
 
 bool CVeskView::OpenChannel(int device, int mode, int format) {
-    int error = 0;
-    if (CanOpen(m_channel, DevicePath(device).c_str(), mode, format, &error) <= 0) {
-        platform::MessageBox(platform::ErrorText(error), "Error",
-                             platform::MessageIcon::kInformation);
-        CanClose(m_channel);
-        return false;
-    }
-    CanSetAcceptance(m_channel, m_filters.acceptanceCode, m_filters.acceptanceMask);
-    CanSetSoftAcceptance(m_channel, m_filters.softAcceptanceCode, m_filters.softAcceptanceMask);
-    // A refused rate leaves the channel open; the operator can set another one.
-    if (CanSetBaudrate(m_channel, static_cast<std::uint32_t>(m_nBaudrate)) == 0) {
-        ReportBaudrateRefused();
-    }
-    CanEnableNotify(m_channel, m_bShowData);
-    return true;
+    return m_session.Open(device, mode, format, AdapterName(device));
 }
 
 void CVeskView::OnBaudrate(wxCommandEvent&) {

@@ -1,0 +1,96 @@
+#include "monitor/monitor_session.h"
+
+#include <thread>
+
+#include "platform/error.h"
+#include "platform/message_box.h"
+#include "settings/settings.h"
+
+namespace {
+
+// The device path of an adapter entry: the first has no number.
+std::string AdapterPath(int device) {
+    return device == 0 ? std::string("\\\\.\\Kvaro") : "\\\\.\\Kvaro" + std::to_string(device);
+}
+
+}  // namespace
+
+MonitorSession::MonitorSession()
+    : m_eventLog(m_log, m_replies, ReplySink{[](void* session, std::uint32_t id, int length,
+                                                const std::uint8_t* data) {
+                                                 return CanSend(
+                                                     static_cast<MonitorSession*>(session)->m_channel,
+                                                     id, 0, length, data);
+                                             },
+                                             this}) {
+    m_channel = CanCreateChannel(nullptr, this, &MonitorSession::NotifyCallback);
+}
+
+MonitorSession::~MonitorSession() {
+    CanDestroyChannel(m_channel);
+    m_channel = nullptr;
+}
+
+void MonitorSession::LoadSettings() {
+    const settings::OptionsSettings options = settings::LoadOptions();
+    m_filters.acceptanceCode = options.acceptanceCode;
+    m_filters.acceptanceMask = options.acceptanceMask;
+    m_filters.softAcceptanceCode = options.softAcceptanceCode;
+    m_filters.softAcceptanceMask = options.softAcceptanceMask;
+    m_nBaudrate = options.baudrate;
+    const auto replies = settings::LoadReplies();
+    for (int i = 0; i < AutoReplies::kEntryCount; ++i) {
+        const settings::ReplySettings& r = replies[static_cast<std::size_t>(i)];
+        m_replies.SetEntry(i, ReplyEntry{r.triggerId, r.triggerData, r.replyId, r.replyData});
+    }
+}
+
+bool MonitorSession::Open(int device, int mode, int format, const std::string& adapterName) {
+    int error = 0;
+    if (CanOpen(m_channel, AdapterPath(device).c_str(), mode, format, &error) <= 0) {
+        platform::MessageBox(platform::ErrorText(error), "Error",
+                             platform::MessageIcon::kInformation);
+        CanClose(m_channel);
+        return false;
+    }
+    m_adapterName = adapterName;
+    CanSetAcceptance(m_channel, m_filters.acceptanceCode, m_filters.acceptanceMask);
+    CanSetSoftAcceptance(m_channel, m_filters.softAcceptanceCode, m_filters.softAcceptanceMask);
+    // A refused rate leaves the channel open; the operator can set another one.
+    if (CanSetBaudrate(m_channel, static_cast<std::uint32_t>(m_nBaudrate)) == 0) {
+        platform::MessageBox("Can't set baudrate", "Error", platform::MessageIcon::kExclamation);
+    }
+    CanEnableNotify(m_channel, m_bShowData);
+    return true;
+}
+
+int MonitorSession::NotifyCallback(CanChannel* channel, double absSeconds, double deltaSeconds,
+                                   const CanMsg* msg) {
+    if (!channel || !channel->owner)
+        return 0;
+    return static_cast<MonitorSession*>(channel->owner)->OnCanNotify(msg, absSeconds, deltaSeconds);
+}
+
+int MonitorSession::OnCanNotify(const CanMsg* msg, double absSeconds, double deltaSeconds) {
+    if (!msg)
+        return 0;
+    switch (msg->type) {
+        case CAN_EV_RX:
+        case CAN_EV_RX_STD:
+        case CAN_EV_RX_EXT:
+            m_received.fetch_add(1, std::memory_order_relaxed);
+            if (msg->lost > 0)
+                m_lost.fetch_add(static_cast<std::uint64_t>(msg->lost), std::memory_order_relaxed);
+            break;
+        case CAN_EV_TX:
+        case CAN_EV_TX_STD:
+        case CAN_EV_TX_EXT:
+            m_sent.fetch_add(1, std::memory_order_relaxed);
+            break;
+        default:
+            break;
+    }
+    // Replies leave before the frame's own row, and before it is recorded.
+    m_eventLog.OnCanNotify(msg, absSeconds, deltaSeconds);
+    return 0;
+}
