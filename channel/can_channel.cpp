@@ -1,8 +1,8 @@
 #include "channel/can_channel.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <new>
 

@@ -1,10 +1,13 @@
 #include "monitor/monitor_session.h"
 
+#include <chrono>
 #include <thread>
 
+#include "monitor/trace_clock.h"
 #include "platform/error.h"
 #include "platform/message_box.h"
 #include "settings/settings.h"
+#include "trace/trace_recorder.h"
 
 namespace {
 
@@ -16,19 +19,20 @@ std::string AdapterPath(int device) {
 }  // namespace
 
 MonitorSession::MonitorSession()
-    : m_eventLog(m_log, m_replies, ReplySink{[](void* session, std::uint32_t id, int length,
-                                                const std::uint8_t* data) {
-                                                 return CanSend(
-                                                     static_cast<MonitorSession*>(session)->m_channel,
-                                                     id, 0, length, data);
-                                             },
-                                             this}) {
+    : m_eventLog(
+          m_log, m_replies,
+          ReplySink{[](void* session, std::uint32_t id, int length, const std::uint8_t* data) {
+                        return CanSend(static_cast<MonitorSession*>(session)->m_channel, id, 0,
+                                       length, data);
+                    },
+                    this}) {
     m_channel = CanCreateChannel(nullptr, this, &MonitorSession::NotifyCallback);
 }
 
 MonitorSession::~MonitorSession() {
     CanDestroyChannel(m_channel);
     m_channel = nullptr;
+    StopRecording();
 }
 
 void MonitorSession::LoadSettings() {
@@ -92,5 +96,75 @@ int MonitorSession::OnCanNotify(const CanMsg* msg, double absSeconds, double del
     }
     // Replies leave before the frame's own row, and before it is recorded.
     m_eventLog.OnCanNotify(msg, absSeconds, deltaSeconds);
+    Record(*msg);
     return 0;
+}
+
+void MonitorSession::Record(const CanMsg& msg) {
+    // Announced before the recorder is looked at: a stopper that has cleared the pointer and then
+    // sees no push under way knows that none can still reach the old recorder.
+    m_pushing.fetch_add(1);
+    if (trace::TraceRecorder* recorder = m_activeRecorder.load()) {
+        const CanChannel& channel = *m_channel;
+        recorder->Push(msg, RecordWallNs(CanMsgTicks(msg), CanDeviceClock(channel.info),
+                                         channel.ticksPerMs.load(std::memory_order_relaxed),
+                                         channel.openWallNs));
+    }
+    m_pushing.fetch_sub(1);
+}
+
+bool MonitorSession::StartRecording(const std::string& path, std::string& error) {
+    StopRecording();
+    trace::RecorderOptions options;
+    options.path = path;
+    options.interfaceName = m_adapterName;
+    options.bitrate = static_cast<std::uint32_t>(m_nBaudrate);
+    options.startNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                          std::chrono::system_clock::now().time_since_epoch())
+                          .count();
+    m_recorder = trace::TraceRecorder::Start(options, error);
+    if (!m_recorder)
+        return false;
+    m_activeRecorder.store(m_recorder.get());
+    return true;
+}
+
+void MonitorSession::StopRecording() {
+    if (!m_recorder)
+        return;
+    m_activeRecorder.store(nullptr);
+    while (m_pushing.load() != 0)
+        std::this_thread::yield();
+    m_recorder->Stop();
+    m_recorder.reset();
+}
+
+void MonitorSession::SetBaudrate(int baudrate) {
+    m_nBaudrate = baudrate;
+    if (m_recorder)
+        m_recorder->SetBitrate(static_cast<std::uint32_t>(baudrate));
+}
+
+std::string MonitorSession::RecordingPath() const {
+    return m_recorder ? m_recorder->Path() : std::string();
+}
+
+std::uint64_t MonitorSession::RecordedEvents() const {
+    return m_recorder ? m_recorder->EventsWritten() : 0;
+}
+
+std::uint64_t MonitorSession::RecordingLost() const {
+    return m_recorder ? m_recorder->Lost() : 0;
+}
+
+bool MonitorSession::RecordingFailed() const {
+    return m_recorder && m_recorder->Failed();
+}
+
+std::string MonitorSession::TakeRecordingFailure() {
+    if (!m_recorder || !m_recorder->Failed())
+        return std::string();
+    std::string text = m_recorder->FailureText();
+    StopRecording();
+    return text;
 }

@@ -17,6 +17,10 @@
 #include "log/log_model.h"
 #include "monitor/filter_values.h"
 
+namespace trace {
+class TraceRecorder;
+}
+
 class MonitorSession {
   public:
     MonitorSession();
@@ -38,6 +42,9 @@ class MonitorSession {
 
     CanChannel* m_channel = nullptr;
 
+    // A rate the channel accepted: applied at the next open and given to a running recording.
+    void SetBaudrate(int baudrate);
+
     // [Options] (filters, baud rate) and the automatic replies from the settings file.
     void LoadSettings();
 
@@ -46,6 +53,26 @@ class MonitorSession {
     // is reported ("Can't set baudrate") and the channel stays open. Reports go through
     // platform::MessageBox. `adapterName` names the adapter in a recording ("vcan0", "sim0").
     bool Open(int device, int mode, int format, const std::string& adapterName);
+
+    // --- Recording ------------------------------------------------------------------------------
+    // Starts recording everything that reaches the log into `path` (".log" or ".asc"), across
+    // closing and opening the channel, until StopRecording. False and a German text when the file
+    // cannot be written or its type is unknown. A running recording is stopped first. The
+    // recording names the adapter that is open (or was opened last, or `SetAdapterName` says).
+    bool StartRecording(const std::string& path, std::string& error);
+    // The file is complete afterwards.
+    void StopRecording();
+    bool IsRecording() const { return m_recorder != nullptr; }
+    std::string RecordingPath() const;
+    std::uint64_t RecordedEvents() const;
+    std::uint64_t RecordingLost() const;
+    // Whether a write error stopped the recording (it still has to be taken).
+    bool RecordingFailed() const;
+    // When a write error stopped the recording: its German text, once; the recording is over.
+    std::string TakeRecordingFailure();
+
+    // The adapter a recording names until the next open names its own.
+    void SetAdapterName(const std::string& name) { m_adapterName = name; }
 
     // --- Counts since the session began (for the status line of the program without window) ----
     std::uint64_t FramesReceived() const { return m_received.load(std::memory_order_relaxed); }
@@ -57,8 +84,14 @@ class MonitorSession {
 
   private:
     int OnCanNotify(const CanMsg* msg, double absSeconds, double deltaSeconds);
+    void Record(const CanMsg& msg);
 
     std::string m_adapterName = "vesk";
+    std::unique_ptr<trace::TraceRecorder> m_recorder;
+    // The receive thread's view of the recorder: set while recording; the stopper clears it and
+    // waits until no push is under way before the recorder goes.
+    std::atomic<trace::TraceRecorder*> m_activeRecorder{nullptr};
+    std::atomic<int> m_pushing{0};
     std::atomic<std::uint64_t> m_received{0};
     std::atomic<std::uint64_t> m_sent{0};
     std::atomic<std::uint64_t> m_lost{0};

@@ -9,8 +9,9 @@
 //
 //   device clock at open   wall clock at open    ticks/ms  record ticks   wall ns
 //   1'000'000              1'700'000'000'000'000'000   1250  1'001'250   1'700'000'000'001'000'000
-//   17'000'000'000'000'000 1'700'000'000'000'123'456  10000  17'000'000'000'000'010  1'700'000'000'000'001'000
-//   (the second: the device clock reads as the epoch time, so the ticks are used directly)
+//   17'000'000'000'000'000 1'700'000'000'000'123'456  10000  17'000'000'000'000'010
+//   1'700'000'000'000'001'000 (the second: the device clock reads as the epoch time, so the ticks
+//   are used directly)
 #pragma once
 
 #include <cstdint>

@@ -20,6 +20,10 @@ inline constexpr int ID_CAN_AUTO_REPLIES = 0x700e;
 inline constexpr int ID_CAN_SOFT_FILTER = 0x700f;
 inline constexpr int ID_CAN_EXTENDED_DISPLAY = 0x7010;
 
+// The menu "Aufzeichnung": recording what reaches the log into a trace file.
+inline constexpr int ID_RECORD_START = 0x7020;
+inline constexpr int ID_RECORD_STOP = 0x7021;
+
 // Reached only through F6 and Shift+F6; nothing handles them.
 inline constexpr int ID_NEXT_PANE = 0x7150;
 inline constexpr int ID_PREV_PANE = 0x7151;

@@ -4,14 +4,19 @@
 #include <span>
 #include <vector>
 
+#include <algorithm>
+#include <string>
+
 #include <wx/accel.h>
 #include <wx/artprov.h>
+#include <wx/filename.h>
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
 #include <wx/statusbr.h>
 #include <wx/toolbar.h>
 #include <wx/utils.h>
 
+#include "platform/message_box.h"
 #include "ui/app_icon.h"
 #include "ui/command_ids.h"
 #include "ui/doc_manager.h"
@@ -85,6 +90,12 @@ wxEND_EVENT_TABLE()
     constexpr const char* kAboutPrompt =
         "Zeigt Programminformationen, Versionsnummer und Copyright an.";
 
+    const MenuEntry kRecordMenu[] = {
+        {ID_RECORD_START, "Aufzeichnung starten...",
+         "Zeichnet alle Ereignisse des Protokolls in einer Datei auf"},
+        {ID_RECORD_STOP, "Aufzeichnung beenden", "Beendet die Aufzeichnung"},
+    };
+
     const MenuEntry kHelpMenu[] = {
         {wxID_ABOUT, "Inf&o über vesk...", kAboutPrompt},
     };
@@ -95,10 +106,8 @@ wxEND_EVENT_TABLE()
     };
 
     const MenuDef kMenus[] = {
-        {"&Datei", kFileMenu},
-        {"CAN", kCanMenu},
-        {"&Ansicht", kViewMenu},
-        {"&?", kHelpMenu},
+        {"&Datei", kFileMenu},         {"CAN", kCanMenu}, {"&Ansicht", kViewMenu},
+        {"Aufzeichnung", kRecordMenu}, {"&?", kHelpMenu},
     };
 
     struct ToolDef {
@@ -199,14 +208,15 @@ void CMainFrame::CreateStatusPanes() {
     // pane also makes room for the size grip drawn over its right end.
     const int margin = bar->GetCharWidth() * 2;
     const int grip = bar->HasFlag(wxSTB_SIZEGRIP) ? bar->GetSize().y : 0;
-    const int widths[kPanes] = {
+    m_gripWidth = grip;
+    m_paneWidths = {
         -1,
         bar->GetTextExtent(U8(kFilterPaneTemplate)).x + margin,
         bar->GetTextExtent(U8(kFilterPaneTemplate)).x + margin,
         bar->GetTextExtent(U8(kBusLoadPaneTemplate)).x + margin,
         bar->GetTextExtent(U8(kNumLockPaneText)).x + margin + grip,
     };
-    bar->SetStatusWidths(kPanes, widths);
+    bar->SetStatusWidths(kPanes, m_paneWidths.data());
     const int styles[kPanes] = {wxSB_NORMAL, wxSB_SUNKEN, wxSB_SUNKEN, wxSB_SUNKEN, wxSB_SUNKEN};
     bar->SetStatusStyles(kPanes, styles);
     SetStatusBarPane(kPaneMessage);
@@ -259,11 +269,50 @@ void CMainFrame::OnUpdateNumLock() {
     SetPaneText(kPaneNumLock, wxGetKeyState(WXK_NUMLOCK) ? U8(kNumLockPaneText) : wxString());
 }
 
+void CMainFrame::OnUpdateRecording() {
+    CVeskView* view = GetView();
+    wxStatusBar* bar = GetStatusBar();
+    if (!view || !bar)
+        return;
+    MonitorSession& session = view->m_session;
+    if (const std::string failure = session.TakeRecordingFailure(); !failure.empty()) {
+        // The recording has ended; what was written stays readable.
+        platform::MessageBox(failure, "vesk", platform::MessageIcon::kError);
+    }
+    const bool recording = session.IsRecording();
+    if (!recording) {
+        if (bar->GetFieldsCount() > kPanes) {
+            bar->SetFieldsCount(kPanes, m_paneWidths.data());
+            m_recordingText.clear();
+        }
+        return;
+    }
+    wxString text = wxFileName(wxString::FromUTF8(session.RecordingPath())).GetFullName() +
+                    wxString::Format(U8(": %llu Ereignisse"),
+                                     static_cast<unsigned long long>(session.RecordedEvents()));
+    if (const std::uint64_t lost = session.RecordingLost(); lost > 0)
+        text += wxString::Format(U8(" (%llu verloren)"), static_cast<unsigned long long>(lost));
+    if (bar->GetFieldsCount() == kPanes) {
+        std::array<int, kPanes + 1> widths{};
+        std::copy(m_paneWidths.begin(), m_paneWidths.end(), widths.begin());
+        // Room for the name and a count in the millions.
+        widths[kPanes] = bar->GetTextExtent(text + "0000000").x + bar->GetCharWidth() * 2;
+        widths[kPanes - 1] -= m_gripWidth;  // the grip moves to the new last pane
+        widths[kPanes] += m_gripWidth;
+        bar->SetFieldsCount(kPanes + 1, widths.data());
+    }
+    if (text != m_recordingText) {
+        m_recordingText = text;
+        bar->SetStatusText(text, kPanes);
+    }
+}
+
 void CMainFrame::UpdatePanes() {
     OnUpdateHwFilter();
     OnUpdateSoftFilter();
     OnUpdateBusLoad();
     OnUpdateNumLock();
+    OnUpdateRecording();
 }
 
 void CMainFrame::OnIdle(wxIdleEvent& event) {

@@ -13,7 +13,10 @@ class wxDocManager;
 
 class CMainFrame : public wxDocParentFrame {
   public:
+    // The five panes every run has; while a recording runs a sixth (kPaneRecording) follows them
+    // with the file's name and the events written.
     enum Pane { kPaneMessage, kPaneHwFilter, kPaneSoftFilter, kPaneBusLoad, kPaneNumLock, kPanes };
+    static constexpr int kPaneRecording = kPanes;
 
     CMainFrame(wxDocManager* manager, const wxString& title);
 
@@ -25,6 +28,8 @@ class CMainFrame : public wxDocParentFrame {
     void OnUpdateSoftFilter();
     void OnUpdateBusLoad();
     void OnUpdateNumLock();
+    // Shows or removes the recording pane; reports a recording that a write error ended.
+    void OnUpdateRecording();
     void UpdatePanes();
 
   private:
@@ -49,6 +54,9 @@ class CMainFrame : public wxDocParentFrame {
 
   private:
     std::array<wxString, kPanes> m_paneTexts;
+    std::array<int, kPanes> m_paneWidths{};
+    int m_gripWidth = 0;
+    wxString m_recordingText;
     static constexpr int kNumLockPollMs = 200;
     std::chrono::steady_clock::time_point m_numLockCheckedAt{};
 

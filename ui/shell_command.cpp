@@ -1,8 +1,12 @@
 #include "ui/shell_command.h"
 
+#include "trace/trace_format.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
+#include <initializer_list>
 #include <optional>
 
 namespace {
@@ -25,6 +29,12 @@ enum class Switch {
     kScenario,
     kDevice,
     kOpenChannel,
+    kHeadless,
+    kAdapter,
+    kMode,
+    kFormat,
+    kRecord,
+    kDuration,
 };
 
 struct SwitchName {
@@ -49,7 +59,24 @@ constexpr SwitchName kSwitches[] = {
     {"scenario", Switch::kScenario, false},
     {"device", Switch::kDevice, false},
     {"open-channel", Switch::kOpenChannel, false},
+    {"headless", Switch::kHeadless, false},
+    {"adapter", Switch::kAdapter, false},
+    {"mode", Switch::kMode, false},
+    {"format", Switch::kFormat, false},
+    {"record", Switch::kRecord, false},
+    {"duration", Switch::kDuration, false},
 };
+
+// The value of a switch that takes one; nullopt and an error for anything else.
+std::optional<int> Choice(const std::string& value, std::initializer_list<const char*> names) {
+    int index = 0;
+    for (const char* name : names) {
+        if (Lower(value) == name)
+            return index;
+        ++index;
+    }
+    return std::nullopt;
+}
 
 // The switch an argument names, with the value written after '=' if any. Nothing for a plain
 // argument (a file or a value).
@@ -99,6 +126,9 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
     bool automation = false;
     bool unregister = false;
     bool help = false;
+    struct {
+        bool adapter = false, mode = false, format = false, duration = false;
+    } seen;
 
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -123,7 +153,10 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
                 return args[++i];
             return std::nullopt;
         };
-        const bool takesValue = *p.which == Switch::kScenario || *p.which == Switch::kDevice;
+        const bool takesValue = *p.which == Switch::kScenario || *p.which == Switch::kDevice ||
+                                *p.which == Switch::kAdapter || *p.which == Switch::kMode ||
+                                *p.which == Switch::kFormat || *p.which == Switch::kRecord ||
+                                *p.which == Switch::kDuration;
         if (!takesValue && p.inlineValue) {
             cmd.error = "Option " + p.name + " nimmt keinen Wert";
             return cmd;
@@ -150,17 +183,68 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
             case Switch::kOpenChannel:
                 cmd.openChannel = true;
                 break;
+            case Switch::kHeadless:
+                cmd.headless = true;
+                break;
             case Switch::kScenario:
-            case Switch::kDevice: {
+            case Switch::kDevice:
+            case Switch::kAdapter:
+            case Switch::kMode:
+            case Switch::kFormat:
+            case Switch::kRecord:
+            case Switch::kDuration: {
                 const auto v = value();
                 if (!v || v->empty()) {
                     cmd.error = "Option " + p.name + " braucht einen Wert";
                     return cmd;
                 }
+                const auto wrong = [&](const std::string& expected) {
+                    cmd.error = "Option " + p.name + ": " + expected + ", nicht " + *v;
+                };
                 if (*p.which == Switch::kScenario) {
                     cmd.scenario = *v;
-                } else {
+                } else if (*p.which == Switch::kDevice) {
                     cmd.deviceMappings.push_back(*v);
+                } else if (*p.which == Switch::kAdapter) {
+                    seen.adapter = true;
+                    const auto n = Choice(*v, {"0", "1", "2", "3"});
+                    if (!n) {
+                        wrong("0 bis 3");
+                        return cmd;
+                    }
+                    cmd.adapter = *n;
+                } else if (*p.which == Switch::kMode) {
+                    seen.mode = true;
+                    const auto n = Choice(*v, {"basic", "peli"});
+                    if (!n) {
+                        wrong("basic oder peli");
+                        return cmd;
+                    }
+                    cmd.mode = *n;
+                } else if (*p.which == Switch::kFormat) {
+                    seen.format = true;
+                    const auto n = Choice(*v, {"std", "ext"});
+                    if (!n) {
+                        wrong("std oder ext");
+                        return cmd;
+                    }
+                    cmd.format = *n;
+                } else if (*p.which == Switch::kRecord) {
+                    std::string error;
+                    if (!trace::FormatForPath(*v, error)) {
+                        cmd.error = error;
+                        return cmd;
+                    }
+                    cmd.recordPath = *v;
+                } else {
+                    seen.duration = true;
+                    char* end = nullptr;
+                    const double seconds = std::strtod(v->c_str(), &end);
+                    if (end == v->c_str() || *end != '\0' || !(seconds > 0) || seconds > 1e9) {
+                        wrong("Sekunden größer 0");
+                        return cmd;
+                    }
+                    cmd.duration = seconds;
                 }
                 break;
             }
@@ -169,6 +253,19 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
 
     if (help) {
         cmd.action = ShellCommand::Action::kHelp;
+        return cmd;
+    }
+    const bool headlessOnly = seen.adapter || seen.mode || seen.format || seen.duration;
+    if (headlessOnly && !cmd.headless) {
+        cmd.error = "--adapter, --mode, --format und --duration gelten nur mit --headless";
+        return cmd;
+    }
+    if (cmd.headless) {
+        if (automation || print || printTo || unregister || cmd.openChannel || !plain.empty()) {
+            cmd.error = "--headless nimmt kein Dokument und keine Fensteroption";
+            return cmd;
+        }
+        cmd.action = ShellCommand::Action::kHeadless;
         return cmd;
     }
     if (unregister) {
@@ -250,6 +347,15 @@ std::string ShellCommandUsage() {
            "vcan0)\n"
            "  --open-channel          öffnet nach dem Start Adapter 0 wie \"CAN Kanal öffnen\"\n"
            "                          mit dessen Vorgaben\n"
+           "  --record DATEI          zeichnet vom Start an auf: DATEI.log (candump) oder\n"
+           "                          DATEI.asc\n"
+           "  --headless              ohne Fenster und ohne Bildschirm: öffnet den Adapter,\n"
+           "                          zeigt jede Sekunde eine Zeile auf stderr, endet mit\n"
+           "                          SIGINT/SIGTERM oder nach --duration\n"
+           "    --adapter N           Adapter 0 bis 3 (Vorgabe 0)\n"
+           "    --mode basic|peli     Basic CAN (Vorgabe) oder PeliCAN\n"
+           "    --format std|ext      11-Bit- (Vorgabe) oder 29-Bit-Identifier\n"
+           "    --duration SEKUNDEN   endet nach dieser Zeit\n"
            "  -h, --help, /?          zeigt diese Hilfe\n"
            "\n"
            "Schalter lassen sich auch /p, /pt, /dde, /Embedding, /Automation, /Unregserver\n"

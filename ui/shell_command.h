@@ -21,6 +21,7 @@ struct ShellCommand {
         kAutomation,   // started for embedding or automation: no window, end on a signal
         kUnregister,   // nothing was registered outside the install rules: end at once
         kHelp,         // print the usage and end
+        kHeadless,     // run without a window (see monitor/headless.h)
     };
 
     Action action = Action::kFileNew;
@@ -37,6 +38,18 @@ struct ShellCommand {
     // Opens the first adapter right after start, as "CAN Kanal öffnen" with its defaults would;
     // used by the screenshot script and the window benchmark.
     bool openChannel = false;
+
+    // The program without a window (--headless): which adapter, controller mode and frame format
+    // it opens (the open dialog's defaults unless said), and how long it runs (none: until
+    // SIGINT or SIGTERM).
+    bool headless = false;
+    int adapter = 0;
+    int mode = 0;    // --mode basic (0) or peli (1)
+    int format = 0;  // --format std (0) or ext (1)
+    std::optional<double> duration;
+
+    // --record FILE: record from the start into FILE (.log or .asc), with or without a window.
+    std::string recordPath;
 
     // Not empty when the command line could not be understood; the text says why (German).
     std::string error;

@@ -149,6 +149,11 @@ bool CVeskApp::Start(const ShellCommand& cmd) {
     m_frame->Show(true);
     m_frame->Update();
 
+    if (!cmd.recordPath.empty()) {
+        if (auto* view = m_frame->GetView())
+            view->StartRecording(cmd.recordPath);
+    }
+
     if (cmd.openChannel) {
         if (auto* view = m_frame->GetView())
             view->OpenChannel(0, 0, 0);

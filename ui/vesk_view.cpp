@@ -6,6 +6,7 @@
 #include <wx/frame.h>
 #include <wx/settings.h>
 
+#include "devices/device_mapping.h"
 #include "ui/command_ids.h"
 #include "ui/doc_manager.h"
 #include "ui/log_list_ctrl.h"
@@ -29,6 +30,9 @@ wxBEGIN_EVENT_TABLE(CVeskView, wxView)
     EVT_MENU(ID_CAN_ABORT_TX, CVeskView::OnAbortTransmission)
     EVT_MENU(ID_CAN_EXTENDED_DISPLAY, CVeskView::OnExtendedDisplay)
     EVT_MENU(ID_VIEW_CLEAR_SCREEN, CVeskView::OnClearScreen)
+    EVT_MENU(ID_RECORD_START, CVeskView::OnRecordStart)
+    EVT_MENU(ID_RECORD_STOP, CVeskView::OnRecordStop)
+    EVT_UPDATE_UI(ID_RECORD_STOP, CVeskView::OnUpdateRecordStop)
     EVT_UPDATE_UI(ID_CAN_CLOSE, CVeskView::OnUpdateChannelOpen)
     EVT_UPDATE_UI(ID_CAN_BAUDRATE, CVeskView::OnUpdateChannelOpen)
     EVT_UPDATE_UI(ID_CAN_HW_FILTER, CVeskView::OnUpdateChannelOpen)
@@ -106,6 +110,8 @@ bool CVeskView::OnCreate(wxDocument* doc, long flags) {
 void CVeskView::LoadSettings() {
     m_session.LoadSettings();
     m_bShowData = 1;
+    // A recording started before any open names the first adapter.
+    m_session.SetAdapterName(AdapterName(0));
 }
 
 void CVeskView::OnDraw(wxDC*) {}
@@ -152,6 +158,14 @@ void CVeskView::OnExtendedDisplay(wxCommandEvent&) {
 void CVeskView::OnClearScreen(wxCommandEvent&) {
     if (m_list)
         m_list->ClearRows();
+}
+
+void CVeskView::OnRecordStop(wxCommandEvent&) {
+    m_session.StopRecording();
+}
+
+void CVeskView::OnUpdateRecordStop(wxUpdateUIEvent& event) {
+    event.Enable(m_session.IsRecording());
 }
 
 void CVeskView::OnUpdateChannelOpen(wxUpdateUIEvent& event) {

@@ -58,6 +58,9 @@ class CVeskView : public wxView {
     void OnSoftAcceptance(wxCommandEvent& event);
     void OnAutoReplies(wxCommandEvent& event);
     void OnSendMessages(wxCommandEvent& event);
+    void OnRecordStart(wxCommandEvent& event);
+    // Starts recording into `path`; a file that cannot be written is reported. True when it runs.
+    bool StartRecording(const std::string& path);
     // The open sequence after the device was chosen: open, then hardware filter, software
     // filter, baud rate, event delivery; failures reported to the operator. True when open.
     bool OpenChannel(int device, int mode, int format);
@@ -71,10 +74,12 @@ class CVeskView : public wxView {
     void OnAbortTransmission(wxCommandEvent& event);
     void OnExtendedDisplay(wxCommandEvent& event);
     void OnClearScreen(wxCommandEvent& event);
+    void OnRecordStop(wxCommandEvent& event);
 
     void OnUpdateChannelOpen(wxUpdateUIEvent& event);
     void OnUpdateShowData(wxUpdateUIEvent& event);
     void OnUpdateExtendedDisplay(wxUpdateUIEvent& event);
+    void OnUpdateRecordStop(wxUpdateUIEvent& event);
 
     // --- The log table's feed ------------------------------------------------------------------
     // Starts the drain timer when rows can arrive (the channel is open or rows are waiting); the

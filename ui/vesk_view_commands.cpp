@@ -1,8 +1,12 @@
 // The view's commands that run a dialog: open the channel, baud rate, the two filters, the
 // automatic replies, and showing the transmit dialog.
 #include <array>
+
+#include <wx/filedlg.h>
+#include <wx/filename.h>
 #include <string>
 
+#include "devices/device_mapping.h"
 #include "platform/error.h"
 #include "platform/message_box.h"
 #include "settings/settings.h"
@@ -12,7 +16,6 @@
 #include "ui/number_text.h"
 #include "ui/open_channel_dlg.h"
 #include "ui/send_dlg.h"
-#include "devices/device_mapping.h"
 #include "ui/utf8_text.h"
 #include "ui/vesk_view.h"
 
@@ -59,7 +62,7 @@ void CVeskView::OnBaudrate(wxCommandEvent&) {
         ReportBaudrateRefused();
         return;
     }
-    m_nBaudrate = static_cast<int>(dlg.m_dwBaudrate);
+    m_session.SetBaudrate(static_cast<int>(dlg.m_dwBaudrate));
     settings::SaveBaudrate(m_nBaudrate);
 }
 
@@ -100,4 +103,25 @@ void CVeskView::OnSendMessages(wxCommandEvent&) {
         return;
     }
     m_dlgSend->Present(m_frame ? static_cast<const wxWindow&>(*m_frame) : *m_dlgSend->GetParent());
+}
+
+void CVeskView::OnRecordStart(wxCommandEvent&) {
+    wxFileDialog dlg(GetListWindow(), U8("Aufzeichnung starten"), wxString(), wxString(),
+                     U8("candump-Protokoll (*.log)|*.log|ASC-Protokoll (*.asc)|*.asc"),
+                     wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+    if (dlg.ShowModal() != wxID_OK)
+        return;
+    wxFileName file(dlg.GetPath());
+    // A name typed without its type takes the one of the chosen filter.
+    if (!file.HasExt())
+        file.SetExt(dlg.GetFilterIndex() == 1 ? "asc" : "log");
+    StartRecording(file.GetFullPath().utf8_string());
+}
+
+bool CVeskView::StartRecording(const std::string& path) {
+    std::string error;
+    if (m_session.StartRecording(path, error))
+        return true;
+    platform::MessageBox(error, "vesk", platform::MessageIcon::kError);
+    return false;
 }

@@ -18,6 +18,7 @@
 #include "channel/can_channel.h"
 #include "log/log_model.h"
 #include "log/log_row.h"
+#include "monitor/monitor_session.h"
 #include "platform/message_box.h"
 #include "settings/settings.h"
 #include "tests/support/scripted_device.h"
@@ -106,11 +107,12 @@ TEST(WindowStartTest, PanesShowTheDefaultsBeforeTheFirstOpen) {
 
 TEST(WindowStartTest, GermanTextsKeepTheirUmlautsInTheCLocale) {
     wxMenuBar* bar = Frame()->GetMenuBar();
-    ASSERT_EQ(bar->GetMenuCount(), 4u);
+    ASSERT_EQ(bar->GetMenuCount(), 5u);
     EXPECT_EQ(bar->GetMenuLabel(0), W("&Datei"));
     EXPECT_EQ(bar->GetMenuLabel(1), W("CAN"));
     EXPECT_EQ(bar->GetMenuLabel(2), W("&Ansicht"));
-    EXPECT_EQ(bar->GetMenuLabel(3), W("&?"));
+    EXPECT_EQ(bar->GetMenuLabel(3), W("Aufzeichnung"));
+    EXPECT_EQ(bar->GetMenuLabel(4), W("&?"));
     EXPECT_EQ(bar->GetLabel(ID_CAN_OPEN), W("CAN Kanal öffnen"));
     EXPECT_EQ(bar->GetLabel(ID_CAN_CLOSE), W("CAN Kanal schließen"));
     EXPECT_EQ(bar->GetLabel(ID_CAN_RESET_TIME), W("Zeit rücksetzen"));
@@ -602,6 +604,57 @@ TEST_F(WindowCommandTest, ResetTimeStartsTheClockAnew) {
     ASSERT_TRUE(adapter->WaitUntil([&] { return adapter->ReadsLeft() == 0; }));
     View()->DrainRows();
     EXPECT_EQ(Cell(0, 1).substr(0, 7), "0.500 s");
+}
+
+// --- Recording from the window -------------------------------------------------------------------
+
+TEST(WindowRecordingTest, ARecordingShowsItsPaneUntilItIsStopped) {
+    const fs::path file = TempDir() / "window.log";
+    EXPECT_FALSE(MenuItem(ID_RECORD_STOP).enabled);
+    EXPECT_TRUE(MenuItem(ID_RECORD_START).enabled);
+    ASSERT_TRUE(View()->StartRecording(file.string()));
+    Frame()->UpdatePanes();
+    wxStatusBar* bar = Frame()->GetStatusBar();
+    ASSERT_EQ(bar->GetFieldsCount(), CMainFrame::kPanes + 1);
+    EXPECT_EQ(PaneText(CMainFrame::kPaneRecording), "window.log: 0 Ereignisse");
+    EXPECT_TRUE(MenuItem(ID_RECORD_STOP).enabled);
+
+    Command(ID_RECORD_STOP);
+    Frame()->UpdatePanes();
+    EXPECT_EQ(bar->GetFieldsCount(), CMainFrame::kPanes);
+    EXPECT_FALSE(MenuItem(ID_RECORD_STOP).enabled);
+    EXPECT_TRUE(fs::exists(file));
+}
+
+TEST(WindowRecordingTest, AFileThatCannotBeWrittenIsReported) {
+    // At the start (the ASC header is the first write) ...
+    const fs::path full = TempDir() / "full.asc";
+    fs::remove(full);
+    fs::create_symlink("/dev/full", full);
+    wxString text;
+    wxTEST_DIALOG(EXPECT_FALSE(View()->StartRecording(full.string())), ExpectMessage(&text));
+    EXPECT_NE(text.find("full.asc"), wxString::npos) << text;
+
+    // ... and while it runs: the recording ends, the operator is told once.
+    const fs::path fullLog = TempDir() / "full.log";
+    fs::remove(fullLog);
+    fs::create_symlink("/dev/full", fullLog);
+    ASSERT_TRUE(View()->StartRecording(fullLog.string()));
+    RegisteredDevice adapter;
+    int error = 0;
+    ASSERT_EQ(CanOpen(View()->m_channel, adapter.path(), 0, 0, &error), 1);
+    adapter->PushRecord(testsupport::Frame(CAN_EV_RX, 0x123, 1250, 2));
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!View()->m_session.RecordingFailed() && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(View()->m_session.RecordingFailed());
+    text.clear();
+    wxTEST_DIALOG(Frame()->UpdatePanes(), ExpectMessage(&text));
+    EXPECT_NE(text.find("full.log"), wxString::npos) << text;
+    EXPECT_FALSE(View()->m_session.IsRecording());
+    Frame()->UpdatePanes();  // no second box
+    CanClose(View()->m_channel);
+    View()->DrainRows();
 }
 
 // --- Message boxes from the layers below ------------------------------------------------------

@@ -1,0 +1,30 @@
+// The program without a window: one session driven from the terminal.
+//
+// Opens the adapter as the open dialog does with its defaults (unless mode or format say
+// otherwise), applies the settings file's baud rate, filters and automatic replies, records when
+// asked, prints a status line per second on `status` (frames received and sent, lost, bus load,
+// events written) and ends after the duration or on SIGINT/SIGTERM, the recording complete.
+//
+// The caller must have blocked SIGINT and SIGTERM in every thread (BlockEndSignals, before any
+// thread starts): the run takes them with sigtimedwait, so that they end it in order.
+#pragma once
+
+#include <cstdio>
+#include <optional>
+#include <string>
+
+struct HeadlessOptions {
+    int adapter = 0;
+    int mode = 0;    // 0 Basic CAN, 1 PeliCAN
+    int format = 0;  // 0 standard, 1 extended
+    std::string adapterName = "vesk0";
+    std::string recordPath;          // empty: no recording
+    std::optional<double> duration;  // seconds; none: until a signal
+};
+
+// Blocks SIGINT and SIGTERM for the calling thread and every thread it starts later.
+void BlockEndSignals();
+
+// 0 after a clean end; 1 when the channel could not be opened or the recording not started (the
+// reason printed on `status`).
+int RunHeadless(const HeadlessOptions& options, std::FILE* status);

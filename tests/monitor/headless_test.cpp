@@ -1,0 +1,94 @@
+// The program without a window, run in this process on a scripted adapter.
+#include "monitor/headless.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "platform/device.h"
+#include "tests/support/scripted_device.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kAdapter0 = "\\\\.\\Kvaro";
+
+struct Outcome {
+    int status;
+    std::string output;
+};
+
+Outcome RunWith(const HeadlessOptions& options) {
+    char* text = nullptr;
+    std::size_t size = 0;
+    std::FILE* out = open_memstream(&text, &size);
+    const int status = RunHeadless(options, out);
+    std::fclose(out);
+    Outcome run{status, std::string(text, size)};
+    std::free(text);
+    return run;
+}
+
+class HeadlessTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        BlockEndSignals();
+        platform::RegisterDevice(kAdapter0, adapter);
+        dir = fs::temp_directory_path() / ("vesk-headless-test-" + std::to_string(getpid()));
+        fs::create_directories(dir);
+    }
+    void TearDown() override {
+        platform::UnregisterDevice(kAdapter0);
+        fs::remove_all(dir);
+    }
+    std::shared_ptr<testsupport::ScriptedDevice> adapter =
+        std::make_shared<testsupport::ScriptedDevice>();
+    fs::path dir;
+};
+
+// SIGTERM (or SIGINT) ends the run in order: status 0, the recording complete.
+TEST_F(HeadlessTest, ASignalEndsTheRunWithTheRecordingComplete) {
+    for (const int signal : {SIGTERM, SIGINT}) {
+        const fs::path file = dir / ("run" + std::to_string(signal) + ".asc");
+        HeadlessOptions options;
+        options.recordPath = file.string();
+        options.adapterName = "sim0";
+        kill(getpid(), signal);  // waiting already: taken at the first look
+        const Outcome run = RunWith(options);
+        EXPECT_EQ(run.status, 0) << run.output;
+        std::ifstream in(file);
+        std::string all((std::istreambuf_iterator<char>(in)), {});
+        EXPECT_EQ(all.rfind("End TriggerBlock\n"), all.size() - 17) << all;
+        EXPECT_EQ(adapter->CloseCount(), signal == SIGTERM ? 1 : 2) << "the channel was closed";
+    }
+}
+
+TEST_F(HeadlessTest, ItRunsForItsDurationAndSaysWhatItSees) {
+    HeadlessOptions options;
+    options.duration = 1.2;
+    adapter->PushRecord(testsupport::Frame(CAN_EV_RX, 0x123, 1250, 1));
+    const Outcome run = RunWith(options);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.output.find("empfangen 1  gesendet 0  verloren 0  Buslast"), std::string::npos)
+        << run.output;
+}
+
+TEST_F(HeadlessTest, AnAdapterThatCannotBeOpenedEndsWithStatusOne) {
+    HeadlessOptions options;
+    options.adapter = 3;  // nothing registered there
+    options.duration = 5;
+    const Outcome run = RunWith(options);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find("Error"), std::string::npos) << run.output;
+}
+
+}  // namespace

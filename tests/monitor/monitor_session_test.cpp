@@ -1,0 +1,129 @@
+// The session's recording: what reaches the log goes into the trace, across closing and opening
+// the channel, placed in wall-clock time by each record's own tick count.
+#include "monitor/monitor_session.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "monitor/trace_clock.h"
+#include "tests/support/scripted_device.h"
+
+namespace fs = std::filesystem;
+using testsupport::Frame;
+using testsupport::RegisteredDevice;
+
+namespace {
+
+TEST(TraceClockTest, RecordsArePlacedByTheirTicks) {
+    struct Case {
+        std::uint64_t ticks, ticksAtOpen;
+        std::uint32_t ticksPerMs;
+        std::int64_t wallAtOpen, expected;
+    };
+    constexpr std::int64_t kWall = 1'700'000'000'000'000'000;
+    const Case cases[] = {
+        {1'001'250, 1'000'000, 1250, kWall, kWall + 1'000'000},       // 1 ms later
+        {1'000'001, 1'000'000, 1250, kWall, kWall + 800},             // one tick: 800 ns
+        {999'999, 1'000'000, 1250, kWall, kWall - 800},               // stamped before the open
+        {5'000'000'010, 5'000'000'000, 10000, kWall, kWall + 1'000},  // 100 ns ticks
+        // A device clock that reads as the wall clock (SocketCAN) is the wall clock itself.
+        {17'000'000'000'000'010, 17'000'000'000'000'000, 10000, kWall + 123'456, kWall + 1'000},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(RecordWallNs(c.ticks, c.ticksAtOpen, c.ticksPerMs, c.wallAtOpen), c.expected)
+            << c.ticks;
+    }
+}
+
+std::vector<std::string> Lines(const fs::path& file) {
+    std::ifstream in(file);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+// Microseconds since the epoch of a candump log line "(SECONDS.MICROSECONDS) ...".
+std::int64_t LineMicros(const std::string& line) {
+    const auto dot = line.find('.');
+    return std::stoll(line.substr(1, dot - 1)) * 1'000'000 + std::stoll(line.substr(dot + 1, 6));
+}
+
+class SessionRecording : public testing::Test {
+  protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("vesk-monitor-test-" + std::to_string(getpid()));
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    void OpenOn(RegisteredDevice& device) {
+        int error = 0;
+        ASSERT_EQ(CanOpen(session.m_channel, device.path(), 0, 0, &error), 1) << error;
+    }
+    void Deliver(RegisteredDevice& device, std::vector<CanMsg> records) {
+        device->PushBurst(records);
+        ASSERT_TRUE(device->WaitUntil([&] { return device->ReadsLeft() == 0; }));
+    }
+
+    fs::path dir;
+    MonitorSession session;
+};
+
+TEST_F(SessionRecording, EverythingTheLogGetsIsRecordedAcrossCloseAndReopen) {
+    const fs::path file = dir / "bus.log";
+    std::string error;
+    session.SetAdapterName("sim0");
+    ASSERT_TRUE(session.StartRecording(file.string(), error)) << error;
+
+    RegisteredDevice adapter;
+    adapter->SetDeviceInfo(CAN_DEVICE_IDENT, 0, 1'000'000);  // 1250 ticks per ms
+    OpenOn(adapter);
+    CanMsg sent = Frame(CAN_EV_TX, 0x7ff, 1'000'000 + 2 * 1250, 1);
+    sent.data[0] = 0xab;
+    CanMsg busError{};
+    busError.type = CAN_EV_BUS_ERROR;
+    busError.ticksLow = 1'000'000 + 3 * 1250 + 1;  // one tick, 0.8 us, more
+    Deliver(adapter, {Frame(CAN_EV_RX, 0x123, 1'000'000 + 1250, 2), sent, busError});
+    CanClose(session.m_channel);
+
+    OpenOn(adapter);  // a new open: its own wall clock
+    Deliver(adapter, {Frame(CAN_EV_RX, 0x456, 1'000'000 + 10 * 1250, 0)});
+    CanClose(session.m_channel);
+    session.StopRecording();
+
+    const auto lines = Lines(file);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_NE(lines[0].find(" sim0 123#"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[1].find(" sim0 7FF#AB T"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[2].find(" sim0 200000"), std::string::npos) << lines[2];  // an error frame
+    EXPECT_NE(lines[3].find(" sim0 456# R"), std::string::npos) << lines[3];
+    // The spacing is the ticks', to the microsecond, not the log's milliseconds.
+    EXPECT_EQ(LineMicros(lines[1]) - LineMicros(lines[0]), 1000);
+    // 1000.8 us: 1000 or 1001 in whole microseconds, whatever fraction the open's clock had.
+    EXPECT_NEAR(LineMicros(lines[2]) - LineMicros(lines[1]), 1000.8, 0.5);
+    // Each open places its records from its own wall clock: near now.
+    const std::int64_t now = std::chrono::duration_cast<std::chrono::microseconds>(
+                                 std::chrono::system_clock::now().time_since_epoch())
+                                 .count();
+    EXPECT_LT(std::abs(LineMicros(lines[0]) - now), 60'000'000);
+    EXPECT_GE(LineMicros(lines[3]), LineMicros(lines[2]));
+}
+
+TEST_F(SessionRecording, AFileThatCannotBeRecordedIntoIsRefused) {
+    std::string error;
+    EXPECT_FALSE(session.StartRecording((dir / "bus.txt").string(), error));
+    EXPECT_NE(error.find("bus.txt"), std::string::npos) << error;
+    EXPECT_FALSE(session.StartRecording((dir / "no" / "such" / "bus.log").string(), error));
+    EXPECT_NE(error.find("bus.log"), std::string::npos) << error;
+    EXPECT_FALSE(session.IsRecording());
+}
+
+}  // namespace
