@@ -1,0 +1,27 @@
+#include "devices/common/frame_records.h"
+
+#include <algorithm>
+
+namespace devices {
+
+CanFrame FrameToSend(const CanMsg& msg, bool extended) {
+    CanFrame f;
+    f.extended = extended;
+    f.id = msg.id & (extended ? kExtendedIdMask : kStandardIdMask);
+    f.rtr = msg.rtr != 0;
+    f.dlc = msg.dlc;
+    std::copy_n(msg.data, f.DataBytes(), f.data.begin());
+    return f;
+}
+
+CanMsg FrameRecord(std::int32_t type, const CanFrame& frame) {
+    CanMsg m{};
+    m.type = type;
+    m.id = frame.id;
+    m.rtr = frame.rtr ? 1 : 0;
+    m.dlc = frame.dlc;
+    std::copy_n(frame.data.begin(), frame.DataBytes(), m.data);
+    return m;
+}
+
+}  // namespace devices
