@@ -219,29 +219,27 @@ CanDeviceInfo AdapterBase::FastClockInfo(std::uint64_t ticks) {
     return info;
 }
 
+void AdapterBase::QueueFrame(std::int32_t plain, std::int32_t standard, std::int32_t extended,
+                             const CanFrame& frame, std::uint64_t ticks, std::uint8_t status) {
+    CanMsg m =
+        FrameRecord(FormatReporting() ? (frame.extended ? extended : standard) : plain, frame);
+    StampTicks(m, ticks);
+    m.status = status;
+    queue_.PushFrame(m);
+}
+
 bool AdapterBase::DeliverReceived(const CanFrame& frame, std::uint64_t ticks, std::uint8_t status) {
     bool accepted = HardwareFilterAccepts(Mode(), AcceptanceCode(), AcceptanceMask(), frame) &&
                     SoftwareFilterAccepts(SoftAcceptanceCode(), SoftAcceptanceMask(), frame.id);
-    if (accepted) {
-        const std::int32_t type =
-            FormatReporting() ? (frame.extended ? CAN_EV_RX_EXT : CAN_EV_RX_STD) : CAN_EV_RX;
-        CanMsg m = FrameRecord(type, frame);
-        StampTicks(m, ticks);
-        m.status = status;
-        queue_.PushFrame(m);
-    }
+    if (accepted)
+        QueueFrame(CAN_EV_RX, CAN_EV_RX_STD, CAN_EV_RX_EXT, frame, ticks, status);
     busFrames_.fetch_add(1, std::memory_order_release);
     return accepted;
 }
 
 void AdapterBase::DeliverTransmitted(const CanFrame& frame, std::uint64_t ticks,
                                      std::uint8_t status) {
-    const std::int32_t type =
-        FormatReporting() ? (frame.extended ? CAN_EV_TX_EXT : CAN_EV_TX_STD) : CAN_EV_TX;
-    CanMsg m = FrameRecord(type, frame);
-    StampTicks(m, ticks);
-    m.status = status;
-    queue_.PushFrame(m);
+    QueueFrame(CAN_EV_TX, CAN_EV_TX_STD, CAN_EV_TX_EXT, frame, ticks, status);
     busFrames_.fetch_add(1, std::memory_order_release);
 }
 

@@ -125,6 +125,10 @@ class AdapterBase : public platform::Device {
     }
 
     int Configure(std::uint32_t code, std::span<const std::uint8_t> in);
+    // Queues a frame record of the first type, or of the second or third by the frame's format
+    // while format reporting is on.
+    void QueueFrame(std::int32_t plain, std::int32_t standard, std::int32_t extended,
+                    const CanFrame& frame, std::uint64_t ticks, std::uint8_t status);
     int RunCommand(std::uint8_t command);
 
     RecordQueue queue_;

@@ -12,26 +12,9 @@ namespace {
 namespace sr = devices::sja1000;
 using simtest::Frame;
 using simtest::Ids;
+using simtest::kShapes;
 using simtest::TxMsg;
 using simtest::Types;
-
-struct RequestShape {
-    std::uint32_t code;
-    std::uint32_t in;
-    std::uint32_t out;
-};
-
-constexpr RequestShape kShapes[] = {
-    {IOCTL_CAN_GET_DEVICE_INFO, 0, 16},
-    {IOCTL_CAN_SET_ACCEPTANCE, 8, 0},
-    {IOCTL_CAN_WRITE, 36, 0},
-    {IOCTL_CAN_SET_BAUDRATE, 4, 0},
-    {IOCTL_CAN_READ, 0, 36},
-    {IOCTL_CAN_SET_MODE, 1, 0},
-    {IOCTL_CAN_SET_FRAME_FORMAT, 1, 0},
-    {IOCTL_CAN_COMMAND, 1, 0},
-    {IOCTL_CAN_SET_SOFT_ACCEPTANCE, 8, 0},
-};
 
 TEST_P(AdapterContract, MalformedRequestsFailWithEinvalAndChangeNothing) {
     Start();
@@ -42,7 +25,7 @@ TEST_P(AdapterContract, MalformedRequestsFailWithEinvalAndChangeNothing) {
     std::uint8_t in[64];
     std::memset(in, 0x01, sizeof in);
     std::uint8_t out[64];
-    for (const RequestShape& s : kShapes) {
+    for (const simtest::RequestShape& s : kShapes) {
         for (std::uint32_t inSize : {s.in - 1, s.in + 1}) {
             if (inSize > 40)
                 continue;  // s.in - 1 wrapped

@@ -18,6 +18,7 @@ namespace {
 namespace sr = devices::sja1000;
 using simtest::Frame;
 using simtest::Ids;
+using simtest::kShapes;
 using simtest::OpenDevice;
 using simtest::TxMsg;
 using simtest::Types;
@@ -428,24 +429,6 @@ TEST_F(SimAdapterTest, CloseDropsUnreadRecordsAndUnsentFrames) {
     EXPECT_EQ(Ids(dev.ReadAll()), (std::vector<std::uint32_t>{0x102}));
 }
 
-struct RequestShape {
-    std::uint32_t code;
-    std::uint32_t in;
-    std::uint32_t out;
-};
-
-constexpr RequestShape kShapes[] = {
-    {IOCTL_CAN_GET_DEVICE_INFO, 0, 16},
-    {IOCTL_CAN_SET_ACCEPTANCE, 8, 0},
-    {IOCTL_CAN_WRITE, 36, 0},
-    {IOCTL_CAN_SET_BAUDRATE, 4, 0},
-    {IOCTL_CAN_READ, 0, 36},
-    {IOCTL_CAN_SET_MODE, 1, 0},
-    {IOCTL_CAN_SET_FRAME_FORMAT, 1, 0},
-    {IOCTL_CAN_COMMAND, 1, 0},
-    {IOCTL_CAN_SET_SOFT_ACCEPTANCE, 8, 0},
-};
-
 TEST_F(SimAdapterTest, RandomRequestsLeaveAWorkingDevice) {
     sim::SimDriver driver(sim::Scenario::kDefault);
     driver.Register(path_);
@@ -454,7 +437,7 @@ TEST_F(SimAdapterTest, RandomRequestsLeaveAWorkingDevice) {
     std::uint8_t in[48];
     std::uint8_t out[48];
     for (int i = 0; i < 20000; ++i) {
-        const RequestShape& s = kShapes[rng() % std::size(kShapes)];
+        const simtest::RequestShape& s = kShapes[rng() % std::size(kShapes)];
         for (auto& b : in)
             b = static_cast<std::uint8_t>(rng());
         std::uint32_t inSize = rng() % 4 == 0 ? rng() % 41 : s.in;
