@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "devices/common/acceptance_filter.h"
 #include "devices/common/frame_records.h"
 
 namespace devices {
@@ -217,30 +216,6 @@ CanDeviceInfo AdapterBase::FastClockInfo(std::uint64_t ticks) {
     info.clockHigh = static_cast<std::uint32_t>(ticks >> 32);
     info.clockKind = CAN_CLOCK_KIND_FAST;
     return info;
-}
-
-void AdapterBase::QueueFrame(std::int32_t plain, std::int32_t standard, std::int32_t extended,
-                             const CanFrame& frame, std::uint64_t ticks, std::uint8_t status) {
-    CanMsg m =
-        FrameRecord(FormatReporting() ? (frame.extended ? extended : standard) : plain, frame);
-    StampTicks(m, ticks);
-    m.status = status;
-    queue_.PushFrame(m);
-}
-
-bool AdapterBase::DeliverReceived(const CanFrame& frame, std::uint64_t ticks, std::uint8_t status) {
-    bool accepted = HardwareFilterAccepts(Mode(), AcceptanceCode(), AcceptanceMask(), frame) &&
-                    SoftwareFilterAccepts(SoftAcceptanceCode(), SoftAcceptanceMask(), frame.id);
-    if (accepted)
-        QueueFrame(CAN_EV_RX, CAN_EV_RX_STD, CAN_EV_RX_EXT, frame, ticks, status);
-    busFrames_.fetch_add(1, std::memory_order_release);
-    return accepted;
-}
-
-void AdapterBase::DeliverTransmitted(const CanFrame& frame, std::uint64_t ticks,
-                                     std::uint8_t status) {
-    QueueFrame(CAN_EV_TX, CAN_EV_TX_STD, CAN_EV_TX_EXT, frame, ticks, status);
-    busFrames_.fetch_add(1, std::memory_order_release);
 }
 
 bool AdapterBase::DeliverEvent(std::int32_t type, std::uint64_t ticks, std::uint8_t status) {

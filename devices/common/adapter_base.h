@@ -33,7 +33,9 @@
 #include <span>
 
 #include "channel/device_protocol.h"
+#include "devices/common/acceptance_filter.h"
 #include "devices/common/can_frame.h"
+#include "devices/common/frame_records.h"
 #include "devices/common/record_queue.h"
 #include "devices/common/sja1000_status.h"
 #include "platform/device.h"
@@ -74,9 +76,20 @@ class AdapterBase : public platform::Device {
 
     // --- The bus side: records of what happened, in the record queue ---------------------------
     // A frame another node sent; false when a filter kept it out.
-    bool DeliverReceived(const CanFrame& frame, std::uint64_t ticks, std::uint8_t status);
+    bool DeliverReceived(const CanFrame& frame, std::uint64_t ticks, std::uint8_t status) {
+        const bool accepted =
+            HardwareFilterAccepts(Mode(), AcceptanceCode(), AcceptanceMask(), frame) &&
+            SoftwareFilterAccepts(SoftAcceptanceCode(), SoftAcceptanceMask(), frame.id);
+        if (accepted)
+            QueueFrame(CAN_EV_RX, CAN_EV_RX_STD, CAN_EV_RX_EXT, frame, ticks, status);
+        busFrames_.fetch_add(1, std::memory_order_release);
+        return accepted;
+    }
     // The adapter's own frame, gone over the bus: its confirmation.
-    void DeliverTransmitted(const CanFrame& frame, std::uint64_t ticks, std::uint8_t status);
+    void DeliverTransmitted(const CanFrame& frame, std::uint64_t ticks, std::uint8_t status) {
+        QueueFrame(CAN_EV_TX, CAN_EV_TX_STD, CAN_EV_TX_EXT, frame, ticks, status);
+        busFrames_.fetch_add(1, std::memory_order_release);
+    }
     // A bus event (types 4..9); false when the queue had no room.
     bool DeliverEvent(std::int32_t type, std::uint64_t ticks, std::uint8_t status);
     // Frames lost before they reached the queue, counted as the queue counts its own losses.
@@ -127,8 +140,15 @@ class AdapterBase : public platform::Device {
     int Configure(std::uint32_t code, std::span<const std::uint8_t> in);
     // Queues a frame record of the first type, or of the second or third by the frame's format
     // while format reporting is on.
+    // (Inline, as are the two above: they run for every frame on the bus.)
     void QueueFrame(std::int32_t plain, std::int32_t standard, std::int32_t extended,
-                    const CanFrame& frame, std::uint64_t ticks, std::uint8_t status);
+                    const CanFrame& frame, std::uint64_t ticks, std::uint8_t status) {
+        CanMsg m =
+            FrameRecord(FormatReporting() ? (frame.extended ? extended : standard) : plain, frame);
+        StampTicks(m, ticks);
+        m.status = status;
+        queue_.PushFrame(m);
+    }
     int RunCommand(std::uint8_t command);
 
     RecordQueue queue_;

@@ -14,14 +14,4 @@ CanFrame FrameToSend(const CanMsg& msg, bool extended) {
     return f;
 }
 
-CanMsg FrameRecord(std::int32_t type, const CanFrame& frame) {
-    CanMsg m{};
-    m.type = type;
-    m.id = frame.id;
-    m.rtr = frame.rtr ? 1 : 0;
-    m.dlc = frame.dlc;
-    std::copy_n(frame.data.begin(), frame.DataBytes(), m.data);
-    return m;
-}
-
 }  // namespace devices

@@ -1,6 +1,7 @@
 // Between the device's 36-byte records and frames on the bus, the same for every adapter.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "channel/device_protocol.h"
@@ -15,7 +16,15 @@ CanFrame FrameToSend(const CanMsg& msg, bool extended);
 
 // A frame record of the given type (received or transmitted, with or without format), with the
 // frame's identifier, rtr, dlc and data bytes; ticks and status are left to the caller.
-CanMsg FrameRecord(std::int32_t type, const CanFrame& frame);
+inline CanMsg FrameRecord(std::int32_t type, const CanFrame& frame) {
+    CanMsg m{};
+    m.type = type;
+    m.id = frame.id;
+    m.rtr = frame.rtr ? 1 : 0;
+    m.dlc = frame.dlc;
+    std::copy_n(frame.data.begin(), frame.DataBytes(), m.data);
+    return m;
+}
 
 inline void StampTicks(CanMsg& record, std::uint64_t ticks) {
     record.ticksLow = static_cast<std::uint32_t>(ticks);
