@@ -13,11 +13,9 @@ std::uint32_t ReadU32(std::span<const std::uint8_t> in, std::size_t offset) {
            std::uint32_t{in[offset + 2]} << 16 | std::uint32_t{in[offset + 3]} << 24;
 }
 
-// Input bytes of each request that takes input and gives none.
+// Input bytes of each setting request (they give no output); 0 for no such request.
 std::size_t InputSize(std::uint32_t code) {
     switch (code) {
-        case IOCTL_CAN_WRITE:
-            return kCanMsgSize;
         case IOCTL_CAN_SET_BAUDRATE:
             return 4;
         case IOCTL_CAN_SET_ACCEPTANCE:
@@ -61,43 +59,44 @@ int AdapterBase::Control(std::uint32_t code, std::span<const std::uint8_t> in,
                          std::span<std::uint8_t> out, std::uint32_t* returned) {
     if (returned)
         *returned = 0;
-    switch (code) {
-        case IOCTL_CAN_READ: {
-            if (!in.empty() || out.size() != kCanMsgSize)
-                return EINVAL;
-            CanMsg record{};  // valid 0: nothing to read
-            if (int error = Read(record))
-                return error;
-            std::uint8_t bytes[kCanMsgSize];
-            ToWire(record, bytes);
-            std::memcpy(out.data(), bytes, kCanMsgSize);
-            if (returned)
-                *returned = kCanMsgSize;
-            return 0;
-        }
-        case IOCTL_CAN_GET_DEVICE_INFO: {
-            if (!in.empty() || out.size() != kCanDeviceInfoSize)
-                return EINVAL;
-            std::uint8_t bytes[kCanDeviceInfoSize];
-            ToWire(DeviceInfo(), bytes);
-            std::memcpy(out.data(), bytes, kCanDeviceInfoSize);
-            if (returned)
-                *returned = kCanDeviceInfoSize;
-            return 0;
-        }
-        default: {
-            const std::size_t size = InputSize(code);
-            if (size == 0 || in.size() != size || !out.empty())
-                return EINVAL;  // the wait request lands here too: it is overlapped only
-            return Configure(code, in);
-        }
+    // Writes and reads come with every frame; they are tested first and the rest kept out of
+    // their way.
+    if (code == IOCTL_CAN_WRITE) {
+        if (in.size() != kCanMsgSize || !out.empty())
+            return EINVAL;
+        return Write(CanMsgFromWire(in.data()));
     }
+    if (code == IOCTL_CAN_READ) {
+        if (!in.empty() || out.size() != kCanMsgSize)
+            return EINVAL;
+        CanMsg record{};  // valid 0: nothing to read
+        if (int error = Read(record))
+            return error;
+        std::uint8_t bytes[kCanMsgSize];
+        ToWire(record, bytes);
+        std::memcpy(out.data(), bytes, kCanMsgSize);
+        if (returned)
+            *returned = kCanMsgSize;
+        return 0;
+    }
+    if (code == IOCTL_CAN_GET_DEVICE_INFO) {
+        if (!in.empty() || out.size() != kCanDeviceInfoSize)
+            return EINVAL;
+        std::uint8_t bytes[kCanDeviceInfoSize];
+        ToWire(DeviceInfo(), bytes);
+        std::memcpy(out.data(), bytes, kCanDeviceInfoSize);
+        if (returned)
+            *returned = kCanDeviceInfoSize;
+        return 0;
+    }
+    const std::size_t size = InputSize(code);
+    if (size == 0 || in.size() != size || !out.empty())
+        return EINVAL;  // the wait request lands here too: it is overlapped only
+    return Configure(code, in);
 }
 
 int AdapterBase::Configure(std::uint32_t code, std::span<const std::uint8_t> in) {
     switch (code) {
-        case IOCTL_CAN_WRITE:
-            return Write(CanMsgFromWire(in.data()));
         case IOCTL_CAN_SET_BAUDRATE: {
             const std::uint32_t rate = ReadU32(in, 0);
             std::lock_guard lock(rateMutex_);
