@@ -69,15 +69,6 @@ TEST_P(AdapterContract, MalformedRequestsFailWithEinvalAndChangeNothing) {
     EXPECT_EQ(records[0].data[0], 1);
 }
 
-TEST_P(AdapterContract, OpenIsExclusive) {
-    Start();
-    simtest::OpenDevice second(path_);
-    EXPECT_EQ(second.OpenError(), EBUSY);
-    device_->Close();
-    simtest::OpenDevice third(path_);
-    EXPECT_TRUE(third.IsOpen());
-}
-
 TEST_P(AdapterContract, RateFiltersAndReportingSurviveAReopenWhileModeAndFormatStartAfresh) {
     Start();
     ASSERT_EQ(device_->SetBaudrate(125000), 0);
