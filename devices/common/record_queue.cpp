@@ -87,9 +87,9 @@ RecordQueue::PushResult RecordQueue::LoseLocked(std::int32_t count, const CanMsg
     constexpr std::int32_t kMaxLost = std::numeric_limits<std::int32_t>::max();
     lostSinceReceived_ =
         count > kMaxLost - lostSinceReceived_ ? kMaxLost : lostSinceReceived_ + count;
-    if (overrun_)
+    if (overrun_.load(std::memory_order_relaxed))
         return PushResult::kLost;
-    overrun_ = true;
+    overrun_.store(true, std::memory_order_relaxed);
     // The reserved slot is free unless an earlier overrun record is still unread after a
     // clear; that record already tells the reader about the loss.
     if (count_ < ring_.size()) {
@@ -144,14 +144,9 @@ void RecordQueue::CancelWait() {
     waiter_.reset();
 }
 
-bool RecordQueue::Overrun() const {
-    std::lock_guard lock(mutex_);
-    return overrun_;
-}
-
 void RecordQueue::ClearOverrun() {
     std::lock_guard lock(mutex_);
-    overrun_ = false;
+    overrun_.store(false, std::memory_order_relaxed);
 }
 
 void RecordQueue::Clear() {
@@ -159,7 +154,7 @@ void RecordQueue::Clear() {
     head_ = 0;
     count_ = 0;
     lostSinceReceived_ = 0;
-    overrun_ = false;
+    overrun_.store(false, std::memory_order_relaxed);
     waiter_.reset();
 }
 

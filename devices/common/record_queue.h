@@ -14,6 +14,7 @@
 // Thread safety: every member may be called from any thread.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -68,7 +69,9 @@ class RecordQueue {
         RecordQueue& queue_;
     };
 
-    bool Overrun() const;
+    // Read without the lock: every record a device stamps asks for it, and a snapshot is all
+    // the answer can be in any case.
+    bool Overrun() const { return overrun_.load(std::memory_order_relaxed); }
     void ClearOverrun();
     // Empties the queue and forgets the lost count, the overrun state and any pending wait.
     void Clear();
@@ -87,7 +90,7 @@ class RecordQueue {
     std::size_t head_ = 0;
     std::size_t count_ = 0;
     std::int32_t lostSinceReceived_ = 0;
-    bool overrun_ = false;
+    std::atomic<bool> overrun_{false};  // written under mutex_
     int batches_ = 0;
     std::shared_ptr<platform::Event> waiter_;
 };

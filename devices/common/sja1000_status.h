@@ -20,4 +20,28 @@ inline constexpr int kErrorWarningLimit = 96;
 inline constexpr int kErrorPassiveLimit = 128;
 inline constexpr int kBusOffLimit = 256;
 
+// What the status register shows besides the activity of the moment.
+struct ControllerFlags {
+    bool busOff = false;
+    bool errorStatus = false;  // an error counter at or above the warning limit
+    bool txComplete = false;   // the last transmission went out
+    bool txBufferFree = true;  // nothing written waits to be sent
+    bool dataOverrun = false;  // a record was lost and the overrun not yet cleared
+};
+
+constexpr std::uint8_t StatusRegister(std::uint8_t activity, const ControllerFlags& f) {
+    std::uint8_t s = activity;
+    if (f.busOff)
+        s |= kSrBusOff;
+    if (f.errorStatus)
+        s |= kSrErrorStatus;
+    if (f.txComplete)
+        s |= kSrTxComplete;
+    if (f.txBufferFree)
+        s |= kSrTxBufferReleased;
+    if (f.dataOverrun)
+        s |= kSrDataOverrun;
+    return s;
+}
+
 }  // namespace devices::sja1000

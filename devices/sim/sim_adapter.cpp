@@ -5,12 +5,11 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <system_error>
 
 #include "channel/device_protocol.h"
+#include "devices/common/bit_timing.h"
 #include "devices/common/thread_cpu_time.h"
-#include "platform/device.h"
 
 namespace sim {
 namespace {
@@ -35,11 +34,6 @@ std::chrono::steady_clock::time_point SteadyTimePoint(Nanos t) {
             std::chrono::nanoseconds(t)));
 }
 
-std::uint32_t ReadU32(std::span<const std::uint8_t> in, std::size_t offset) {
-    return std::uint32_t{in[offset]} | std::uint32_t{in[offset + 1]} << 8 |
-           std::uint32_t{in[offset + 2]} << 16 | std::uint32_t{in[offset + 3]} << 24;
-}
-
 std::uint32_t PathSeed(const std::string& path) {
     std::uint32_t h = 2166136261u;  // FNV-1a
     for (unsigned char c : path)
@@ -50,10 +44,10 @@ std::uint32_t PathSeed(const std::string& path) {
 }  // namespace
 
 SimAdapter::SimAdapter(const SimAdapterOptions& options)
-    : options_(options),
+    : AdapterBase(options.queueDepth),
+      options_(options),
       created_(options.clock == ClockMode::kManual ? options.manualStart : SteadyNow()),
-      queue_(options.queueDepth),
-      controller_(queue_),
+      controller_(*this),
       bus_(controller_, BuildScenario(options.scenario, created_, options.seed), created_,
            options.seed) {
     // Tests read back what went over the bus; a real-time adapter keeps nothing.
@@ -75,7 +69,7 @@ Nanos SimAdapter::ClockNow() const {
 void SimAdapter::CatchUpLocked(Nanos now) {
     if (options_.clock != ClockMode::kRealTime)
         return;
-    devices::RecordQueue::Batch batch(queue_);
+    devices::RecordQueue::Batch batch(Queue());
     if (now - bus_.Now() > kMaxLag)
         bus_.SkipTo(now);
     bus_.RunUntil(now);
@@ -88,10 +82,8 @@ void SimAdapter::KickLocked() {
     wake_.notify_one();
 }
 
-int SimAdapter::Open() {
+int SimAdapter::OnOpen() {
     std::lock_guard lock(mutex_);
-    if (open_ || closing_)
-        return EBUSY;
     if (options_.clock == ClockMode::kRealTime) {
         // The bus was not simulated while nobody listened; it goes on from now.
         bus_.SkipTo(SteadyNow());
@@ -103,27 +95,20 @@ int SimAdapter::Open() {
         schedulerThread_ = scheduler_.native_handle();
         schedulerRunning_ = true;
     }
-    open_ = true;
     controller_.GoOnline();
     return 0;
 }
 
-void SimAdapter::Close() {
+void SimAdapter::OnClose() {
     {
         std::lock_guard lock(mutex_);
-        if (!open_)
-            return;
-        open_ = false;
-        closing_ = true;
         controller_.GoOffline();
     }
-    // Only this thread touches scheduler_ now: Open() refuses while closing_ is set.
+    // Only this thread touches scheduler_ now: the base refuses an open until this returns.
     if (scheduler_.joinable()) {
         scheduler_.request_stop();
         scheduler_.join();
     }
-    std::lock_guard lock(mutex_);
-    closing_ = false;
 }
 
 void SimAdapter::SchedulerLoop(std::stop_token stop) {
@@ -157,131 +142,74 @@ std::chrono::nanoseconds SimAdapter::SchedulerCpuTime() const {
     return total;
 }
 
-int SimAdapter::Control(std::uint32_t code, std::span<const std::uint8_t> in,
-                        std::span<std::uint8_t> out, std::uint32_t* returned) {
-    if (returned)
-        *returned = 0;
-    switch (code) {
-        case IOCTL_CAN_READ: {
-            if (!in.empty() || out.size() != kCanMsgSize)
-                return EINVAL;
-            CanMsg record{};  // valid 0: nothing to read
-            queue_.Pop(record);
-            std::uint8_t bytes[kCanMsgSize];
-            ToWire(record, bytes);
-            std::memcpy(out.data(), bytes, kCanMsgSize);
-            if (returned)
-                *returned = kCanMsgSize;
-            return 0;
-        }
-        case IOCTL_CAN_GET_DEVICE_INFO: {
-            if (!in.empty() || out.size() != kCanDeviceInfoSize)
-                return EINVAL;
-            Nanos now;
-            if (options_.clock == ClockMode::kRealTime) {
-                now = SteadyNow();
-            } else {
-                std::lock_guard lock(mutex_);
-                now = bus_.Now();
-            }
-            std::uint64_t ticks = NanosToTicks(now);
-            CanDeviceInfo info{};
-            info.ident = CAN_DEVICE_IDENT;
-            info.clockLow = static_cast<std::uint32_t>(ticks);
-            info.clockHigh = static_cast<std::uint32_t>(ticks >> 32);
-            info.clockKind = CAN_CLOCK_KIND_FAST;
-            std::uint8_t bytes[kCanDeviceInfoSize];
-            ToWire(info, bytes);
-            std::memcpy(out.data(), bytes, kCanDeviceInfoSize);
-            if (returned)
-                *returned = kCanDeviceInfoSize;
-            return 0;
-        }
-        case IOCTL_CAN_WAIT_EVENT:
-            return EINVAL;  // only as an overlapped request
-        case IOCTL_CAN_WRITE:
-        case IOCTL_CAN_SET_BAUDRATE:
-        case IOCTL_CAN_SET_ACCEPTANCE:
-        case IOCTL_CAN_SET_SOFT_ACCEPTANCE:
-        case IOCTL_CAN_SET_MODE:
-        case IOCTL_CAN_SET_FRAME_FORMAT:
-        case IOCTL_CAN_COMMAND: {
-            if (!out.empty())
-                return EINVAL;
-            std::lock_guard lock(mutex_);
-            return ControlLocked(code, in);
-        }
-        default:
-            return EINVAL;
+CanDeviceInfo SimAdapter::DeviceInfo() {
+    Nanos now;
+    if (options_.clock == ClockMode::kRealTime) {
+        now = SteadyNow();
+    } else {
+        std::lock_guard lock(mutex_);
+        now = bus_.Now();
     }
+    return FastClockInfo(NanosToTicks(now));
 }
 
-int SimAdapter::ControlLocked(std::uint32_t code, std::span<const std::uint8_t> in) {
-    auto sized = [&](std::size_t n) { return in.size() == n; };
-    Nanos now = ClockNow();
-    switch (code) {
-        case IOCTL_CAN_WRITE: {
-            if (!sized(kCanMsgSize))
-                return EINVAL;
-            CatchUpLocked(now);
-            int result = controller_.Write(CanMsgFromWire(in.data()), now);
-            if (result == 0)
-                KickLocked();
-            return result;
-        }
-        case IOCTL_CAN_SET_BAUDRATE: {
-            if (!sized(4))
-                return EINVAL;
-            CatchUpLocked(now);
-            int result = controller_.SetBaudrate(ReadU32(in, 0));
-            if (result == 0)
-                KickLocked();
-            return result;
-        }
-        case IOCTL_CAN_SET_ACCEPTANCE:
-        case IOCTL_CAN_SET_SOFT_ACCEPTANCE: {
-            if (!sized(8))
-                return EINVAL;
-            CatchUpLocked(now);
-            if (code == IOCTL_CAN_SET_ACCEPTANCE) {
-                controller_.SetAcceptance(ReadU32(in, 0), ReadU32(in, 4));
-            } else {
-                controller_.SetSoftAcceptance(ReadU32(in, 0), ReadU32(in, 4));
-            }
-            return 0;
-        }
-        case IOCTL_CAN_SET_MODE:
-            if (!sized(1))
-                return EINVAL;
-            CatchUpLocked(now);
-            return controller_.SetMode(in[0]);
-        case IOCTL_CAN_SET_FRAME_FORMAT:
-            if (!sized(1))
-                return EINVAL;
-            CatchUpLocked(now);
-            return controller_.SetFrameFormat(in[0]);
-        case IOCTL_CAN_COMMAND: {
-            if (!sized(1))
-                return EINVAL;
-            CatchUpLocked(now);
-            int result = controller_.Command(in[0]);
-            if (result == 0)
-                KickLocked();
-            return result;
-        }
-        default:
-            return EINVAL;
-    }
+void SimAdapter::CatchUp() {
+    CatchUpLocked(ClockNow());
 }
 
-int SimAdapter::ControlOverlapped(std::uint32_t code, std::shared_ptr<platform::Event> completion) {
-    if (code != IOCTL_CAN_WAIT_EVENT || !completion)
+int SimAdapter::SetBaudrate(std::uint32_t rate) {
+    std::lock_guard lock(mutex_);
+    CatchUp();
+    if (!devices::IsSupportedBaudrate(rate))
         return EINVAL;
-    return queue_.Wait(std::move(completion));
+    KickLocked();
+    return 0;
 }
 
-void SimAdapter::CancelIo() {
-    queue_.CancelWait();
+int SimAdapter::SetMode(std::uint8_t) {
+    std::lock_guard lock(mutex_);
+    CatchUp();
+    return 0;
+}
+
+int SimAdapter::SetFrameFormat(bool) {
+    std::lock_guard lock(mutex_);
+    CatchUp();
+    return 0;
+}
+
+int SimAdapter::SetAcceptance(std::uint32_t, std::uint32_t) {
+    std::lock_guard lock(mutex_);
+    CatchUp();
+    return 0;
+}
+
+int SimAdapter::SetSoftAcceptance(std::uint32_t, std::uint32_t) {
+    std::lock_guard lock(mutex_);
+    CatchUp();
+    return 0;
+}
+
+int SimAdapter::Command(std::uint8_t command) {
+    std::lock_guard lock(mutex_);
+    CatchUp();
+    if (command == CAN_CMD_STANDBY) {
+        controller_.Standby();
+    } else if (command == CAN_CMD_ABORT_TX) {
+        controller_.AbortTransmission();
+    }
+    KickLocked();
+    return 0;
+}
+
+int SimAdapter::Write(const CanMsg& msg) {
+    std::lock_guard lock(mutex_);
+    Nanos now = ClockNow();
+    CatchUpLocked(now);
+    int result = controller_.Write(msg, now);
+    if (result == 0)
+        KickLocked();
+    return result;
 }
 
 std::shared_ptr<SimAdapter> RegisterSimulatedAdapter(const std::string& path, Scenario scenario) {

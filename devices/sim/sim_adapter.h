@@ -9,10 +9,9 @@
 // stops it. In manual mode nothing moves unless a SimDriver (sim_driver.h) advances the clock,
 // and no thread is started.
 //
-// What the device keeps from one open to the next: baud rate (20000 at first), hardware filter
-// (code and mask all ones at first), software filter (0/0 at first) and frame-format reporting.
-// An open starts the controller in Basic CAN mode with standard frames, empties the record queue
-// and resets the error counters; a close drops unread records and unsent frames.
+// Requests, the settings kept from one open to the next and the record queue are the adapter
+// base's (devices/common/adapter_base.h). An open resets the error counters; a close drops
+// unsent frames.
 #pragma once
 
 #include <pthread.h>
@@ -25,11 +24,10 @@
 #include <string>
 #include <thread>
 
-#include "devices/common/record_queue.h"
+#include "devices/common/adapter_base.h"
 #include "devices/sim/scenario.h"
 #include "devices/sim/sim_bus.h"
 #include "devices/sim/sim_controller.h"
-#include "platform/device.h"
 
 namespace sim {
 
@@ -43,17 +41,10 @@ struct SimAdapterOptions {
     std::uint32_t seed = 1;
 };
 
-class SimAdapter final : public platform::Device {
+class SimAdapter final : public devices::AdapterBase {
   public:
     explicit SimAdapter(const SimAdapterOptions& options = {});
     ~SimAdapter() override;
-
-    int Open() override;
-    void Close() override;
-    int Control(std::uint32_t code, std::span<const std::uint8_t> in, std::span<std::uint8_t> out,
-                std::uint32_t* returned) override;
-    int ControlOverlapped(std::uint32_t code, std::shared_ptr<platform::Event> completion) override;
-    void CancelIo() override;
 
     Scenario GetScenario() const { return options_.scenario; }
     ClockMode GetClockMode() const { return options_.clock; }
@@ -64,23 +55,32 @@ class SimAdapter final : public platform::Device {
   private:
     friend class SimDriver;
 
+    int OnOpen() override;
+    void OnClose() override;
+    CanDeviceInfo DeviceInfo() override;
+    int SetBaudrate(std::uint32_t rate) override;
+    int SetMode(std::uint8_t mode) override;
+    int SetFrameFormat(bool extended) override;
+    int SetAcceptance(std::uint32_t code, std::uint32_t mask) override;
+    int SetSoftAcceptance(std::uint32_t code, std::uint32_t mask) override;
+    int Command(std::uint8_t command) override;
+    int Write(const CanMsg& msg) override;
+
+    // Brings the bus up to the present before a request changes what it does next.
+    void CatchUp();
     Nanos ClockNow() const;
     // Brings the bus up to `now` (real-time mode; the manual clock never lags).
     void CatchUpLocked(Nanos now);
     void KickLocked();
     void SchedulerLoop(std::stop_token stop);
-    int ControlLocked(std::uint32_t code, std::span<const std::uint8_t> in);
 
     const SimAdapterOptions options_;
     const Nanos created_;
     mutable std::mutex mutex_;
     std::condition_variable_any wake_;
     bool kick_ = false;  // guarded by mutex_
-    devices::RecordQueue queue_;
     Controller controller_;
     Bus bus_;
-    bool open_ = false;
-    bool closing_ = false;  // Close() is waiting for the scheduler thread
     bool schedulerRunning_ = false;
     pthread_t schedulerThread_{};
     std::chrono::nanoseconds finishedCpu_{0};

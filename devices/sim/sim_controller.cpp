@@ -3,70 +3,25 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "devices/common/acceptance_filter.h"
 #include "devices/common/bit_timing.h"
 #include "devices/common/frame_bits.h"
+#include "devices/common/frame_records.h"
 #include "devices/common/sja1000_status.h"
 
 namespace sim {
 
 namespace sr = devices::sja1000;
 
-int Controller::SetMode(std::uint8_t mode) {
-    if (mode != CAN_MODE_BASIC && mode != CAN_MODE_PELICAN)
-        return EINVAL;
-    mode_ = mode;
-    return 0;
+void Controller::Standby() {
+    if (online_ && !busOff_)
+        sleeping_ = true;
 }
 
-int Controller::SetFrameFormat(std::uint8_t format) {
-    // Any non-zero format means extended, as the channel layer counts it for the bus load.
-    extendedFormat_ = format != CAN_FORMAT_STANDARD;
-    return 0;
-}
-
-int Controller::SetBaudrate(std::uint32_t baudrate) {
-    if (!devices::IsSupportedBaudrate(baudrate))
-        return EINVAL;
-    baudrate_ = baudrate;
-    return 0;
-}
-
-void Controller::SetAcceptance(std::uint32_t code, std::uint32_t mask) {
-    accCode_ = code;
-    accMask_ = mask;
-}
-
-void Controller::SetSoftAcceptance(std::uint32_t code, std::uint32_t mask) {
-    softCode_ = code;
-    softMask_ = mask;
-}
-
-int Controller::Command(std::uint8_t command) {
-    switch (command) {
-        case CAN_CMD_STANDBY:
-            if (online_ && !busOff_)
-                sleeping_ = true;
-            return 0;
-        case CAN_CMD_ABORT_TX: {
-            // A frame already on the bus cannot be called back; it is not repeated after an error.
-            bool keepHead = txCount_ > 0 && inFlight_ == tx_[txHead_].sequence;
-            txCount_ = keepHead ? 1 : 0;
-            abortInFlight_ = keepHead;
-            return 0;
-        }
-        case CAN_CMD_CLEAR_OVERRUN:
-            queue_.ClearOverrun();
-            return 0;
-        case CAN_CMD_FORMAT_REPORT_ON:
-            formatReporting_ = true;
-            return 0;
-        case CAN_CMD_FORMAT_REPORT_OFF:
-            formatReporting_ = false;
-            return 0;
-        default:
-            return EINVAL;
-    }
+void Controller::AbortTransmission() {
+    // A frame already on the bus cannot be called back; it is not repeated after an error.
+    bool keepHead = txCount_ > 0 && inFlight_ == tx_[txHead_].sequence;
+    txCount_ = keepHead ? 1 : 0;
+    abortInFlight_ = keepHead;
 }
 
 int Controller::Write(const CanMsg& msg, Nanos now) {
@@ -77,12 +32,7 @@ int Controller::Write(const CanMsg& msg, Nanos now) {
     if (txCount_ >= kTxQueueDepth)
         return ENOBUFS;
     TxEntry& e = tx_[(txHead_ + txCount_) % kTxQueueDepth];
-    e.frame = CanFrame{};
-    e.frame.extended = mode_ == CAN_MODE_PELICAN && extendedFormat_;
-    e.frame.id = msg.id & (e.frame.extended ? devices::kExtendedIdMask : devices::kStandardIdMask);
-    e.frame.rtr = msg.rtr != 0;
-    e.frame.dlc = msg.dlc;
-    std::copy_n(msg.data, e.frame.DataBytes(), e.frame.data.begin());
+    e.frame = devices::FrameToSend(msg, adapter_.SendsExtended());
     e.readyAt = now;
     e.sequence = nextSequence_++;
     ++txCount_;
@@ -93,8 +43,6 @@ int Controller::Write(const CanMsg& msg, Nanos now) {
 void Controller::GoOnline() {
     online_ = true;
     sleeping_ = false;
-    mode_ = CAN_MODE_BASIC;
-    extendedFormat_ = false;
     txCount_ = 0;
     inFlight_ = 0;
     abortInFlight_ = false;
@@ -102,7 +50,6 @@ void Controller::GoOnline() {
     tec_ = rec_ = 0;
     warning_ = passive_ = busOff_ = false;
     recoveryAt_ = kNever;
-    queue_.Clear();
 }
 
 void Controller::GoOffline() {
@@ -112,22 +59,16 @@ void Controller::GoOffline() {
     inFlight_ = 0;
     busOff_ = false;
     recoveryAt_ = kNever;
-    queue_.Clear();
 }
 
 std::uint8_t Controller::Status(std::uint8_t activity) const {
-    std::uint8_t s = activity;
-    if (busOff_)
-        s |= sr::kSrBusOff;
-    if (tec_ >= sr::kErrorWarningLimit || rec_ >= sr::kErrorWarningLimit)
-        s |= sr::kSrErrorStatus;
-    if (lastTxComplete_)
-        s |= sr::kSrTxComplete;
-    if (txCount_ == 0)
-        s |= sr::kSrTxBufferReleased;
-    if (queue_.Overrun())
-        s |= sr::kSrDataOverrun;
-    return s;
+    sr::ControllerFlags flags;
+    flags.busOff = busOff_;
+    flags.errorStatus = tec_ >= sr::kErrorWarningLimit || rec_ >= sr::kErrorWarningLimit;
+    flags.txComplete = lastTxComplete_;
+    flags.txBufferFree = txCount_ == 0;
+    flags.dataOverrun = adapter_.Overrun();
+    return sr::StatusRegister(activity, flags);
 }
 
 Nanos Controller::TxReadyAt() const {
@@ -137,13 +78,7 @@ Nanos Controller::TxReadyAt() const {
 }
 
 void Controller::Emit(std::int32_t type, Nanos at, std::uint8_t activity) {
-    CanMsg m{};
-    m.type = type;
-    std::uint64_t ticks = NanosToTicks(at);
-    m.ticksLow = static_cast<std::uint32_t>(ticks);
-    m.ticksHigh = static_cast<std::uint32_t>(ticks >> 32);
-    m.status = Status(activity);
-    queue_.PushEvent(m);
+    adapter_.DeliverEvent(type, NanosToTicks(at), Status(activity));
 }
 
 void Controller::PopTx() {
@@ -180,18 +115,7 @@ void Controller::OnTxDone(std::uint64_t sequence, const CanFrame& frame, Nanos a
     if (tec_ > 0)
         --tec_;
     UpdateFaultConfinement(at, 0);
-
-    CanMsg m{};
-    m.type = formatReporting_ ? (frame.extended ? CAN_EV_TX_EXT : CAN_EV_TX_STD) : CAN_EV_TX;
-    std::uint64_t ticks = NanosToTicks(at);
-    m.ticksLow = static_cast<std::uint32_t>(ticks);
-    m.ticksHigh = static_cast<std::uint32_t>(ticks >> 32);
-    m.id = frame.id;
-    m.rtr = frame.rtr ? 1 : 0;
-    m.dlc = frame.dlc;
-    m.status = Status(0);
-    std::copy_n(frame.data.begin(), frame.DataBytes(), m.data);
-    queue_.PushFrame(m);
+    adapter_.DeliverTransmitted(frame, NanosToTicks(at), Status(0));
 }
 
 void Controller::OnTxError(std::uint64_t sequence, Nanos at) {
@@ -216,22 +140,7 @@ void Controller::OnReceived(const CanFrame& frame, Nanos at) {
         --rec_;
     }
     UpdateFaultConfinement(at, 0);
-    if (!devices::HardwareFilterAccepts(mode_, accCode_, accMask_, frame))
-        return;
-    if (!devices::SoftwareFilterAccepts(softCode_, softMask_, frame.id))
-        return;
-
-    CanMsg m{};
-    m.type = formatReporting_ ? (frame.extended ? CAN_EV_RX_EXT : CAN_EV_RX_STD) : CAN_EV_RX;
-    std::uint64_t ticks = NanosToTicks(at);
-    m.ticksLow = static_cast<std::uint32_t>(ticks);
-    m.ticksHigh = static_cast<std::uint32_t>(ticks >> 32);
-    m.id = frame.id;
-    m.rtr = frame.rtr ? 1 : 0;
-    m.dlc = frame.dlc;
-    m.status = Status(sr::kSrRxBuffer);
-    std::copy_n(frame.data.begin(), frame.DataBytes(), m.data);
-    queue_.PushFrame(m);
+    adapter_.DeliverReceived(frame, NanosToTicks(at), Status(sr::kSrRxBuffer));
 }
 
 void Controller::OnRxError(Nanos at) {
@@ -247,7 +156,7 @@ void Controller::UpdateFaultConfinement(Nanos at, std::uint8_t activity) {
     bool warning = tec_ >= sr::kErrorWarningLimit || rec_ >= sr::kErrorWarningLimit;
     bool passive = tec_ >= sr::kErrorPassiveLimit || rec_ >= sr::kErrorPassiveLimit;
     if (busOff && !busOff_) {
-        recoveryAt_ = at + devices::BitsToNanoseconds(128 * 11, baudrate_);
+        recoveryAt_ = at + devices::BitsToNanoseconds(128 * 11, Baudrate());
         sleeping_ = false;
     }
     // The error interrupt fires on a change of the error or the bus status, the error-passive

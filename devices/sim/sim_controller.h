@@ -8,8 +8,8 @@
 #include <cstdint>
 
 #include "channel/device_protocol.h"
+#include "devices/common/adapter_base.h"
 #include "devices/common/can_frame.h"
-#include "devices/common/record_queue.h"
 #include "devices/sim/sim_time.h"
 
 namespace sim {
@@ -21,19 +21,14 @@ class Controller {
     // Frames written but not yet sent; a write beyond this fails with ENOBUFS.
     static constexpr std::size_t kTxQueueDepth = 64;
 
-    explicit Controller(devices::RecordQueue& queue) : queue_(queue) {}
+    explicit Controller(devices::AdapterBase& adapter) : adapter_(adapter) {}
 
     // Requests. 0 or a platform error code; a refused request changes nothing.
-    int SetMode(std::uint8_t mode);
-    int SetFrameFormat(std::uint8_t format);
-    int SetBaudrate(std::uint32_t baudrate);
-    void SetAcceptance(std::uint32_t code, std::uint32_t mask);
-    void SetSoftAcceptance(std::uint32_t code, std::uint32_t mask);
-    int Command(std::uint8_t command);
+    void Standby();
+    void AbortTransmission();
     int Write(const CanMsg& msg, Nanos now);
 
-    // A handle was opened: the controller starts afresh in Basic CAN mode with standard frames.
-    // Baud rate, both filters and frame-format reporting are kept from before.
+    // A handle was opened: the controller starts afresh, error counters at zero.
     void GoOnline();
     // The handle was closed: unsent frames are dropped and nothing is reported any more.
     void GoOffline();
@@ -43,14 +38,7 @@ class Controller {
     bool BusOff() const { return busOff_; }
     int TransmitErrorCount() const { return tec_; }
     int ReceiveErrorCount() const { return rec_; }
-    std::uint8_t Mode() const { return mode_; }
-    bool ExtendedFormat() const { return extendedFormat_; }
-    bool FormatReporting() const { return formatReporting_; }
-    std::uint32_t Baudrate() const { return baudrate_; }
-    std::uint32_t AcceptanceCode() const { return accCode_; }
-    std::uint32_t AcceptanceMask() const { return accMask_; }
-    std::uint32_t SoftAcceptanceCode() const { return softCode_; }
-    std::uint32_t SoftAcceptanceMask() const { return softMask_; }
+    std::uint32_t Baudrate() const { return adapter_.Baudrate(); }
     std::size_t PendingTransmissions() const { return txCount_; }
     // The status register with the given activity bits (receiving, transmitting, ...).
     std::uint8_t Status(std::uint8_t activity) const;
@@ -89,17 +77,9 @@ class Controller {
     void PopTx();
     void UpdateFaultConfinement(Nanos at, std::uint8_t activity);
 
-    devices::RecordQueue& queue_;
+    devices::AdapterBase& adapter_;
     bool online_ = false;
     bool sleeping_ = false;
-    std::uint8_t mode_ = CAN_MODE_BASIC;
-    bool extendedFormat_ = false;
-    bool formatReporting_ = false;
-    std::uint32_t baudrate_ = 20000;
-    std::uint32_t accCode_ = 0xFFFFFFFFu;
-    std::uint32_t accMask_ = 0xFFFFFFFFu;
-    std::uint32_t softCode_ = 0;
-    std::uint32_t softMask_ = 0;
 
     std::array<TxEntry, kTxQueueDepth> tx_{};
     std::size_t txHead_ = 0;

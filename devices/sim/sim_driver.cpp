@@ -29,13 +29,13 @@ Nanos SimDriver::NextEventTime() const {
 
 void SimDriver::Advance(Nanos duration) {
     std::lock_guard lock(adapter_->mutex_);
-    devices::RecordQueue::Batch batch(adapter_->queue_);
+    devices::RecordQueue::Batch batch(adapter_->Queue());
     adapter_->bus_.RunUntil(adapter_->bus_.Now() + (duration > 0 ? duration : 0));
 }
 
 void SimDriver::AdvanceTo(Nanos time) {
     std::lock_guard lock(adapter_->mutex_);
-    devices::RecordQueue::Batch batch(adapter_->queue_);
+    devices::RecordQueue::Batch batch(adapter_->Queue());
     adapter_->bus_.RunUntil(time);
 }
 
@@ -75,14 +75,6 @@ std::vector<CanFrame> SimDriver::TakeTransmitted() {
         return adapter_->controller_.Name();    \
     }
 
-VESK_SIM_CONTROLLER_GETTER(std::uint32_t, Baudrate)
-VESK_SIM_CONTROLLER_GETTER(std::uint32_t, AcceptanceCode)
-VESK_SIM_CONTROLLER_GETTER(std::uint32_t, AcceptanceMask)
-VESK_SIM_CONTROLLER_GETTER(std::uint32_t, SoftAcceptanceCode)
-VESK_SIM_CONTROLLER_GETTER(std::uint32_t, SoftAcceptanceMask)
-VESK_SIM_CONTROLLER_GETTER(std::uint8_t, Mode)
-VESK_SIM_CONTROLLER_GETTER(bool, ExtendedFormat)
-VESK_SIM_CONTROLLER_GETTER(bool, FormatReporting)
 VESK_SIM_CONTROLLER_GETTER(bool, Sleeping)
 VESK_SIM_CONTROLLER_GETTER(bool, BusOff)
 VESK_SIM_CONTROLLER_GETTER(int, TransmitErrorCount)
@@ -92,7 +84,7 @@ VESK_SIM_CONTROLLER_GETTER(std::size_t, PendingTransmissions)
 #undef VESK_SIM_CONTROLLER_GETTER
 
 std::size_t SimDriver::QueuedRecords() const {
-    return adapter_->queue_.Size();
+    return adapter_->QueuedRecords();
 }
 
 }  // namespace sim

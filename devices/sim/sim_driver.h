@@ -52,15 +52,17 @@ class SimDriver {
     // Frames the adapter sent successfully since the last call.
     std::vector<CanFrame> TakeTransmitted();
 
+    // The adapter's settings.
+    std::uint32_t Baudrate() const { return adapter_->Baudrate(); }
+    std::uint32_t AcceptanceCode() const { return adapter_->AcceptanceCode(); }
+    std::uint32_t AcceptanceMask() const { return adapter_->AcceptanceMask(); }
+    std::uint32_t SoftAcceptanceCode() const { return adapter_->SoftAcceptanceCode(); }
+    std::uint32_t SoftAcceptanceMask() const { return adapter_->SoftAcceptanceMask(); }
+    std::uint8_t Mode() const { return adapter_->Mode(); }
+    bool ExtendedFormat() const { return adapter_->ExtendedFormat(); }
+    bool FormatReporting() const { return adapter_->FormatReporting(); }
+
     // The controller's state.
-    std::uint32_t Baudrate() const;
-    std::uint32_t AcceptanceCode() const;
-    std::uint32_t AcceptanceMask() const;
-    std::uint32_t SoftAcceptanceCode() const;
-    std::uint32_t SoftAcceptanceMask() const;
-    std::uint8_t Mode() const;
-    bool ExtendedFormat() const;
-    bool FormatReporting() const;
     bool Sleeping() const;
     bool BusOff() const;
     int TransmitErrorCount() const;

@@ -35,14 +35,4 @@ devices::CanFrame FromKernelFrame(const can_frame& frame) {
     return f;
 }
 
-CanMsg FrameRecord(std::int32_t type, const devices::CanFrame& frame) {
-    CanMsg m{};
-    m.type = type;
-    m.id = frame.id;
-    m.rtr = frame.rtr ? 1 : 0;
-    m.dlc = frame.dlc;
-    std::copy_n(frame.data.begin(), frame.DataBytes(), m.data);
-    return m;
-}
-
 }  // namespace socketcan

@@ -5,6 +5,7 @@
 
 #include "channel/device_protocol.h"
 #include "devices/common/can_frame.h"
+#include "devices/common/frame_records.h"
 
 namespace socketcan {
 
@@ -18,8 +19,6 @@ can_frame ToKernelFrame(const CanMsg& msg, bool extended);
 // code of 9..15 keeps that code as its dlc.
 devices::CanFrame FromKernelFrame(const can_frame& frame);
 
-// A frame record of the given type (received or transmitted, with or without format), with the
-// frame's identifier, rtr, dlc and data bytes; ticks and status are left to the caller.
-CanMsg FrameRecord(std::int32_t type, const devices::CanFrame& frame);
+using devices::FrameRecord;
 
 }  // namespace socketcan

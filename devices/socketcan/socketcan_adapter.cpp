@@ -13,6 +13,7 @@
 
 #include "channel/device_protocol.h"
 #include "devices/common/acceptance_filter.h"
+#include "devices/common/frame_records.h"
 #include "devices/common/sja1000_status.h"
 #include "devices/common/thread_cpu_time.h"
 #include "devices/socketcan/frame_conversion.h"
@@ -31,54 +32,25 @@ constexpr std::size_t kReceiveBatch = 64;
 constexpr int kMaxRoundFrames = 256;
 constexpr auto kRoundPeriod = std::chrono::milliseconds(1);
 
-std::uint64_t Pack(std::uint32_t code, std::uint32_t mask) {
-    return std::uint64_t{code} << 32 | mask;
-}
-std::uint32_t CodeOf(std::uint64_t pair) {
-    return static_cast<std::uint32_t>(pair >> 32);
-}
-std::uint32_t MaskOf(std::uint64_t pair) {
-    return static_cast<std::uint32_t>(pair);
-}
-
-std::uint32_t ReadU32(std::span<const std::uint8_t> in, std::size_t offset) {
-    return std::uint32_t{in[offset]} | std::uint32_t{in[offset + 1]} << 8 |
-           std::uint32_t{in[offset + 2]} << 16 | std::uint32_t{in[offset + 3]} << 24;
-}
-
 std::uint64_t TicksOf(std::int64_t timeNs) {
     return static_cast<std::uint64_t>(timeNs / kNanosPerTick);
-}
-
-void Stamp(CanMsg& m, std::uint64_t ticks) {
-    m.ticksLow = static_cast<std::uint32_t>(ticks);
-    m.ticksHigh = static_cast<std::uint32_t>(ticks >> 32);
 }
 
 }  // namespace
 
 SocketCanAdapter::SocketCanAdapter(std::string interfaceName, const SocketCanOptions& options)
-    : interface_(std::move(interfaceName)),
-      options_(options),
-      queue_(options.queueDepth),
-      acceptance_(Pack(0xFFFFFFFFu, 0xFFFFFFFFu)),
-      softAcceptance_(Pack(0, 0)),
-      mode_(CAN_MODE_BASIC) {}
+    : AdapterBase(options.queueDepth), interface_(std::move(interfaceName)), options_(options) {}
 
 SocketCanAdapter::~SocketCanAdapter() {
     Close();
 }
 
-int SocketCanAdapter::Open() {
-    if (reader_.joinable())
-        return EBUSY;
-    mode_ = CAN_MODE_BASIC;
-    extendedFormat_ = false;
+int SocketCanAdapter::OnOpen() {
     std::vector<can_filter> filters;
     {
-        std::lock_guard lock(filterMutex_);
+        std::lock_guard lock(SettingsMutex());
         ownIds_.clear();
-        filters = KernelFiltersLocked();
+        filters = KernelFiltersLocked(SoftAcceptanceCode(), SoftAcceptanceMask(), Mode());
     }
     if (int error = socket_.Open(interface_, filters, options_.receiveBufferBytes))
         return error;
@@ -88,7 +60,6 @@ int SocketCanAdapter::Open() {
         socket_.Close();
         return error;
     }
-    queue_.Clear();
     errorState_ = {};
     lastDrops_ = 0;
     drops_ = 0;
@@ -113,7 +84,7 @@ int SocketCanAdapter::Open() {
     return 0;
 }
 
-void SocketCanAdapter::Close() {
+void SocketCanAdapter::OnClose() {
     if (!reader_.joinable())
         return;
     reader_.request_stop();
@@ -122,7 +93,6 @@ void SocketCanAdapter::Close() {
     close(stopFd_);
     stopFd_ = -1;
     socket_.Close();
-    queue_.Clear();
     std::lock_guard lock(waitMutex_);
     waiter_.reset();
 }
@@ -137,132 +107,51 @@ std::chrono::nanoseconds SocketCanAdapter::ReaderCpuTime() const {
 
 // ---- requests ----
 
-int SocketCanAdapter::Control(std::uint32_t code, std::span<const std::uint8_t> in,
-                              std::span<std::uint8_t> out, std::uint32_t* returned) {
-    if (returned)
-        *returned = 0;
-    auto sized = [&](std::size_t n) { return in.size() == n && out.empty(); };
-    switch (code) {
-        case IOCTL_CAN_READ: {
-            if (!in.empty() || out.size() != kCanMsgSize)
-                return EINVAL;
-            CanMsg record{};  // valid 0: nothing to read
-            if (!queue_.Pop(record)) {
-                std::lock_guard lock(waitMutex_);
-                if (failure_ != 0)
-                    return failure_;
-            }
-            std::uint8_t bytes[kCanMsgSize];
-            ToWire(record, bytes);
-            std::memcpy(out.data(), bytes, kCanMsgSize);
-            if (returned)
-                *returned = kCanMsgSize;
-            return 0;
-        }
-        case IOCTL_CAN_GET_DEVICE_INFO: {
-            if (!in.empty() || out.size() != kCanDeviceInfoSize)
-                return EINVAL;
-            timespec now{};
-            clock_gettime(CLOCK_REALTIME, &now);
-            std::uint64_t ticks = TicksOf(std::int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec);
-            CanDeviceInfo info{};
-            info.ident = CAN_DEVICE_IDENT;
-            info.clockLow = static_cast<std::uint32_t>(ticks);
-            info.clockHigh = static_cast<std::uint32_t>(ticks >> 32);
-            info.clockKind = CAN_CLOCK_KIND_FAST;
-            std::uint8_t bytes[kCanDeviceInfoSize];
-            ToWire(info, bytes);
-            std::memcpy(out.data(), bytes, kCanDeviceInfoSize);
-            if (returned)
-                *returned = kCanDeviceInfoSize;
-            return 0;
-        }
-        case IOCTL_CAN_WRITE:
-            if (!sized(kCanMsgSize))
-                return EINVAL;
-            return ControlWrite(in);
-        case IOCTL_CAN_SET_BAUDRATE:
-            if (!sized(4))
-                return EINVAL;
-            return SetBaudrate(ReadU32(in, 0));
-        case IOCTL_CAN_SET_ACCEPTANCE:
-            if (!sized(8))
-                return EINVAL;
-            acceptance_ = Pack(ReadU32(in, 0), ReadU32(in, 4));
-            return 0;
-        case IOCTL_CAN_SET_SOFT_ACCEPTANCE:
-            if (!sized(8))
-                return EINVAL;
-            return SetSoftAcceptance(ReadU32(in, 0), ReadU32(in, 4));
-        case IOCTL_CAN_SET_MODE:
-            if (!sized(1))
-                return EINVAL;
-            return SetMode(in[0]);
-        case IOCTL_CAN_SET_FRAME_FORMAT:
-            if (!sized(1))
-                return EINVAL;
-            // Any non-zero format means extended, as the channel layer counts it.
-            extendedFormat_ = in[0] != CAN_FORMAT_STANDARD;
-            return 0;
-        case IOCTL_CAN_COMMAND:
-            if (!sized(1))
-                return EINVAL;
-            switch (in[0]) {
-                case CAN_CMD_STANDBY:
-                case CAN_CMD_ABORT_TX:
-                    return 0;
-                case CAN_CMD_CLEAR_OVERRUN:
-                    queue_.ClearOverrun();
-                    return 0;
-                case CAN_CMD_FORMAT_REPORT_ON:
-                case CAN_CMD_FORMAT_REPORT_OFF:
-                    formatReporting_ = in[0] == CAN_CMD_FORMAT_REPORT_ON;
-                    return 0;
-                default:
-                    return EINVAL;
-            }
-        case IOCTL_CAN_WAIT_EVENT:
-            return EINVAL;  // only as an overlapped request
-        default:
-            return EINVAL;
-    }
+CanDeviceInfo SocketCanAdapter::DeviceInfo() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return FastClockInfo(TicksOf(std::int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec));
 }
 
-int SocketCanAdapter::ControlOverlapped(std::uint32_t code,
-                                        std::shared_ptr<platform::Event> completion) {
-    if (code != IOCTL_CAN_WAIT_EVENT || !completion)
-        return EINVAL;
+int SocketCanAdapter::Read(CanMsg& record) {
+    if (!Queue().Pop(record)) {
+        std::lock_guard lock(waitMutex_);
+        return failure_;
+    }
+    return 0;
+}
+
+int SocketCanAdapter::PostWait(std::shared_ptr<platform::Event> completion) {
     std::lock_guard lock(waitMutex_);
     // After a socket failure the wait completes at once, so that the next read reports it.
     if (failure_ != 0)
         return 0;
-    int result = queue_.Wait(completion);
+    int result = Queue().Wait(completion);
     if (result == platform::kErrorIoPending)
         waiter_ = std::move(completion);
     return result;
 }
 
-void SocketCanAdapter::CancelIo() {
+void SocketCanAdapter::CancelWait() {
     std::lock_guard lock(waitMutex_);
     waiter_.reset();
-    queue_.CancelWait();
+    Queue().CancelWait();
 }
 
-int SocketCanAdapter::ControlWrite(std::span<const std::uint8_t> in) {
-    const CanMsg msg = CanMsgFromWire(in.data());
-    const bool extended = mode_.load() == CAN_MODE_PELICAN && extendedFormat_.load();
+int SocketCanAdapter::Write(const CanMsg& msg) {
+    const bool extended = SendsExtended();
     const can_frame frame = ToKernelFrame(msg, extended);
 
-    std::lock_guard lock(filterMutex_);
-    const std::uint64_t soft = softAcceptance_.load();
+    std::lock_guard lock(SettingsMutex());
     const OwnId own{frame.can_id & (extended ? CAN_EFF_MASK : CAN_SFF_MASK), extended};
-    if (!devices::SoftwareFilterAccepts(CodeOf(soft), MaskOf(soft), own.id) &&
+    if (!devices::SoftwareFilterAccepts(SoftAcceptanceCode(), SoftAcceptanceMask(), own.id) &&
         std::find(ownIds_.begin(), ownIds_.end(), own) == ownIds_.end()) {
         // Let the confirmation of this identifier through the kernel's filter from now on.
         // Should the kernel refuse the longer list, the frame still goes out; only its
         // confirmation may then be missing.
         ownIds_.push_back(own);
-        if (ApplyKernelFiltersLocked() != 0)
+        if (socket_.SetFilters(
+                KernelFiltersLocked(SoftAcceptanceCode(), SoftAcceptanceMask(), Mode())) != 0)
             ownIds_.pop_back();
     }
     ++pendingOwn_;
@@ -277,21 +166,14 @@ int SocketCanAdapter::ControlWrite(std::span<const std::uint8_t> in) {
 }
 
 int SocketCanAdapter::SetBaudrate(std::uint32_t rate) {
-    std::lock_guard lock(linkMutex_);
     const int index = socket_.InterfaceIndex();
     LinkInfo link;
     if (int error = QueryLink(index, link))
         return error;
-    if (!link.HasBitTiming()) {
-        if (rate == 0 || rate > kMaxUntimedBaudrate)
-            return EINVAL;
-        baudrate_ = rate;
+    if (!link.HasBitTiming())
+        return rate == 0 || rate > kMaxUntimedBaudrate ? EINVAL : 0;
+    if (link.bitrate == rate)
         return 0;
-    }
-    if (link.bitrate == rate) {
-        baudrate_ = rate;
-        return 0;
-    }
     // The kernel takes a new bit timing only while the link is down.
     if (link.up) {
         if (int error = SetLinkUp(index, false))
@@ -303,33 +185,24 @@ int SocketCanAdapter::SetBaudrate(std::uint32_t rate) {
         if (error == 0)
             error = upError;
     }
-    if (error == 0)
-        baudrate_ = rate;
     return error;
 }
 
 int SocketCanAdapter::SetSoftAcceptance(std::uint32_t code, std::uint32_t mask) {
-    std::lock_guard lock(filterMutex_);
-    softAcceptance_ = Pack(code, mask);
-    return ApplyKernelFiltersLocked();
+    return socket_.SetFilters(KernelFiltersLocked(code, mask, Mode()));
 }
 
 int SocketCanAdapter::SetMode(std::uint8_t mode) {
-    if (mode != CAN_MODE_BASIC && mode != CAN_MODE_PELICAN)
-        return EINVAL;
-    std::lock_guard lock(filterMutex_);
-    if (mode_.exchange(mode) == mode)
+    if (mode == Mode())
         return 0;
-    return ApplyKernelFiltersLocked();
+    return socket_.SetFilters(
+        KernelFiltersLocked(SoftAcceptanceCode(), SoftAcceptanceMask(), mode));
 }
 
-std::vector<can_filter> SocketCanAdapter::KernelFiltersLocked() const {
-    const std::uint64_t soft = softAcceptance_.load();
-    return KernelFilterList(CodeOf(soft), MaskOf(soft), mode_.load() == CAN_MODE_BASIC, ownIds_);
-}
-
-int SocketCanAdapter::ApplyKernelFiltersLocked() {
-    return socket_.SetFilters(KernelFiltersLocked());
+std::vector<can_filter> SocketCanAdapter::KernelFiltersLocked(std::uint32_t softCode,
+                                                              std::uint32_t softMask,
+                                                              std::uint8_t mode) const {
+    return KernelFilterList(softCode, softMask, mode == CAN_MODE_BASIC, ownIds_);
 }
 
 // ---- the reader thread ----
@@ -347,7 +220,7 @@ void SocketCanAdapter::ReaderLoop(std::stop_token stop) {
         int n = 0;
         int delivered = 0;
         {
-            devices::RecordQueue::Batch batch(queue_);
+            devices::RecordQueue::Batch batch(Queue());
             while (delivered < kMaxRoundFrames && (n = socket_.Receive(frames)) > 0) {
                 for (int i = 0; i < n; ++i)
                     Deliver(frames[static_cast<std::size_t>(i)]);
@@ -408,18 +281,13 @@ void SocketCanAdapter::Fail(int error) {
 }
 
 std::uint8_t SocketCanAdapter::Status(std::uint8_t activity) const {
-    std::uint8_t s = activity;
-    if (errorState_.busOff)
-        s |= sr::kSrBusOff;
-    if (errorState_.warning)
-        s |= sr::kSrErrorStatus;
-    if (lastTxComplete_.load(std::memory_order_relaxed))
-        s |= sr::kSrTxComplete;
-    if (pendingOwn_.load(std::memory_order_relaxed) <= 0)
-        s |= sr::kSrTxBufferReleased;
-    if (queue_.Overrun())
-        s |= sr::kSrDataOverrun;
-    return s;
+    sr::ControllerFlags flags;
+    flags.busOff = errorState_.busOff;
+    flags.errorStatus = errorState_.warning;
+    flags.txComplete = lastTxComplete_.load(std::memory_order_relaxed);
+    flags.txBufferFree = pendingOwn_.load(std::memory_order_relaxed) <= 0;
+    flags.dataOverrun = Overrun();
+    return sr::StatusRegister(activity, flags);
 }
 
 void SocketCanAdapter::Deliver(const ReceivedFrame& received) {
@@ -432,57 +300,31 @@ void SocketCanAdapter::Deliver(const ReceivedFrame& received) {
         // Confirmations of our own frames may have been among them; better to show the transmit
         // buffer free too early than never again.
         pendingOwn_ = 0;
-        CanMsg stamp{};
-        Stamp(stamp, ticks);
-        stamp.status = Status(sr::kSrReceiving);
-        queue_.CountLost(static_cast<std::int32_t>(std::min<std::uint32_t>(dropped, INT32_MAX)),
-                         stamp);
+        CountLost(static_cast<std::int32_t>(std::min<std::uint32_t>(dropped, INT32_MAX)), ticks,
+                  Status(sr::kSrReceiving));
     }
 
     const can_frame& frame = received.frame;
     if (frame.can_id & CAN_ERR_FLAG) {
         const ErrorFrameRecords mapped = MapErrorFrame(frame.can_id, frame.data, errorState_);
         for (int i = 0; i < mapped.count; ++i) {
-            CanMsg m{};
-            m.type = mapped.records[static_cast<std::size_t>(i)].type;
-            Stamp(m, ticks);
-            m.status = Status(mapped.records[static_cast<std::size_t>(i)].activity);
-            queue_.PushEvent(m);
+            const auto& record = mapped.records[static_cast<std::size_t>(i)];
+            DeliverEvent(record.type, ticks, Status(record.activity));
         }
-        if (mapped.lostFrames > 0) {
-            CanMsg stamp{};
-            Stamp(stamp, ticks);
-            stamp.status = Status(sr::kSrReceiving);
-            queue_.CountLost(mapped.lostFrames, stamp);
-        }
+        if (mapped.lostFrames > 0)
+            CountLost(mapped.lostFrames, ticks, Status(sr::kSrReceiving));
         return;
     }
 
     const devices::CanFrame f = FromKernelFrame(frame);
-    const bool reporting = formatReporting_.load(std::memory_order_relaxed);
     if (received.own) {
         if (pendingOwn_.fetch_sub(1) <= 0)
             pendingOwn_ = 0;
         lastTxComplete_ = true;
-        CanMsg m =
-            FrameRecord(reporting ? (f.extended ? CAN_EV_TX_EXT : CAN_EV_TX_STD) : CAN_EV_TX, f);
-        Stamp(m, ticks);
-        m.status = Status(0);
-        queue_.PushFrame(m);
+        DeliverTransmitted(f, ticks, Status(0));
         return;
     }
-    const std::uint64_t acceptance = acceptance_.load(std::memory_order_relaxed);
-    if (!devices::HardwareFilterAccepts(mode_.load(std::memory_order_relaxed), CodeOf(acceptance),
-                                        MaskOf(acceptance), f)) {
-        return;
-    }
-    const std::uint64_t soft = softAcceptance_.load(std::memory_order_relaxed);
-    if (!devices::SoftwareFilterAccepts(CodeOf(soft), MaskOf(soft), f.id))
-        return;
-    CanMsg m = FrameRecord(reporting ? (f.extended ? CAN_EV_RX_EXT : CAN_EV_RX_STD) : CAN_EV_RX, f);
-    Stamp(m, ticks);
-    m.status = Status(sr::kSrRxBuffer);
-    queue_.PushFrame(m);
+    DeliverReceived(f, ticks, Status(sr::kSrRxBuffer));
 }
 
 std::shared_ptr<SocketCanAdapter> RegisterSocketCanAdapter(const std::string& path,

@@ -34,9 +34,8 @@
 // bytes. A write the kernel refuses returns its error code: ENOBUFS when the transmit queue or
 // the socket's send buffer is full, ENETDOWN when the interface went down.
 //
-// Kept from one open to the next: baud rate (20000 at first), hardware filter (all ones), software
-// filter (0/0) and format reporting. An open starts in Basic CAN mode with standard frames and an
-// empty record queue.
+// Requests, the settings kept from one open to the next and the record queue are the adapter
+// base's (devices/common/adapter_base.h).
 #pragma once
 
 #include <pthread.h>
@@ -50,11 +49,10 @@
 #include <thread>
 #include <vector>
 
-#include "devices/common/record_queue.h"
+#include "devices/common/adapter_base.h"
 #include "devices/socketcan/error_frame_mapping.h"
 #include "devices/socketcan/kernel_filter.h"
 #include "devices/socketcan/raw_can_socket.h"
-#include "platform/device.h"
 
 namespace socketcan {
 
@@ -64,17 +62,10 @@ struct SocketCanOptions {
     int receiveBufferBytes = 1 << 20;
 };
 
-class SocketCanAdapter final : public platform::Device {
+class SocketCanAdapter final : public devices::AdapterBase {
   public:
     explicit SocketCanAdapter(std::string interfaceName, const SocketCanOptions& options = {});
     ~SocketCanAdapter() override;
-
-    int Open() override;
-    void Close() override;
-    int Control(std::uint32_t code, std::span<const std::uint8_t> in, std::span<std::uint8_t> out,
-                std::uint32_t* returned) override;
-    int ControlOverlapped(std::uint32_t code, std::shared_ptr<platform::Event> completion) override;
-    void CancelIo() override;
 
     const std::string& InterfaceName() const { return interface_; }
     // The socket's drop counter as the reader thread last saw it (since the open).
@@ -83,12 +74,19 @@ class SocketCanAdapter final : public platform::Device {
     std::chrono::nanoseconds ReaderCpuTime() const;
 
   private:
-    int ControlWrite(std::span<const std::uint8_t> in);
-    int SetBaudrate(std::uint32_t rate);
-    int SetSoftAcceptance(std::uint32_t code, std::uint32_t mask);
-    int SetMode(std::uint8_t mode);
-    int ApplyKernelFiltersLocked();
-    std::vector<can_filter> KernelFiltersLocked() const;
+    int OnOpen() override;
+    void OnClose() override;
+    CanDeviceInfo DeviceInfo() override;
+    int SetBaudrate(std::uint32_t rate) override;
+    int SetMode(std::uint8_t mode) override;
+    int SetSoftAcceptance(std::uint32_t code, std::uint32_t mask) override;
+    int Write(const CanMsg& msg) override;
+    int Read(CanMsg& record) override;
+    int PostWait(std::shared_ptr<platform::Event> completion) override;
+    void CancelWait() override;
+    // The kernel's filter list for these settings; under SettingsMutex().
+    std::vector<can_filter> KernelFiltersLocked(std::uint32_t softCode, std::uint32_t softMask,
+                                                std::uint8_t mode) const;
 
     void ReaderLoop(std::stop_token stop);
     void Deliver(const ReceivedFrame& received);
@@ -99,21 +97,11 @@ class SocketCanAdapter final : public platform::Device {
 
     const std::string interface_;
     const SocketCanOptions options_;
-    devices::RecordQueue queue_;
 
-    std::atomic<std::uint32_t> baudrate_{20000};
-    std::atomic<std::uint64_t> acceptance_;      // code << 32 | mask
-    std::atomic<std::uint64_t> softAcceptance_;  // code << 32 | mask
-    std::atomic<bool> formatReporting_{false};
-    std::atomic<std::uint8_t> mode_;
-    std::atomic<bool> extendedFormat_{false};
-
-    // Guards the kernel filter list and the identifiers it must let through, and makes a write's
-    // check of its identifier and its send one step against a filter change.
-    std::mutex filterMutex_;
+    // The identifiers the kernel's filter must let through for confirmations. Guarded by
+    // SettingsMutex(), which also makes a write's check of its identifier and its send one step
+    // against a filter change.
     std::vector<OwnId> ownIds_;
-    // One bit-rate change at a time.
-    std::mutex linkMutex_;
 
     RawCanSocket socket_;
     int stopFd_ = -1;

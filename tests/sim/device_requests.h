@@ -93,6 +93,25 @@ class OpenDevice {
     int error_ = 0;
 };
 
+// Input and output sizes of every request but the wait.
+struct RequestShape {
+    std::uint32_t code;
+    std::uint32_t in;
+    std::uint32_t out;
+};
+
+inline constexpr RequestShape kShapes[] = {
+    {IOCTL_CAN_GET_DEVICE_INFO, 0, 16},
+    {IOCTL_CAN_SET_ACCEPTANCE, 8, 0},
+    {IOCTL_CAN_WRITE, 36, 0},
+    {IOCTL_CAN_SET_BAUDRATE, 4, 0},
+    {IOCTL_CAN_READ, 0, 36},
+    {IOCTL_CAN_SET_MODE, 1, 0},
+    {IOCTL_CAN_SET_FRAME_FORMAT, 1, 0},
+    {IOCTL_CAN_COMMAND, 1, 0},
+    {IOCTL_CAN_SET_SOFT_ACCEPTANCE, 8, 0},
+};
+
 inline CanMsg TxMsg(std::uint32_t id, std::vector<std::uint8_t> bytes = {}, std::uint8_t rtr = 0) {
     CanMsg m{};
     m.id = id;

@@ -1,8 +1,14 @@
 // A device for tests: answers the adapter's requests from a script, records every request with
 // its code and input bytes, and lets the test feed the read queue and complete the pending wait.
+// Requests are checked by the adapter base (devices/common/adapter_base.h) after they are
+// recorded and after a scripted failure had its say.
 //
 // Without a script it behaves as a quiet, healthy adapter: ident 4, clock kind 0 (1250 ticks per
-// ms), clock 0, every request accepted, nothing to read.
+// ms), clock 0, every well-formed request accepted, nothing to read.
+//
+// It can also stand on a bus of its own: frames "received" through ReceiveFromBus() and, with
+// ConfirmWrites(true), the confirmations of its writes go through the base's filters and record
+// queue, read after whatever the script holds.
 #pragma once
 
 #include <chrono>
@@ -18,7 +24,8 @@
 #include <vector>
 
 #include "channel/device_protocol.h"
-#include "platform/device.h"
+#include "devices/common/adapter_base.h"
+#include "devices/common/can_frame.h"
 
 namespace testsupport {
 
@@ -29,9 +36,12 @@ struct Request {
     std::vector<std::uint8_t> in;
 };
 
-class ScriptedDevice : public platform::Device {
+class ScriptedDevice : public devices::AdapterBase {
   public:
-    ScriptedDevice() { SetDeviceInfo(CAN_DEVICE_IDENT, 0, 0); }
+    explicit ScriptedDevice(std::size_t queueDepth = devices::RecordQueue::kDefaultDepth)
+        : AdapterBase(queueDepth) {
+        SetDeviceInfo(CAN_DEVICE_IDENT, 0, 0);
+    }
 
     // --- Script -------------------------------------------------------------------------------
     void SetDeviceInfo(std::uint32_t ident, std::uint8_t clockKind, std::uint64_t clock);
@@ -67,6 +77,13 @@ class ScriptedDevice : public platform::Device {
     // Pushing to the read queue completes a pending wait too, as a real adapter would.
     void CompleteWait();
 
+    // --- Its own bus
+    // ------------------------------------------------------------------------------ Another node's
+    // frame, taken at once: filtered and queued, or counted as lost.
+    void ReceiveFromBus(const devices::CanFrame& frame);
+    // Every write is confirmed at once, as a frame that went over the bus (off at first).
+    void ConfirmWrites(bool on);
+
     // --- Observation --------------------------------------------------------------------------
     std::vector<Request> Requests() const;
     std::vector<std::uint32_t> Codes() const;  // without reads and waits
@@ -83,14 +100,20 @@ class ScriptedDevice : public platform::Device {
                    std::chrono::milliseconds timeout = kGenerousWait);
 
     // --- platform::Device ---------------------------------------------------------------------
-    int Open() override;
-    void Close() override;
     int Control(std::uint32_t code, std::span<const std::uint8_t> in, std::span<std::uint8_t> out,
                 std::uint32_t* returned) override;
     int ControlOverlapped(std::uint32_t code, std::shared_ptr<platform::Event> completion) override;
-    void CancelIo() override;
 
   private:
+    int OnOpen() override;
+    void OnClose() override;
+    CanDeviceInfo DeviceInfo() override;
+    int SetBaudrate(std::uint32_t rate) override;
+    int Write(const CanMsg& msg) override;
+    int Read(CanMsg& record) override;
+    int PostWait(std::shared_ptr<platform::Event> completion) override;
+    void CancelWait() override;
+
     enum class ReadKind { kRecord, kNothing, kFailure, kEmpty };
     struct ReadEntry {
         ReadKind kind;
@@ -117,6 +140,7 @@ class ScriptedDevice : public platform::Device {
     bool completionOwed_ = false;
     int openCount_ = 0;
     int closeCount_ = 0;
+    bool confirmWrites_ = false;
 };
 
 // Registers a device under a path of its own for the lifetime of the object.
