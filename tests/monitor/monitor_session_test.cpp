@@ -90,7 +90,7 @@ TEST_F(SessionRecording, EverythingTheLogGetsIsRecordedAcrossCloseAndReopen) {
     sent.data[0] = 0xab;
     CanMsg busError{};
     busError.type = CAN_EV_BUS_ERROR;
-    busError.ticksLow = 1'000'000 + 3 * 1250 + 1;  // one tick, 0.8 us, more
+    busError.ticksLow = 1'000'000 + 3 * 1250 + 500;  // 400 us past a whole millisecond
     Deliver(adapter, {Frame(CAN_EV_RX, 0x123, 1'000'000 + 1250, 2), sent, busError});
     CanClose(session.m_channel);
 
@@ -107,8 +107,10 @@ TEST_F(SessionRecording, EverythingTheLogGetsIsRecordedAcrossCloseAndReopen) {
     EXPECT_NE(lines[3].find(" sim0 456# R"), std::string::npos) << lines[3];
     // The spacing is the ticks', to the microsecond, not the log's milliseconds.
     EXPECT_EQ(LineMicros(lines[1]) - LineMicros(lines[0]), 1000);
-    // 1000.8 us: 1000 or 1001 in whole microseconds, whatever fraction the open's clock had.
-    EXPECT_NEAR(LineMicros(lines[2]) - LineMicros(lines[1]), 1000.8, 0.5);
+    // 1400 us, which the log's milliseconds cannot give; 1399 or 1400 in whole microseconds,
+    // whatever fraction of a microsecond the open's clock had.
+    const std::int64_t spacing = LineMicros(lines[2]) - LineMicros(lines[1]);
+    EXPECT_TRUE(spacing == 1399 || spacing == 1400) << spacing;
     // Each open places its records from its own wall clock: near now.
     const std::int64_t now = std::chrono::duration_cast<std::chrono::microseconds>(
                                  std::chrono::system_clock::now().time_since_epoch())
