@@ -1,0 +1,373 @@
+#include "trace/trace_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <ostream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "channel/device_protocol.h"
+#include "devices/common/sja1000_status.h"
+#include "trace/trace_recorder.h"
+
+namespace trace {
+
+bool operator==(const TraceFrame& a, const TraceFrame& b) {
+    return std::tie(a.timeNs, a.id, a.extended, a.remote, a.dlc, a.length, a.data, a.transmitted,
+                    a.kind) == std::tie(b.timeNs, b.id, b.extended, b.remote, b.dlc, b.length,
+                                        b.data, b.transmitted, b.kind);
+}
+
+void PrintTo(const TraceFrame& f, std::ostream* os) {
+    *os << "{t=" << f.timeNs << " kind=" << static_cast<int>(f.kind) << " id=" << std::hex << f.id
+        << std::dec << " ext=" << f.extended << " rtr=" << f.remote << " dlc=" << int{f.dlc}
+        << " len=" << int{f.length} << " data=";
+    for (int i = 0; i < f.length; ++i)
+        *os << std::hex << int{f.data[i]} << std::dec << ' ';
+    *os << "tx=" << f.transmitted << "}";
+}
+
+}  // namespace trace
+
+namespace {
+
+using trace::TraceFrame;
+using Kind = TraceFrame::Kind;
+namespace sr = devices::sja1000;
+
+TraceFrame Frame(std::uint32_t id, bool ext, bool rtr, int dlc, std::vector<std::uint8_t> data,
+                 bool tx = false, std::int64_t timeNs = 0) {
+    TraceFrame f;
+    f.timeNs = timeNs;
+    f.id = id;
+    f.extended = ext;
+    f.remote = rtr;
+    f.dlc = static_cast<std::uint8_t>(dlc);
+    f.length = static_cast<std::uint8_t>(data.size());
+    for (std::size_t i = 0; i < data.size(); ++i)
+        f.data[i] = data[i];
+    f.transmitted = tx;
+    return f;
+}
+
+TraceFrame Ev(Kind kind, std::int64_t timeNs = 0, bool tx = false) {
+    TraceFrame f;
+    f.kind = kind;
+    f.timeNs = timeNs;
+    f.transmitted = tx;
+    return f;
+}
+
+std::string WriteFile(const std::string& name, const std::string& text) {
+    const std::string path = testing::TempDir() + "/trace_reader_test_" + name;
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
+struct LineCase {
+    const char* line;
+    std::vector<TraceFrame> entries;  // ignored when error is set
+    const char* error = nullptr;      // a part of the error text
+};
+
+void CheckLines(const char* extension, const std::vector<LineCase>& cases) {
+    for (const LineCase& c : cases) {
+        const std::string path = WriteFile(std::string("line.") + extension, c.line);
+        std::string error;
+        const auto file = trace::ReadTrace(path, error);
+        if (c.error == nullptr) {
+            ASSERT_TRUE(file.has_value()) << c.line << ": " << error;
+            EXPECT_EQ(file->entries, c.entries) << c.line;
+            continue;
+        }
+        EXPECT_FALSE(file.has_value()) << c.line;
+        EXPECT_NE(error.find(path), std::string::npos) << error;
+        EXPECT_NE(error.find(std::string("Zeile 1 „") + c.line + "“"), std::string::npos) << error;
+        EXPECT_NE(error.find(c.error), std::string::npos) << error;
+    }
+}
+
+TEST(TraceReaderTest, CandumpLogLines) {
+    CheckLines(
+        "log",
+        {
+            {"(1700000000.000001) vcan0 123#11223344AABBCCDD R",
+             {Frame(0x123, false, false, 8, {0x11, 0x22, 0x33, 0x44, 0xAA, 0xBB, 0xCC, 0xDD})}},
+            {"(1700000000.000001) vcan0 18FEF100#01fe7F T",
+             {Frame(0x18FEF100, true, false, 3, {0x01, 0xFE, 0x7F}, true)}},
+            {"(1700000000.000001) vcan0 000#", {Frame(0, false, false, 0, {})}},
+            {"(1700000000.000001) vcan0 7FF#R", {Frame(0x7FF, false, true, 0, {})}},
+            {"(1700000000.000001) vcan0 00000001#R4 T", {Frame(1, true, true, 4, {}, true)}},
+            {"(1700000000.000001) vcan0 001#0102030405060708_C R",
+             {Frame(1, false, false, 12, {1, 2, 3, 4, 5, 6, 7, 8})}},
+            {"(1700000000.000001) vcan0 002#R8_F", {Frame(2, false, true, 15, {})}},
+            // candump -l pads shorter interface names; cansend's dots are accepted.
+            {"(1700000000.000001)  can0 123#11.22", {Frame(0x123, false, false, 2, {0x11, 0x22})}},
+            {"# a comment", {}},
+            {"   ", {}},
+            // Error frames as vesk, python-can and asc2log write them.
+            {"(1.0) vcan0 20000088#0000800000000000 R", {Ev(Kind::kBusError)}},
+            {"(1.0) vcan0 20000080#", {Ev(Kind::kBusError)}},
+            {"(1.0) vcan0 20000004#0001000000000000 R", {Ev(Kind::kOverrun)}},
+            {"(1.0) vcan0 20000004#0002000000000000 R", {Ev(Kind::kOverrun)}},
+            {"(1.0) vcan0 20000002#0000000000000000 R", {Ev(Kind::kArbitration)}},
+            {"(1.0) vcan0 20000004#0004000000000000 R", {Ev(Kind::kWarning)}},
+            {"(1.0) vcan0 20000004#0020000000000000 R", {Ev(Kind::kPassive)}},
+            {"(1.0) vcan0 20000040#0000000000000000 R", {Ev(Kind::kBusOff)}},
+            {"(1.0) vcan0 20000104#0040000000000000 R", {Ev(Kind::kActive)}},
+            {"(1.0) vcan0 2000008C#0010000000000000 R", {Ev(Kind::kBusError), Ev(Kind::kPassive)}},
+            {"(1.0) vcan0 20000001#0000000000000000 R", {}},  // transmit timeout: no bus event
+            // Malformed.
+            {"1700000000.000001 vcan0 123#11", {}, "Zeitstempel"},
+            {"(17000x0000.000001) vcan0 123#11", {}, "Zeitstempel"},
+            {"(1.0) vcan0", {}, "Rahmen fehlt"},
+            {"(1.0) vcan0 12311", {}, "„#“ fehlt"},
+            {"(1.0) vcan0 1234#11", {}, "Kennung"},
+            {"(1.0) vcan0 800#11", {}, "Kennung"},
+            {"(1.0) vcan0 C0000123#11", {}, "Kennung"},
+            {"(1.0) vcan0 123#112", {}, "Daten"},
+            {"(1.0) vcan0 123#1G", {}, "Daten"},
+            {"(1.0) vcan0 123#112233445566778899", {}, "Daten"},
+            {"(1.0) vcan0 123#1122_C", {}, "Länge"},
+            {"(1.0) vcan0 123#0102030405060708_7", {}, "Länge"},
+            {"(1.0) vcan0 123#R9", {}, "Länge"},
+            {"(1.0) vcan0 123##311", {}, "CAN-FD"},
+            {"(1.0) vcan0 123#11 X", {}, "Richtung"},
+            {"(1.0) vcan0 123#11 R more", {}, "unerwarteter Text"},
+        });
+}
+
+TEST(TraceReaderTest, AscLines) {
+    CheckLines(
+        "asc",
+        {
+            {"   1.000000 1  123             Rx   d 8 11 22 33 44 55 66 77 88  Length = 228000 "
+             "BitCount = 117 ID = 291",
+             {Frame(0x123, false, false, 8, {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88})}},
+            {"1.0 1  18FEF100x       Tx   d 3 01 fe 7F",
+             {Frame(0x18FEF100, true, false, 3, {0x01, 0xFE, 0x7F}, true)}},
+            {"1.0 1  0 Rx d 0", {Frame(0, false, false, 0, {})}},
+            {"1.0 1  7FF Rx r", {Frame(0x7FF, false, true, 0, {})}},
+            {"1.0 1  1FFFFFFFx Tx r 4 ", {Frame(0x1FFFFFFF, true, true, 4, {}, true)}},
+            {"1.0 1  100 Rx d C 01 02 03 04 05 06 07 08",
+             {Frame(0x100, false, false, 12, {1, 2, 3, 4, 5, 6, 7, 8})}},
+            {"1.0 1  ErrorFrame", {Ev(Kind::kBusError)}},
+            {"1.0 2  ErrorFrame ECC: 10100010", {Ev(Kind::kBusError)}},
+            {"1.0 CAN 1 Status:chip status error active", {Ev(Kind::kActive)}},
+            {"1.0 CAN 1 Status:chip status warning level", {Ev(Kind::kWarning)}},
+            {"1.0 CAN 1 Status:chip status error passive", {Ev(Kind::kPassive)}},
+            {"1.0 CAN 1 Status:chip status bus off", {Ev(Kind::kBusOff)}},
+            {"1.0 CAN 1 Status:data overrun - 3 frames lost", {Ev(Kind::kOverrun)}},
+            {"1.0 CAN 1 Status:arbitration lost", {Ev(Kind::kArbitration)}},
+            // Lines without a frame or a bus event.
+            {"date Tue Nov 14 11:13:20.123 pm 2023", {}},
+            {"base hex  timestamps absolute", {}},
+            {"internal events logged", {}},
+            {"no internal events logged", {}},
+            {"// version 9.0.0", {}},
+            {"Begin Triggerblock Tue Nov 14 11:13:20.123 pm 2023", {}},
+            {"End TriggerBlock", {}},
+            {"   0.000000 Start of measurement", {}},
+            {"1.0 1  Statistic: D 0 R 0 XD 0 XR 0 E 0 O 0 B 0.00%", {}},
+            {"1.0 1  123 TxRq d 1 00", {}},
+            {"1.0 CAN 1 Status:something new", {}},
+            // Malformed.
+            {"garbage here", {}, "keine ASC-Zeile"},
+            {"1.0.0 1  123 Rx d 1 11", {}, "Zeitstempel"},
+            {"1.0", {}, "Ereignis fehlt"},
+            {"1.0 1", {}, "Ereignis fehlt"},
+            {"1.0 1  800 Rx d 1 11", {}, "Kennung"},
+            {"1.0 1  2000000000x Rx d 1 11", {}, "Kennung"},
+            {"1.0 1  123 Rx d 8 11 22", {}, "Datenbytes"},
+            {"1.0 1  123 Rx d 1 100", {}, "Datenbytes"},
+            {"1.0 1  123 Rx d G", {}, "Länge"},
+            {"1.0 1  123 Rx q 1", {}, "Rahmentyp"},
+            {"1.0 CANFD 1 Rx 123 1 0 8 8 01 02 03 04 05 06 07 08", {}, "CAN-FD"},
+            {"base oct", {}, "Zahlenbasis"},
+            {"base hex timestamps sometimes", {}, "Zeitangabe"},
+        });
+}
+
+TEST(TraceReaderTest, TimesCountFromTheFirstEntry) {
+    struct Case {
+        const char* name;
+        const char* text;
+        std::vector<TraceFrame> entries;
+    };
+    const Case cases[] = {
+        // The transmit timeout makes no entry, so the frame after it is the zero. CRLF and a
+        // last line without its end are read.
+        {"times.log",
+         "(1700000000.400000) vcan0 20000001#0000000000000000\r\n"
+         "(1700000000.500000) vcan0 123#11 R\r\n"
+         "(1700000001.250001) vcan0 124#22 T\r\n"
+         "(1700000001.250001) vcan0 20000080#",
+         {Frame(0x123, false, false, 1, {0x11}),
+          Frame(0x124, false, false, 1, {0x22}, true, 750'001'000),
+          Ev(Kind::kBusError, 750'001'000)}},
+        {"absolute.asc",
+         "base hex  timestamps absolute\n"
+         "   0.000000 Start of measurement\n"
+         "   2.000100 1  123 Rx d 1 11\n"
+         "   2.500000 CAN 1 Status:chip status bus off\n"
+         "  10.000000 1  ErrorFrame\n",
+         {Frame(0x123, false, false, 1, {0x11}), Ev(Kind::kBusOff, 499'900'000),
+          Ev(Kind::kBusError, 7'999'900'000)}},
+        // Relative time stamps count from the line before, skipped lines included; base dec
+        // gives identifiers, lengths and bytes in decimal.
+        {"relative.asc",
+         "base dec  timestamps relative\n"
+         "0.100000 Start of measurement\n"
+         "0.500000 1  291 Rx d 2 17 255\n"
+         "0.250000 1  Statistic: D 0 R 0\n"
+         "0.125000 1  305419896x Tx d 10 1 2 3 4 5 6 7 8\n",
+         {Frame(0x123, false, false, 2, {0x11, 0xFF}),
+          Frame(0x12345678, true, false, 10, {1, 2, 3, 4, 5, 6, 7, 8}, true, 375'000'000)}},
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        const auto file = trace::ReadTrace(WriteFile(c.name, c.text), error);
+        ASSERT_TRUE(file.has_value()) << c.name << ": " << error;
+        EXPECT_EQ(file->entries, c.entries) << c.name;
+    }
+}
+
+TEST(TraceReaderTest, FilesThatCannotBeReadAndFilesWithNothingToPlay) {
+    std::string error;
+    EXPECT_FALSE(trace::ReadTrace(testing::TempDir() + "/no-such-trace.log", error));
+    EXPECT_NE(error.find("no-such-trace.log"), std::string::npos) << error;
+    EXPECT_FALSE(trace::ReadTrace(WriteFile("x.txt", "(1.0) vcan0 123#11\n"), error));
+    EXPECT_NE(error.find("(*.log)"), std::string::npos) << error;
+
+    // The error names the line that failed, not the first one.
+    const std::string path = WriteFile("third.log", "(1.0) vcan0 123#11\n\n(2.0) vcan0 12#11\n");
+    EXPECT_FALSE(trace::ReadTrace(path, error));
+    EXPECT_NE(error.find("Zeile 3 „(2.0) vcan0 12#11“"), std::string::npos) << error;
+
+    for (const char* name : {"empty.log", "empty.asc"}) {
+        const auto file = trace::ReadTrace(WriteFile(name, ""), error);
+        ASSERT_TRUE(file.has_value()) << error;
+        EXPECT_TRUE(file->entries.empty());
+    }
+    const auto header = trace::ReadTrace(
+        WriteFile("header.asc",
+                  "date Tue Nov 14 11:13:20.123 pm 2023\nbase hex  timestamps absolute\n"
+                  "internal events logged\nBegin Triggerblock Tue Nov 14 11:13:20.123 pm 2023\n"
+                  "   0.000000 Start of measurement\nEnd TriggerBlock\n"),
+        error);
+    ASSERT_TRUE(header.has_value()) << error;
+    EXPECT_TRUE(header->entries.empty());
+}
+
+// The reader takes the file in blocks: lines across a block's end, and a line longer than a
+// block, must come out whole.
+TEST(TraceReaderTest, LinesAcrossBlocks) {
+    std::string text;
+    const int count = 60000;  // about 2.5 MB
+    for (int i = 0; i < count; ++i) {
+        char line[64];
+        std::snprintf(line, sizeof line, "(%d.%06d) vcan0 %03X#%02X%02X R\n", 1000 + i / 1000,
+                      (i % 1000) * 1000, i % 0x800, i % 256, (i * 7) % 256);
+        text += line;
+    }
+    text += "# " + std::string(3 << 20, 'x') + "\n";
+    text += "(2000.000000) vcan0 7FF#AA R\n";
+    std::string error;
+    const auto file = trace::ReadTrace(WriteFile("blocks.log", text), error);
+    ASSERT_TRUE(file.has_value()) << error;
+    ASSERT_EQ(file->entries.size(), static_cast<std::size_t>(count + 1));
+    for (int i = 0; i < count; ++i) {
+        const TraceFrame expected =
+            Frame(static_cast<std::uint32_t>(i % 0x800), false, false, 2,
+                  {static_cast<std::uint8_t>(i % 256), static_cast<std::uint8_t>((i * 7) % 256)},
+                  false, std::int64_t{i} * 1'000'000);
+        ASSERT_EQ(file->entries[static_cast<std::size_t>(i)], expected) << "line " << i + 1;
+    }
+    EXPECT_EQ(file->entries.back(),
+              Frame(0x7FF, false, false, 1, {0xAA}, false, 1'000'000'000'000));
+}
+
+// Recorded by `candump -l vcan0 vcan1` in the CAN guest, while cangen and cansend sent.
+TEST(TraceReaderTest, CandumpFileFromTheGuest) {
+    std::string error;
+    const auto file = trace::ReadTrace(VESK_TRACE_DATA "/candump-l.log", error);
+    ASSERT_TRUE(file.has_value()) << error;
+    const auto& e = file->entries;
+    ASSERT_EQ(e.size(), 48u);
+    EXPECT_EQ(e[0], Frame(0x1FD73420, true, true, 4, {}));
+    EXPECT_EQ(e[20], Frame(0x59F, false, false, 1, {0xFD}, false, 147'301'000));
+    EXPECT_EQ(e[40], Frame(0x5F6, false, false, 0, {}, false, 294'048'000));
+    EXPECT_EQ(e[46], Frame(0x12345678, true, true, 2, {}, false, 373'706'000));
+    EXPECT_EQ(e[47], Frame(0x7FF, false, false, 0, {}, false, 398'321'000));
+}
+
+// What vesk records, it reads back: every frame with its direction and time to the microsecond,
+// and the bus events.
+TEST(TraceReaderTest, RecordingReadsBack) {
+    constexpr std::int64_t kStartNs = 1'700'000'000'123'456'789;
+    struct Event {
+        CanMsg msg;
+        std::vector<TraceFrame> entries;  // times are filled in below
+    };
+    auto msg = [](std::int32_t type, std::uint32_t id = 0, int rtr = 0, int dlc = 0,
+                  std::vector<std::uint8_t> data = {}, std::uint8_t status = 0, int lost = 0) {
+        CanMsg m{};
+        m.type = type;
+        m.id = id;
+        m.rtr = static_cast<std::uint8_t>(rtr);
+        m.dlc = static_cast<std::uint8_t>(dlc);
+        m.status = status;
+        m.lost = lost;
+        for (std::size_t i = 0; i < data.size(); ++i)
+            m.data[i] = data[i];
+        return m;
+    };
+    const std::vector<std::uint8_t> eight = {1, 2, 3, 4, 5, 6, 7, 8};
+    const std::vector<Event> events = {
+        {msg(CAN_EV_RX_STD, 0x123, 0, 8, eight), {Frame(0x123, false, false, 8, eight)}},
+        {msg(CAN_EV_TX_EXT, 0x18FEF100, 0, 3, {0x01, 0xFE, 0x7F}),
+         {Frame(0x18FEF100, true, false, 3, {0x01, 0xFE, 0x7F}, true)}},
+        {msg(CAN_EV_RX_STD, 0x7FF, 1, 0), {Frame(0x7FF, false, true, 0, {})}},
+        {msg(CAN_EV_TX_EXT, 0x1FFFFFFF, 1, 4), {Frame(0x1FFFFFFF, true, true, 4, {}, true)}},
+        {msg(CAN_EV_RX_STD, 0x100, 0, 12, eight), {Frame(0x100, false, false, 12, eight)}},
+        {msg(CAN_EV_RX, 0x0AB, 0, 2, {0xDE, 0xAD}, 0, 2),
+         {Ev(Kind::kOverrun), Frame(0x0AB, false, false, 2, {0xDE, 0xAD})}},
+        {msg(CAN_EV_TX, 0x0ABCDE, 0, 1, {0x5A}), {Frame(0x0ABCDE, true, false, 1, {0x5A}, true)}},
+        {msg(CAN_EV_BUS_ERROR, 0, 0, 0, {}, sr::kSrTransmitting), {Ev(Kind::kBusError)}},
+        {msg(CAN_EV_WARNING, 0, 0, 0, {}, sr::kSrErrorStatus), {Ev(Kind::kWarning)}},
+        {msg(CAN_EV_PASSIVE, 0, 0, 0, {}, sr::kSrErrorStatus), {Ev(Kind::kPassive)}},
+        {msg(CAN_EV_PASSIVE, 0, 0, 0, {}, sr::kSrErrorStatus), {Ev(Kind::kWarning)}},
+        {msg(CAN_EV_WARNING, 0, 0, 0, {}, sr::kSrErrorStatus | sr::kSrBusOff), {Ev(Kind::kBusOff)}},
+        {msg(CAN_EV_WARNING, 0, 0, 0, {}, 0), {Ev(Kind::kActive)}},
+        {msg(CAN_EV_OVERRUN, 0, 0, 0, {}, sr::kSrDataOverrun), {Ev(Kind::kOverrun)}},
+        {msg(CAN_EV_ARBITRATION), {Ev(Kind::kArbitration)}},
+    };
+    for (const char* ext : {"log", "asc"}) {
+        trace::RecorderOptions options;
+        options.path = testing::TempDir() + "/trace_reader_test_roundtrip." + ext;
+        options.startNs = kStartNs;
+        std::string error;
+        auto recorder = trace::TraceRecorder::Start(options, error);
+        ASSERT_TRUE(recorder) << error;
+        std::vector<TraceFrame> expected;
+        std::int64_t t = kStartNs + 1'999'999;
+        for (const Event& e : events) {
+            ASSERT_TRUE(recorder->Push(e.msg, t));
+            for (TraceFrame f : e.entries) {
+                // Written to the microsecond, read relative to the first.
+                f.timeNs = (t / 1000 - (kStartNs + 1'999'999) / 1000) * 1000;
+                expected.push_back(f);
+            }
+            t += 137'913;
+        }
+        recorder->Stop();
+        const auto file = trace::ReadTrace(options.path, error);
+        ASSERT_TRUE(file.has_value()) << error;
+        EXPECT_EQ(file->entries, expected) << ext;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,504 @@
+#include "trace/trace_reader.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+#include "trace/trace_format.h"
+
+namespace trace {
+namespace {
+
+using Kind = TraceFrame::Kind;
+
+// SocketCAN's error frame layout (linux/can/error.h), as trace_lines writes it.
+constexpr std::uint32_t kErrFlag = 0x20000000;
+constexpr std::uint32_t kErrLostArb = 0x002;
+constexpr std::uint32_t kErrCrtl = 0x004;
+constexpr std::uint32_t kErrProt = 0x008;
+constexpr std::uint32_t kErrAck = 0x020;
+constexpr std::uint32_t kErrBusOff = 0x040;
+constexpr std::uint32_t kErrBusError = 0x080;
+constexpr std::uint32_t kErrRestarted = 0x100;
+constexpr std::uint8_t kCrtlOverflow = 0x01 | 0x02;
+constexpr std::uint8_t kCrtlWarning = 0x04 | 0x08;
+constexpr std::uint8_t kCrtlPassive = 0x10 | 0x20;
+constexpr std::uint8_t kCrtlActive = 0x40;
+
+constexpr std::uint32_t kStandardIdMax = 0x7FF;
+constexpr std::uint32_t kExtendedIdMax = 0x1FFFFFFF;
+constexpr std::size_t kQuotedLineMax = 100;
+constexpr std::size_t kBlockSize = 1 << 20;
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (Lower(a[i]) != Lower(b[i]))
+            return false;
+    }
+    return true;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && IsBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && (IsBlank(s.back()) || s.back() == '\r'))
+        s.remove_suffix(1);
+    return s;
+}
+
+// The next blank-separated token; `rest` keeps what follows it.
+std::string_view NextToken(std::string_view& rest) {
+    std::size_t i = 0;
+    while (i < rest.size() && IsBlank(rest[i]))
+        ++i;
+    std::size_t j = i;
+    while (j < rest.size() && !IsBlank(rest[j]))
+        ++j;
+    const std::string_view token = rest.substr(i, j - i);
+    rest.remove_prefix(j);
+    return token;
+}
+
+// An unsigned number in base 16 or 10, all of `text`, at most `max`.
+bool ParseNumber(std::string_view text, int base, std::uint32_t max, std::uint32_t& value) {
+    if (text.empty())
+        return false;
+    std::uint64_t v = 0;
+    for (char c : text) {
+        const int digit = base == 16 ? HexValue(c) : (IsDigit(c) ? c - '0' : -1);
+        if (digit < 0)
+            return false;
+        v = v * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
+        if (v > max)
+            return false;
+    }
+    value = static_cast<std::uint32_t>(v);
+    return true;
+}
+
+// "SECONDS[.FRACTION]" in ns; digits past the nanosecond are cut.
+bool ParseSeconds(std::string_view text, std::int64_t& ns) {
+    constexpr std::int64_t kMaxSeconds = 9'000'000'000;  // what fits an int64 of ns
+    std::size_t i = 0;
+    std::int64_t seconds = 0;
+    while (i < text.size() && IsDigit(text[i])) {
+        seconds = seconds * 10 + (text[i] - '0');
+        if (seconds > kMaxSeconds)
+            return false;
+        ++i;
+    }
+    if (i == 0)
+        return false;
+    std::int64_t fraction = 0;
+    std::int64_t scale = 1'000'000'000;
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        while (i < text.size() && IsDigit(text[i])) {
+            if (scale > 1) {
+                scale /= 10;
+                fraction += (text[i] - '0') * scale;
+            }
+            ++i;
+        }
+    }
+    if (i != text.size())
+        return false;
+    ns = seconds * 1'000'000'000 + fraction;
+    return true;
+}
+
+TraceFrame Event(Kind kind, std::int64_t timeNs, bool transmitted) {
+    TraceFrame e;
+    e.kind = kind;
+    e.timeNs = timeNs;
+    e.transmitted = transmitted;
+    return e;
+}
+
+class Reader {
+  public:
+    Reader(const std::string& path, TraceFormat format, std::string& error)
+        : path_(path), format_(format), error_(error) {}
+
+    bool Line(std::string_view line) {
+        ++lineNumber_;
+        line_ = line;
+        if (lineNumber_ == 1 && line.substr(0, 3) == "\xEF\xBB\xBF")
+            line.remove_prefix(3);  // a byte-order mark from Windows editors
+        line = Trim(line);
+        if (line.empty())
+            return true;
+        return format_ == TraceFormat::kAsc ? AscLine(line) : LogLine(line);
+    }
+
+    TraceFile Finish() {
+        if (!file_.entries.empty()) {
+            const std::int64_t first = file_.entries.front().timeNs;
+            for (TraceFrame& e : file_.entries)
+                e.timeNs -= first;
+        }
+        return std::move(file_);
+    }
+
+  private:
+    bool Fail(const char* why) {
+        std::string_view text = Trim(line_);
+        std::string quoted(text.substr(0, kQuotedLineMax));
+        if (text.size() > kQuotedLineMax)
+            quoted += "…";
+        error_ = "Die Aufzeichnung „" + path_ + "“ kann nicht gelesen werden: Zeile " +
+                 std::to_string(lineNumber_) + " „" + quoted + "“ (" + why + ").";
+        return false;
+    }
+
+    // "(SECONDS.MICROSECONDS) IFNAME ID#DATA [R|T]"
+    bool LogLine(std::string_view line) {
+        if (line.front() == '#')
+            return true;
+        std::string_view rest = line;
+        const std::string_view time = NextToken(rest);
+        std::int64_t ns = 0;
+        if (time.size() < 3 || time.front() != '(' || time.back() != ')' ||
+            !ParseSeconds(time.substr(1, time.size() - 2), ns))
+            return Fail("kein gültiger Zeitstempel");
+        if (NextToken(rest).empty())
+            return Fail("Schnittstelle fehlt");
+        const std::string_view frame = NextToken(rest);
+        if (frame.empty())
+            return Fail("Rahmen fehlt");
+        const std::string_view direction = NextToken(rest);
+        if (!NextToken(rest).empty())
+            return Fail("unerwarteter Text nach dem Rahmen");
+        bool transmitted = false;
+        if (direction == "T" || direction == "t") {
+            transmitted = true;
+        } else if (!direction.empty() && direction != "R" && direction != "r") {
+            return Fail("Richtung ist weder R noch T");
+        }
+
+        const std::size_t hash = frame.find('#');
+        if (hash == std::string_view::npos)
+            return Fail("„#“ fehlt");
+        const std::string_view idText = frame.substr(0, hash);
+        std::string_view body = frame.substr(hash + 1);
+        TraceFrame f;
+        f.timeNs = ns;
+        f.transmitted = transmitted;
+        std::uint32_t id = 0;
+        if (idText.size() == 8 && ParseNumber(idText, 16, 0xFFFFFFFF, id) && (id & kErrFlag) != 0)
+            return ErrorFrame(id, body, ns, transmitted);
+        if (idText.size() == 3 && ParseNumber(idText, 16, kStandardIdMax, id)) {
+            f.extended = false;
+        } else if (idText.size() == 8 && ParseNumber(idText, 16, kExtendedIdMax, id)) {
+            f.extended = true;
+        } else {
+            return Fail("ungültige Kennung");
+        }
+        f.id = id;
+        if (!body.empty() && body.front() == '#')
+            return Fail("CAN-FD-Rahmen werden nicht unterstützt");
+        if (!body.empty() && (body.front() == 'R' || body.front() == 'r')) {
+            f.remote = true;
+            body.remove_prefix(1);
+            if (!body.empty() && IsDigit(body.front())) {
+                f.dlc = static_cast<std::uint8_t>(body.front() - '0');
+                if (f.dlc > 8)
+                    return Fail("ungültige Länge");
+                body.remove_prefix(1);
+            }
+        } else {
+            while (!body.empty() && body.front() != '_') {
+                if (body.front() == '.') {  // cansend's optional byte separator
+                    body.remove_prefix(1);
+                    continue;
+                }
+                const int hi = HexValue(body.front());
+                const int lo = body.size() > 1 ? HexValue(body[1]) : -1;
+                if (hi < 0 || lo < 0 || f.length == 8)
+                    return Fail("ungültige Daten");
+                f.data[f.length++] = static_cast<std::uint8_t>(hi * 16 + lo);
+                body.remove_prefix(2);
+            }
+            f.dlc = f.length;
+        }
+        if (!body.empty()) {
+            // "_<dlc>": a code 9..15 after 8 bytes.
+            const int code = body.size() == 2 ? HexValue(body[1]) : -1;
+            if (body.front() != '_' || f.dlc != 8 || code < 9)
+                return Fail("ungültige Länge");
+            f.dlc = static_cast<std::uint8_t>(code);
+        }
+        file_.entries.push_back(f);
+        return true;
+    }
+
+    // One error frame can report several things at once (a bus error that made the controller
+    // error passive): one entry each, the cause before the state it led to.
+    bool ErrorFrame(std::uint32_t id, std::string_view body, std::int64_t ns, bool transmitted) {
+        std::uint8_t data[8] = {};
+        std::size_t n = 0;
+        while (!body.empty()) {
+            const int hi = HexValue(body.front());
+            const int lo = body.size() > 1 ? HexValue(body[1]) : -1;
+            if (hi < 0 || lo < 0 || n == 8)
+                return Fail("ungültige Daten");
+            data[n++] = static_cast<std::uint8_t>(hi * 16 + lo);
+            body.remove_prefix(2);
+        }
+        auto add = [&](Kind kind) { file_.entries.push_back(Event(kind, ns, transmitted)); };
+        if ((id & (kErrProt | kErrBusError | kErrAck)) != 0)
+            add(Kind::kBusError);
+        if ((id & kErrLostArb) != 0)
+            add(Kind::kArbitration);
+        if ((id & kErrCrtl) != 0 && (data[1] & kCrtlOverflow) != 0)
+            add(Kind::kOverrun);
+        if ((id & kErrBusOff) != 0) {
+            add(Kind::kBusOff);
+        } else if ((id & kErrCrtl) != 0 && (data[1] & kCrtlPassive) != 0) {
+            add(Kind::kPassive);
+        } else if ((id & kErrCrtl) != 0 && (data[1] & kCrtlWarning) != 0) {
+            add(Kind::kWarning);
+        } else if ((id & kErrRestarted) != 0 ||
+                   ((id & kErrCrtl) != 0 && (data[1] & kCrtlActive) != 0)) {
+            add(Kind::kActive);
+        }
+        // Other classes (transmit timeout, transceiver, counters alone) have no bus event.
+        return true;
+    }
+
+    bool AscLine(std::string_view line) {
+        if (line.substr(0, 2) == "//")
+            return true;
+        std::string_view rest = line;
+        const std::string_view first = NextToken(rest);
+        if (!IsDigit(first.front()))
+            return AscHeader(first, rest);
+        std::int64_t ns = 0;
+        if (!ParseSeconds(first, ns))
+            return Fail("kein gültiger Zeitstempel");
+        // Relative time stamps count from the event before.
+        clockNs_ = relative_ ? clockNs_ + ns : ns;
+        const std::string_view what = NextToken(rest);
+        if (what.empty())
+            return Fail("Ereignis fehlt");
+        if (EqualsNoCase(what, "CANFD"))
+            return Fail("CAN-FD-Rahmen werden nicht unterstützt");
+        if (EqualsNoCase(what, "CAN"))
+            return AscStatus(rest);
+        std::uint32_t channel = 0;
+        if (!ParseNumber(what, 10, 0xFFFF, channel))
+            return true;  // "Start of measurement" and other events without a channel
+        const std::string_view idText = NextToken(rest);
+        if (idText.empty())
+            return Fail("Ereignis fehlt");
+        if (StartsWithNoCase(idText, "ErrorFrame")) {
+            file_.entries.push_back(Event(Kind::kBusError, clockNs_, false));
+            return true;
+        }
+        const std::string_view direction = NextToken(rest);
+        const bool rx = EqualsNoCase(direction, "Rx");
+        const bool tx = EqualsNoCase(direction, "Tx");
+        if (!rx && !tx)
+            return true;  // statistics, system variables, TxRq and the like
+        return AscFrame(idText, tx, rest);
+    }
+
+    bool AscHeader(std::string_view keyword, std::string_view rest) {
+        if (EqualsNoCase(keyword, "base")) {
+            const std::string_view base = NextToken(rest);
+            if (EqualsNoCase(base, "hex")) {
+                base_ = 16;
+            } else if (EqualsNoCase(base, "dec")) {
+                base_ = 10;
+            } else {
+                return Fail("Zahlenbasis ist weder hex noch dec");
+            }
+            const std::string_view word = NextToken(rest);
+            if (word.empty())
+                return true;
+            const std::string_view mode = NextToken(rest);
+            if (!EqualsNoCase(word, "timestamps") ||
+                !(EqualsNoCase(mode, "absolute") || EqualsNoCase(mode, "relative")))
+                return Fail("unbekannte Zeitangabe");
+            relative_ = EqualsNoCase(mode, "relative");
+            return true;
+        }
+        if (EqualsNoCase(keyword, "date") || EqualsNoCase(keyword, "internal") ||
+            EqualsNoCase(keyword, "no") || EqualsNoCase(keyword, "begin") ||
+            EqualsNoCase(keyword, "end"))
+            return true;
+        return Fail("keine ASC-Zeile");
+    }
+
+    bool AscStatus(std::string_view rest) {
+        NextToken(rest);  // the channel
+        rest = Trim(rest);
+        if (!StartsWithNoCase(rest, "Status:"))
+            return true;
+        rest = Trim(rest.substr(7));
+        struct Status {
+            const char* text;
+            Kind kind;
+        };
+        static constexpr Status kStatus[] = {
+            {"chip status error active", Kind::kActive},
+            {"chip status warning level", Kind::kWarning},
+            {"chip status error passive", Kind::kPassive},
+            {"chip status bus off", Kind::kBusOff},
+            {"data overrun", Kind::kOverrun},
+            {"arbitration lost", Kind::kArbitration},
+        };
+        for (const Status& s : kStatus) {
+            if (StartsWithNoCase(rest, s.text)) {
+                file_.entries.push_back(Event(s.kind, clockNs_, false));
+                break;
+            }
+        }
+        return true;
+    }
+
+    // "ID[x] Rx|Tx d DLC BYTES... [Length = ...]" or "ID[x] Rx|Tx r [DLC] [...]", from the id on.
+    bool AscFrame(std::string_view idText, bool transmitted, std::string_view rest) {
+        TraceFrame f;
+        f.timeNs = clockNs_;
+        f.transmitted = transmitted;
+        if (idText.back() == 'x' || idText.back() == 'X') {
+            f.extended = true;
+            idText.remove_suffix(1);
+        }
+        if (!ParseNumber(idText, base_, f.extended ? kExtendedIdMax : kStandardIdMax, f.id))
+            return Fail("ungültige Kennung");
+        const std::string_view type = NextToken(rest);
+        std::uint32_t value = 0;
+        if (EqualsNoCase(type, "r")) {
+            f.remote = true;
+            std::string_view after = rest;
+            const std::string_view dlc = NextToken(after);
+            if (!dlc.empty() && ParseNumber(dlc, base_, 15, value))
+                f.dlc = static_cast<std::uint8_t>(value);
+        } else if (EqualsNoCase(type, "d")) {
+            if (!ParseNumber(NextToken(rest), base_, 15, value))
+                return Fail("ungültige Länge");
+            f.dlc = static_cast<std::uint8_t>(value);
+            f.length = f.dlc > 8 ? 8 : f.dlc;
+            for (std::uint8_t i = 0; i < f.length; ++i) {
+                if (!ParseNumber(NextToken(rest), base_, 0xFF, value))
+                    return Fail("weniger Datenbytes als die Länge angibt");
+                f.data[i] = static_cast<std::uint8_t>(value);
+            }
+        } else {
+            return Fail("Rahmentyp ist weder d noch r");
+        }
+        file_.entries.push_back(f);
+        return true;
+    }
+
+    const std::string& path_;
+    TraceFormat format_;
+    std::string& error_;
+    TraceFile file_;
+    std::size_t lineNumber_ = 0;
+    std::string_view line_;
+    int base_ = 16;
+    bool relative_ = false;
+    std::int64_t clockNs_ = 0;
+};
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+}  // namespace
+
+std::optional<TraceFile> ReadTrace(const std::string& path, std::string& error) {
+    const std::optional<TraceFormat> format = FormatForPath(path, error);
+    if (!format)
+        return std::nullopt;
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
+        error = "Die Aufzeichnung „" + path +
+                "“ kann nicht geöffnet werden: " + std::strerror(errno) + ".";
+        return std::nullopt;
+    }
+    Reader reader(path, *format, error);
+    // Whole lines are parsed where they lie in the block; a line cut by the block's end moves to
+    // the front before the next read.
+    std::unique_ptr<char[]> block(new char[kBlockSize]);
+    std::string longLine;  // only for a line longer than a block
+    std::size_t held = 0;
+    for (;;) {
+        const std::size_t got = std::fread(block.get() + held, 1, kBlockSize - held, file.get());
+        if (got == 0 && std::ferror(file.get())) {
+            error = "Die Aufzeichnung „" + path +
+                    "“ kann nicht gelesen werden: " + std::strerror(errno) + ".";
+            return std::nullopt;
+        }
+        const std::size_t filled = held + got;
+        const char* p = block.get();
+        const char* end = p + filled;
+        for (;;) {
+            const char* nl = static_cast<const char*>(std::memchr(p, '\n', end - p));
+            if (nl == nullptr)
+                break;
+            std::string_view line(p, static_cast<std::size_t>(nl - p));
+            if (!longLine.empty()) {
+                longLine.append(line);
+                line = longLine;
+            }
+            if (!reader.Line(line))
+                return std::nullopt;
+            longLine.clear();
+            p = nl + 1;
+        }
+        held = static_cast<std::size_t>(end - p);
+        if (got == 0) {
+            std::string_view last(p, held);
+            if (!longLine.empty()) {
+                longLine.append(last);
+                last = longLine;
+            }
+            if (!last.empty() && !reader.Line(last))
+                return std::nullopt;
+            break;
+        }
+        if (held == kBlockSize) {  // no end of line in a whole block
+            longLine.append(p, held);
+            held = 0;
+        } else {
+            std::memmove(block.get(), p, held);
+        }
+    }
+    error.clear();
+    return reader.Finish();
+}
+
+}  // namespace trace

@@ -1,0 +1,58 @@
+// Reads a whole trace file, either format, into memory for playing it back.
+//
+// It takes what vesk's recorder writes and what the common CAN tools write in the same formats:
+// candump's log (`-l`, `-L`, with or without the R/T direction, `_<dlc>` codes), the ASC that
+// log2asc and python-can write (absolute or relative time stamps, `base hex` or `base dec`), and
+// what asc2log and python-can's log writer make of them. Reading happens once, when a trace is
+// opened, so it may allocate; it reads the file in large blocks and parses each line in place.
+//
+// Lines that carry nothing to play are skipped: blank lines, `#` comments in the log; the ASC
+// header, `//` comments, `Start of measurement`, trigger block lines and events that are not CAN
+// frames or bus events (statistics, system variables, TxRq). Every other line must parse, or the
+// whole file is refused with its line number and text: playing a trace with a hole in it would
+// show a bus that never was.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace trace {
+
+struct TraceFrame {
+    // Bus events map the candump error-frame classes and the ASC ErrorFrame / Status: lines.
+    enum class Kind : std::uint8_t {
+        kFrame,
+        kBusError,
+        kOverrun,
+        kWarning,
+        kPassive,
+        kArbitration,
+        kBusOff,
+        kActive,
+    };
+
+    std::int64_t timeNs = 0;  // relative to the first entry of the file (the first has 0)
+    std::uint32_t id = 0;
+    bool extended = false;  // 29-bit identifier
+    bool remote = false;
+    std::uint8_t dlc = 0;     // 0..15 as written (a candump "_<dlc>" or the ASC hex digit)
+    std::uint8_t length = 0;  // data bytes present (0..8)
+    std::array<std::uint8_t, 8> data{};
+    bool transmitted = false;  // DIR T / Tx (vesk's own frames); false for R / Rx / none
+    // For bus events only timeNs and transmitted mean anything; the other fields stay 0.
+    Kind kind = Kind::kFrame;
+};
+
+struct TraceFile {
+    std::vector<TraceFrame> entries;
+};
+
+// The whole file, its format chosen by the extension (FormatForPath). nullopt and a German error
+// naming the file, and the line (number and text) when one could not be read. A file with nothing
+// to play gives no entries, not an error.
+std::optional<TraceFile> ReadTrace(const std::string& path, std::string& error);
+
+}  // namespace trace
