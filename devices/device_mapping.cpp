@@ -2,9 +2,11 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 
 #include "devices/default_devices.h"
+#include "devices/replay/replay_adapter.h"
 #include "devices/sim/sim_adapter.h"
 #include "devices/socketcan/socketcan_adapter.h"
 #include "platform/device.h"
@@ -55,7 +57,8 @@ std::optional<DeviceMapping> ParseDeviceMapping(std::string_view text, std::stri
     const std::string_view whole = Trimmed(text);
     const auto wrong = [&](const std::string& why) {
         error = "Gerätezuordnung " + Quoted(whole) + ": " + why +
-                " (erwartet N=sim, N=sim:SZENARIO oder N=socketcan:SCHNITTSTELLE, N von 0 bis 3)";
+                " (erwartet N=sim, N=sim:SZENARIO, N=socketcan:SCHNITTSTELLE oder "
+                "N=replay:DATEI[:loop], N von 0 bis 3)";
         return std::nullopt;
     };
     const std::size_t equals = whole.find('=');
@@ -95,7 +98,21 @@ std::optional<DeviceMapping> ParseDeviceMapping(std::string_view text, std::stri
         mapping.interfaceName = std::string(argument);
         return mapping;
     }
-    return wrong("unbekannte Geräteart " + Quoted(kind) + " (sim, socketcan)");
+    if (EqualsFolded(kind, "replay")) {
+        mapping.kind = DeviceMapping::Kind::kReplay;
+        std::string_view file = argument;
+        constexpr std::string_view kLoop = ":loop";
+        if (file.size() >= kLoop.size() &&
+            EqualsFolded(file.substr(file.size() - kLoop.size()), kLoop)) {
+            mapping.loop = true;
+            file.remove_suffix(kLoop.size());
+        }
+        if (file.empty())
+            return wrong("die Datei fehlt");
+        mapping.traceFile = std::string(file);
+        return mapping;
+    }
+    return wrong("unbekannte Geräteart " + Quoted(kind) + " (sim, socketcan, replay)");
 }
 
 std::optional<std::vector<DeviceMapping>> ParseDeviceMappingList(std::string_view text,
@@ -119,6 +136,12 @@ void ApplyDeviceMapping(const DeviceMapping& mapping, sim::Scenario commonScenar
     const std::string path = AdapterPath(mapping.adapter);
     if (mapping.kind == DeviceMapping::Kind::kSocketCan) {
         socketcan::RegisterSocketCanAdapter(path, mapping.interfaceName);
+    } else if (mapping.kind == DeviceMapping::Kind::kReplay) {
+        // The file is read at every open; the folder it was named from must not change meanwhile.
+        std::error_code ignored;
+        std::filesystem::path file = std::filesystem::absolute(mapping.traceFile, ignored);
+        replay::RegisterReplayAdapter(path, file.empty() ? mapping.traceFile : file.string(),
+                                      mapping.loop);
     } else {
         sim::RegisterSimulatedAdapter(path, mapping.scenario.value_or(commonScenario));
     }
@@ -128,8 +151,9 @@ std::string AdapterName(int adapter) {
     const std::shared_ptr<platform::Device> device = platform::FindDevice(AdapterPath(adapter));
     if (auto socketCan = std::dynamic_pointer_cast<socketcan::SocketCanAdapter>(device))
         return socketCan->InterfaceName();
-    if (std::dynamic_pointer_cast<sim::SimAdapter>(device))
-        return "sim" + std::to_string(adapter);
+    if (auto simulated = std::dynamic_pointer_cast<sim::SimAdapter>(device)) {
+        return (replay::IsReplayAdapter(*simulated) ? "replay" : "sim") + std::to_string(adapter);
+    }
     return "vesk" + std::to_string(adapter);
 }
 
@@ -163,7 +187,8 @@ std::string SetUpAdapters(std::string_view scenario, std::span<const std::string
         for (int i = 0; i < kAdapterCount; ++i) {
             const std::string path = AdapterPath(i);
             auto simulated = std::dynamic_pointer_cast<sim::SimAdapter>(platform::FindDevice(path));
-            if (simulated && simulated->GetScenario() != *common) {
+            if (simulated && !replay::IsReplayAdapter(*simulated) &&
+                simulated->GetScenario() != *common) {
                 sim::RegisterSimulatedAdapter(path, *common);
             }
         }

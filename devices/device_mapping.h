@@ -3,6 +3,12 @@
 //   N=sim              adapter N (0..3) is a simulated adapter with the common scenario
 //   N=sim:SCENARIO     ... with a scenario of its own (default, quiet, flood)
 //   N=socketcan:IFACE  adapter N is the SocketCAN interface IFACE (can0, vcan0, ...)
+//   N=replay:FILE      adapter N is a simulated bus that plays the trace FILE (.log or .asc) once
+//   N=replay:FILE:loop ... over and over
+//
+// FILE is everything after "replay:" up to a trailing ":loop", so it may contain colons; a file
+// whose own name ends in ":loop" cannot be named. A relative FILE is taken from the current
+// folder at start. In VESK_DEVICES a FILE cannot contain a comma.
 //
 // One mapping per --device option on the command line; a comma-separated list of them in the
 // environment variable VESK_DEVICES ("1=socketcan:can0,2=sim:quiet"). Kinds and scenario names
@@ -21,12 +27,14 @@
 inline constexpr const char* kDevicesEnvironmentVariable = "VESK_DEVICES";
 
 struct DeviceMapping {
-    enum class Kind { kSimulated, kSocketCan };
+    enum class Kind { kSimulated, kSocketCan, kReplay };
 
     int adapter = 0;
     Kind kind = Kind::kSimulated;
     std::optional<sim::Scenario> scenario;  // simulated; none: the common scenario
     std::string interfaceName;              // SocketCAN
+    std::string traceFile;                  // replay
+    bool loop = false;                      // replay
 
     bool operator==(const DeviceMapping&) const = default;
 };
@@ -42,7 +50,8 @@ std::optional<std::vector<DeviceMapping>> ParseDeviceMappingList(std::string_vie
 void ApplyDeviceMapping(const DeviceMapping& mapping, sim::Scenario commonScenario);
 
 // The name of adapter N in a recording: the interface of a SocketCAN adapter ("can0"), "sim<N>"
-// for a simulated one, "vesk<N>" for any other device registered under its path.
+// for a simulated one, "replay<N>" for a replay, "vesk<N>" for any other device registered under
+// its path.
 std::string AdapterName(int adapter);
 
 // Sets up the adapters the program starts with: RegisterDefaultDevices(), then the common

@@ -48,8 +48,10 @@ SimAdapter::SimAdapter(const SimAdapterOptions& options)
       options_(options),
       created_(options.clock == ClockMode::kManual ? options.manualStart : SteadyNow()),
       controller_(*this),
-      bus_(controller_, BuildScenario(options.scenario, created_, options.seed), created_,
-           options.seed) {
+      bus_(controller_,
+           BuildScenario(options.nodeSource ? Scenario::kQuiet : options.scenario, created_,
+                         options.seed),
+           created_, options.seed) {
     // Tests read back what went over the bus; a real-time adapter keeps nothing.
     if (options_.clock == ClockMode::kManual)
         bus_.RecordTraffic(1 << 16);
@@ -83,10 +85,17 @@ void SimAdapter::KickLocked() {
 }
 
 int SimAdapter::OnOpen() {
+    if (options_.nodeSource) {
+        if (int error = options_.nodeSource->Load())
+            return error;
+    }
     std::lock_guard lock(mutex_);
-    if (options_.clock == ClockMode::kRealTime) {
-        // The bus was not simulated while nobody listened; it goes on from now.
+    // The bus was not simulated while nobody listened; it goes on from now.
+    if (options_.clock == ClockMode::kRealTime)
         bus_.SkipTo(SteadyNow());
+    if (options_.nodeSource)
+        bus_.ReplaceNodes(options_.nodeSource->Build(bus_.Now()));
+    if (options_.clock == ClockMode::kRealTime) {
         try {
             scheduler_ = std::jthread([this](std::stop_token stop) { SchedulerLoop(stop); });
         } catch (const std::system_error& e) {

@@ -25,6 +25,7 @@
 #include <thread>
 
 #include "devices/common/adapter_base.h"
+#include "devices/sim/node_source.h"
 #include "devices/sim/scenario.h"
 #include "devices/sim/sim_bus.h"
 #include "devices/sim/sim_controller.h"
@@ -39,6 +40,9 @@ struct SimAdapterOptions {
     std::size_t queueDepth = devices::RecordQueue::kDefaultDepth;
     Nanos manualStart = 0;  // device clock at construction in manual mode
     std::uint32_t seed = 1;
+    // Other nodes set up at every open, in place of the scenario's (whose nodes are then left
+    // out); an open it refuses fails.
+    std::shared_ptr<NodeSource> nodeSource;
 };
 
 class SimAdapter final : public devices::AdapterBase {
@@ -48,6 +52,7 @@ class SimAdapter final : public devices::AdapterBase {
 
     Scenario GetScenario() const { return options_.scenario; }
     ClockMode GetClockMode() const { return options_.clock; }
+    const NodeSource* GetNodeSource() const { return options_.nodeSource.get(); }
 
     // CPU time the scheduler threads of this adapter have used so far (real-time mode).
     std::chrono::nanoseconds SchedulerCpuTime() const;

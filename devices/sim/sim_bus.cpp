@@ -47,9 +47,34 @@ Nanos Bus::NextStart() const {
     return std::max({earliest, busFreeAt_, now_});
 }
 
+Node* Bus::NextNodeEvent(Nanos& at) const {
+    Node* first = nullptr;
+    at = kNever;
+    for (Node* s : stations_) {
+        Nanos t = s->EventAt();
+        if (t < at) {
+            at = t;
+            first = s;
+        }
+    }
+    return first;
+}
+
 Nanos Bus::NextEventTime() const {
     Nanos frame = inFlight_ ? inFlight_->frameEnd : NextStart();
-    return std::min(frame, controller_.NextTimer());
+    Nanos event;
+    NextNodeEvent(event);
+    return std::min({frame, controller_.NextTimer(), std::max(event, now_)});
+}
+
+void Bus::ReplaceNodes(std::vector<std::unique_ptr<Node>> nodes) {
+    if (inFlight_)
+        FinishFrame();
+    nodes_ = std::move(nodes);
+    stations_.clear();
+    for (auto& n : nodes_)
+        stations_.push_back(n.get());
+    stations_.push_back(&injected_);
 }
 
 void Bus::RunUntil(Nanos t) {
@@ -57,10 +82,16 @@ void Bus::RunUntil(Nanos t) {
         // Receivers take a frame at the end of EOF; the bus stays busy for the intermission.
         Nanos frameEvent = inFlight_ ? inFlight_->frameEnd : NextStart();
         Nanos timer = controller_.NextTimer();
-        Nanos next = std::min(frameEvent, timer);
+        Nanos eventAt;
+        Node* reporter = NextNodeEvent(eventAt);
+        // An event recorded for a time already simulated is reported now, not in the past.
+        eventAt = std::max(eventAt, now_);
+        Nanos next = std::min({frameEvent, timer, eventAt});
         if (next == kNever || next > t)
             break;
-        if (timer <= frameEvent) {
+        if (reporter != nullptr && eventAt <= next) {
+            reporter->RunEvent(controller_, eventAt);
+        } else if (timer <= frameEvent) {
             controller_.RunTimer(timer);
             busFreeAt_ = std::max(busFreeAt_, timer);
         } else if (inFlight_) {

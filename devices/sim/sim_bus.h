@@ -45,6 +45,10 @@ class Bus {
     // had the adapter open): a frame under way is finished, the nodes drop their backlog.
     void SkipTo(Nanos now);
 
+    // The other nodes from now on, in place of the scenario's (the injected frames stay). A frame
+    // under way is finished first.
+    void ReplaceNodes(std::vector<std::unique_ptr<Node>> nodes);
+
     // A frame from a node of its own, ready at `at`. False when too many are waiting.
     bool Inject(const CanFrame& frame, Nanos at) { return injected_.Add(frame, at); }
     // The next `count` frames to start on the bus are destroyed by an error frame.
@@ -69,6 +73,8 @@ class Bus {
     };
 
     Nanos NextStart() const;
+    // The first station with an event due, and when; nullptr when none has one.
+    Node* NextNodeEvent(Nanos& at) const;
     void StartFrame(Nanos start);
     void FinishFrame();
     Nanos NextErrorInterval();

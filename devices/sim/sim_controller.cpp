@@ -50,6 +50,7 @@ void Controller::GoOnline() {
     tec_ = rec_ = 0;
     warning_ = passive_ = busOff_ = false;
     recoveryAt_ = kNever;
+    reported_ = ReportedState::kActive;
 }
 
 void Controller::GoOffline() {
@@ -63,8 +64,9 @@ void Controller::GoOffline() {
 
 std::uint8_t Controller::Status(std::uint8_t activity) const {
     sr::ControllerFlags flags;
-    flags.busOff = busOff_;
-    flags.errorStatus = tec_ >= sr::kErrorWarningLimit || rec_ >= sr::kErrorWarningLimit;
+    flags.busOff = busOff_ || reported_ == ReportedState::kBusOff;
+    flags.errorStatus = tec_ >= sr::kErrorWarningLimit || rec_ >= sr::kErrorWarningLimit ||
+                        reported_ != ReportedState::kActive;
     flags.txComplete = lastTxComplete_;
     flags.txBufferFree = txCount_ == 0;
     flags.dataOverrun = adapter_.Overrun();
@@ -184,6 +186,26 @@ void Controller::RaiseEvent(std::int32_t type, Nanos at) {
     if (!online_)
         return;
     Emit(type, at, type == CAN_EV_OVERRUN ? sr::kSrDataOverrun : 0);
+}
+
+void Controller::ReportBusError(bool transmitting, Nanos at) {
+    if (!online_)
+        return;
+    Emit(CAN_EV_BUS_ERROR, at, transmitting ? sr::kSrTransmitting : sr::kSrReceiving);
+}
+
+void Controller::ReportState(ReportedState state, Nanos at) {
+    if (!online_)
+        return;
+    const bool wasPassive = reported_ == ReportedState::kPassive;
+    reported_ = state;
+    // One record per reported state, so that a recording of the replay has the file's events:
+    // the error-passive interrupt for entering or leaving passive, the error interrupt otherwise
+    // (also for a state reported twice, which is still an event of the record).
+    const bool passiveChange = wasPassive != (state == ReportedState::kPassive);
+    const bool viaPassive =
+        passiveChange && state != ReportedState::kActive && state != ReportedState::kBusOff;
+    Emit(viaPassive ? CAN_EV_PASSIVE : CAN_EV_WARNING, at, 0);
 }
 
 }  // namespace sim

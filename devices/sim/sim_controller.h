@@ -66,6 +66,14 @@ class Controller {
     // it (for tests of what reads the records).
     void RaiseEvent(std::int32_t type, Nanos at);
 
+    // Bus events another record of the bus (a trace) reports: the same records the chip gives for
+    // them, without moving the error counters, so that the frames that follow do not count them
+    // back and report changes the record never had. The reported state shows in the status
+    // register until the next open or the next reported state.
+    enum class ReportedState { kActive, kWarning, kPassive, kBusOff };
+    void ReportBusError(bool transmitting, Nanos at);
+    void ReportState(ReportedState state, Nanos at);
+
   private:
     struct TxEntry {
         CanFrame frame;
@@ -95,6 +103,7 @@ class Controller {
     bool passive_ = false;
     bool busOff_ = false;
     Nanos recoveryAt_ = kNever;
+    ReportedState reported_ = ReportedState::kActive;
 };
 
 }  // namespace sim

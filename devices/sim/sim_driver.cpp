@@ -13,6 +13,11 @@ SimDriver::SimDriver(Scenario scenario, Nanos start, std::size_t queueDepth) {
     adapter_ = std::make_shared<SimAdapter>(options);
 }
 
+SimDriver::SimDriver(SimAdapterOptions options) {
+    options.clock = ClockMode::kManual;
+    adapter_ = std::make_shared<SimAdapter>(options);
+}
+
 void SimDriver::Register(const std::string& path) const {
     platform::RegisterDevice(path, adapter_);
 }

@@ -25,6 +25,8 @@ class SimDriver {
     // A new hand-driven adapter on a bus with the given scenario, its clock at `start`.
     explicit SimDriver(Scenario scenario = Scenario::kQuiet, Nanos start = 0,
                        std::size_t queueDepth = devices::RecordQueue::kDefaultDepth);
+    // ... with any options; the clock is hand-driven whatever they say.
+    explicit SimDriver(SimAdapterOptions options);
 
     const std::shared_ptr<SimAdapter>& Adapter() const { return adapter_; }
     // Registers the adapter with the platform under `path`.

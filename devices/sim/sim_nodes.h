@@ -11,6 +11,7 @@
 namespace sim {
 
 using devices::CanFrame;
+class Controller;
 
 class Node {
   public:
@@ -29,6 +30,14 @@ class Node {
     }
     // The bus jumps to `now` without simulating the time in between: drop the backlog.
     virtual void SkipTo(Nanos now) = 0;
+    // When the node next reports something other than a frame of its own (a recorded bus event);
+    // kNever for nothing. Such reports take no bus time.
+    virtual Nanos EventAt() const { return kNever; }
+    // Reports the event due at EventAt() through the adapter's controller, stamped `at`.
+    virtual void RunEvent(Controller& controller, Nanos at) {
+        (void)controller;
+        (void)at;
+    }
 };
 
 // How a periodic message's data change from one transmission to the next.

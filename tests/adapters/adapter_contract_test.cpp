@@ -1,6 +1,10 @@
-// The adapter contract on the adapters that run on this machine: the simulated adapter on its
-// hand-driven clock and the tests' scripted device on a bus of its own.
+// The adapter contract on the adapters that run on this machine: the simulated adapter and the
+// replay adapter on their hand-driven clocks and the tests' scripted device on a bus of its own.
 #include "tests/adapters/adapter_contract.h"
+
+#include <fstream>
+
+#include "devices/replay/replay_adapter.h"
 #include "devices/sim/sim_driver.h"
 #include "tests/support/scripted_device.h"
 
@@ -10,7 +14,7 @@ class SimBench : public contract::AdapterBench {
   public:
     std::shared_ptr<devices::AdapterBase> Make(const std::string& path,
                                                std::size_t depth) override {
-        driver_ = std::make_unique<sim::SimDriver>(sim::Scenario::kQuiet, 0, depth);
+        driver_ = std::make_unique<sim::SimDriver>(Options(depth));
         driver_->Register(path);
         return driver_->Adapter();
     }
@@ -26,7 +30,25 @@ class SimBench : public contract::AdapterBench {
     // faster, so a second covers any test's traffic.
     void Settle() { driver_->Advance(sim::kSecond); }
 
+    virtual sim::SimAdapterOptions Options(std::size_t depth) {
+        sim::SimAdapterOptions options;
+        options.scenario = sim::Scenario::kQuiet;
+        options.queueDepth = depth;
+        return options;
+    }
+
     std::unique_ptr<sim::SimDriver> driver_;
+};
+
+// A replay whose file has nothing to play, so that the suite's own frames are all there is.
+class ReplayBench : public SimBench {
+    sim::SimAdapterOptions Options(std::size_t depth) override {
+        const std::string file = ::testing::TempDir() + "contract-empty.log";
+        std::ofstream(file) << "# nothing recorded\n";
+        sim::SimAdapterOptions options = replay::ReplayOptions(file, true);
+        options.queueDepth = depth;
+        return options;
+    }
 };
 
 class ScriptedBench : public contract::AdapterBench {
@@ -51,6 +73,9 @@ class ScriptedBench : public contract::AdapterBench {
 std::unique_ptr<contract::AdapterBench> MakeSimBench() {
     return std::make_unique<SimBench>();
 }
+std::unique_ptr<contract::AdapterBench> MakeReplayBench() {
+    return std::make_unique<ReplayBench>();
+}
 std::unique_ptr<contract::AdapterBench> MakeScriptedBench() {
     return std::make_unique<ScriptedBench>();
 }
@@ -58,4 +83,5 @@ std::unique_ptr<contract::AdapterBench> MakeScriptedBench() {
 }  // namespace
 
 INSTANTIATE_TEST_SUITE_P(Simulated, AdapterContract, ::testing::Values(&MakeSimBench));
+INSTANTIATE_TEST_SUITE_P(Replay, AdapterContract, ::testing::Values(&MakeReplayBench));
 INSTANTIATE_TEST_SUITE_P(Scripted, AdapterContract, ::testing::Values(&MakeScriptedBench));

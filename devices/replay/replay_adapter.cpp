@@ -1,0 +1,64 @@
+#include "devices/replay/replay_adapter.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "devices/replay/trace_node.h"
+#include "platform/device.h"
+#include "platform/message_box.h"
+
+namespace replay {
+namespace {
+
+// The system's reason when the file cannot even be opened, so that the open fails with the code
+// the operator expects ("No such file or directory"); EINVAL for a file that opens but is wrong.
+int ReadFailureCode(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno != 0 ? errno : EINVAL;
+    ::close(fd);
+    return EINVAL;
+}
+
+}  // namespace
+
+int TraceSource::Load() {
+    std::string error;
+    auto file = trace::ReadTrace(path_, error);
+    if (!file) {
+        file_.reset();
+        platform::MessageBox(error, "Error", platform::MessageIcon::kError);
+        return ReadFailureCode(path_);
+    }
+    file_ = std::make_shared<const trace::TraceFile>(std::move(*file));
+    return 0;
+}
+
+std::vector<std::unique_ptr<sim::Node>> TraceSource::Build(sim::Nanos now) {
+    std::vector<std::unique_ptr<sim::Node>> nodes;
+    if (file_ && !file_->entries.empty())
+        nodes.push_back(std::make_unique<TraceNode>(file_, now, loop_));
+    return nodes;
+}
+
+sim::SimAdapterOptions ReplayOptions(const std::string& path, bool loop) {
+    sim::SimAdapterOptions options;
+    options.scenario = sim::Scenario::kQuiet;
+    options.nodeSource = std::make_shared<TraceSource>(path, loop);
+    return options;
+}
+
+std::shared_ptr<sim::SimAdapter> RegisterReplayAdapter(const std::string& devicePath,
+                                                       const std::string& tracePath, bool loop) {
+    auto adapter = std::make_shared<sim::SimAdapter>(ReplayOptions(tracePath, loop));
+    platform::RegisterDevice(devicePath, adapter);
+    return adapter;
+}
+
+bool IsReplayAdapter(const sim::SimAdapter& adapter) {
+    return dynamic_cast<const TraceSource*>(adapter.GetNodeSource()) != nullptr;
+}
+
+}  // namespace replay

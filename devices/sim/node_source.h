@@ -1,0 +1,22 @@
+// Other nodes for a simulated bus that are set up afresh at every open instead of coming from a
+// scenario, such as the frames of a trace file played from the moment the channel is opened.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "devices/sim/sim_nodes.h"
+
+namespace sim {
+
+class NodeSource {
+  public:
+    virtual ~NodeSource() = default;
+    // Called when a handle is being opened, before the adapter's lock is taken (it may read
+    // files and report to the operator): 0, or a platform error code that refuses the open.
+    virtual int Load() = 0;
+    // Then, under the lock: the nodes for a bus opened at `now`.
+    virtual std::vector<std::unique_ptr<Node>> Build(Nanos now) = 0;
+};
+
+}  // namespace sim
