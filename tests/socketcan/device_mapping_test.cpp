@@ -33,15 +33,30 @@ std::string Refusal(const std::string& text) {
 
 TEST(DeviceMapping, ParsesEachKind) {
     EXPECT_EQ(Parsed("1=socketcan:can0"),
-              (DeviceMapping{1, Kind::kSocketCan, std::nullopt, "can0"}));
+              (DeviceMapping{1, Kind::kSocketCan, std::nullopt, "can0", "", false}));
     EXPECT_EQ(Parsed(" 3 = SocketCAN:vcan0 "),
-              (DeviceMapping{3, Kind::kSocketCan, std::nullopt, "vcan0"}));
-    EXPECT_EQ(Parsed("0=sim"), (DeviceMapping{0, Kind::kSimulated, std::nullopt, ""}));
+              (DeviceMapping{3, Kind::kSocketCan, std::nullopt, "vcan0", "", false}));
+    EXPECT_EQ(Parsed("0=sim"), (DeviceMapping{0, Kind::kSimulated, std::nullopt, "", "", false}));
     EXPECT_EQ(Parsed("2=SIM:Quiet"),
-              (DeviceMapping{2, Kind::kSimulated, sim::Scenario::kQuiet, ""}));
+              (DeviceMapping{2, Kind::kSimulated, sim::Scenario::kQuiet, "", "", false}));
     // Interface names are the kernel's, case and all.
     EXPECT_EQ(Parsed("1=socketcan:CAN_Bus-1.x").interfaceName, "CAN_Bus-1.x");
     EXPECT_EQ(Parsed("1=socketcan:fifteen_chars_x").interfaceName, "fifteen_chars_x");
+    // A file may contain colons; only a trailing ":loop" is taken from it.
+    struct Replay {
+        const char* text;
+        const char* file;
+        bool loop;
+    };
+    for (const Replay& r : {Replay{"2=replay:trace.log", "trace.log", false},
+                            Replay{"2=Replay:/data/a:b.asc:LOOP", "/data/a:b.asc", true},
+                            Replay{"2=replay:c:/x.log:loop", "c:/x.log", true},
+                            Replay{"2=replay:loop", "loop", false}}) {
+        const DeviceMapping m = Parsed(r.text);
+        EXPECT_EQ(m.kind, Kind::kReplay) << r.text;
+        EXPECT_EQ(m.traceFile, r.file) << r.text;
+        EXPECT_EQ(m.loop, r.loop) << r.text;
+    }
 }
 
 TEST(DeviceMapping, RefusalsSayWhatIsWrong) {
@@ -52,6 +67,8 @@ TEST(DeviceMapping, RefusalsSayWhatIsWrong) {
     EXPECT_NE(Refusal("1=sim:loud").find("„loud“"), std::string::npos);
     EXPECT_NE(Refusal("1=serial:ttyS0").find("„serial“"), std::string::npos);
     EXPECT_NE(Refusal("1=socketcan").find("Schnittstelle fehlt"), std::string::npos);
+    for (const char* bad : {"1=replay", "1=replay:", "1=replay::loop"})
+        EXPECT_NE(Refusal(bad).find("Datei fehlt"), std::string::npos) << bad;
     EXPECT_NE(Refusal("1=socketcan:").find("Schnittstelle fehlt"), std::string::npos);
     for (const char* bad : {"1=socketcan:a/b", "1=socketcan:a b", "1=socketcan:a:b",
                             "1=socketcan:..", "1=socketcan:sixteen_chars_xx"}) {
@@ -118,6 +135,19 @@ TEST_F(AdapterSetUp, ApplyingAMappingReplacesTheDeviceBehindThePath) {
     EXPECT_EQ(Simulated(2)->GetScenario(), sim::Scenario::kFlood);  // the common one
     ApplyDeviceMapping(Parsed("2=sim:quiet"), sim::Scenario::kFlood);
     EXPECT_EQ(Simulated(2)->GetScenario(), sim::Scenario::kQuiet);
+    EXPECT_EQ(AdapterName(2), "sim2");
+
+    ApplyDeviceMapping(Parsed("2=replay:trace.log"), sim::Scenario::kFlood);
+    EXPECT_EQ(AdapterName(2), "replay2");
+}
+
+TEST_F(AdapterSetUp, CommonScenarioLeavesAReplayAlone) {
+    const std::vector<std::string> commandLine = {"1=replay:trace.log:loop"};
+    EXPECT_EQ(SetUpAdapters("flood", commandLine), "");
+    EXPECT_EQ(AdapterName(1), "replay1");
+    unsetenv(kDevicesEnvironmentVariable);
+    EXPECT_EQ(SetUpAdapters("quiet", {}), "");  // the paths keep their devices
+    EXPECT_EQ(AdapterName(1), "replay1");
 }
 
 TEST_F(AdapterSetUp, CommandLineHasTheLastWordOverTheEnvironment) {
