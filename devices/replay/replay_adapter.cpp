@@ -36,10 +36,11 @@ int TraceSource::Load() {
     return 0;
 }
 
-std::vector<std::unique_ptr<sim::Node>> TraceSource::Build(sim::Nanos now) {
+std::vector<std::unique_ptr<sim::Node>> TraceSource::Build(
+    sim::Nanos now, std::function<std::uint32_t()> baudrate) {
     std::vector<std::unique_ptr<sim::Node>> nodes;
     if (file_ && !file_->entries.empty())
-        nodes.push_back(std::make_unique<TraceNode>(file_, now, loop_));
+        nodes.push_back(std::make_unique<TraceNode>(file_, now, loop_, std::move(baudrate)));
     return nodes;
 }
 

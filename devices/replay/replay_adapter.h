@@ -26,7 +26,8 @@ class TraceSource final : public sim::NodeSource {
     bool Loop() const { return loop_; }
 
     int Load() override;
-    std::vector<std::unique_ptr<sim::Node>> Build(sim::Nanos now) override;
+    std::vector<std::unique_ptr<sim::Node>> Build(sim::Nanos now,
+                                                  std::function<std::uint32_t()> baudrate) override;
 
   private:
     const std::string path_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "devices/common/can_frame.h"
+#include "devices/common/frame_bits.h"
 #include "devices/sim/sim_controller.h"
 
 namespace replay {
@@ -14,10 +15,25 @@ using Kind = trace::TraceFrame::Kind;
 // looping replay of it cannot stall the bus.
 constexpr Nanos kMinimumRound = sim::kMillisecond;
 
+sim::CanFrame FrameOf(const trace::TraceFrame& e) {
+    sim::CanFrame frame{};
+    frame.id = e.id & (e.extended ? devices::kExtendedIdMask : devices::kStandardIdMask);
+    frame.extended = e.extended;
+    frame.rtr = e.remote;
+    frame.dlc = e.dlc;
+    frame.data = e.data;
+    return frame;
+}
+
 }  // namespace
 
-TraceNode::TraceNode(std::shared_ptr<const trace::TraceFile> file, Nanos start, bool loop)
-    : file_(std::move(file)), loop_(loop), roundStart_(start), lastFrameEnd_(start) {
+TraceNode::TraceNode(std::shared_ptr<const trace::TraceFile> file, Nanos start, bool loop,
+                     std::function<std::uint32_t()> baudrate)
+    : file_(std::move(file)),
+      baudrate_(std::move(baudrate)),
+      loop_(loop),
+      roundStart_(start),
+      lastFrameEnd_(start) {
     nextFrame_ = NextOf(0, true);
     nextEvent_ = NextOf(0, false);
 }
@@ -30,11 +46,39 @@ std::size_t TraceNode::NextOf(std::size_t from, bool frames) const {
 }
 
 Nanos TraceNode::DueAt(std::size_t index) const {
-    return index < file_->entries.size() ? roundStart_ + file_->entries[index].timeNs : sim::kNever;
+    if (index >= file_->entries.size())
+        return sim::kNever;
+    // The round's first frame starts as the round begins and is stamped its own length later;
+    // everything else keeps its recorded distance to that stamp.
+    if (!leadKnown_) {
+        const std::size_t first = NextOf(0, true);
+        lead_ = first < file_->entries.size() ? StampOffset(first) : 0;
+        leadKnown_ = true;
+    }
+    return roundStart_ + lead_ + file_->entries[index].timeNs;
 }
 
 Nanos TraceNode::ReadyAt() const {
-    return DueAt(nextFrame_);
+    // A recording stamps a frame where a receiver has it whole, at its end of frame: the frame
+    // starts that much earlier, so that it is stamped again at its recorded time (never before
+    // its round began).
+    const Nanos due = DueAt(nextFrame_);
+    if (due == sim::kNever)
+        return due;
+    return std::max(roundStart_, due - StampOffset(nextFrame_));
+}
+
+Nanos TraceNode::StampOffset(std::size_t index) const {
+    const std::uint32_t baud = baudrate_ ? baudrate_() : 0;
+    if (baud == 0)
+        return 0;
+    if (index != offsetIndex_ || baud != offsetBaud_) {
+        offsetIndex_ = index;
+        offsetBaud_ = baud;
+        offset_ = devices::BitsToNanoseconds(
+            devices::BusBits(FrameOf(file_->entries[index])) - devices::kIntermissionBits, baud);
+    }
+    return offset_;
 }
 
 Nanos TraceNode::EventAt() const {
@@ -42,13 +86,7 @@ Nanos TraceNode::EventAt() const {
 }
 
 const sim::CanFrame& TraceNode::Offer(Nanos) {
-    const trace::TraceFrame& e = file_->entries[nextFrame_];
-    offer_ = sim::CanFrame{};
-    offer_.id = e.id & (e.extended ? devices::kExtendedIdMask : devices::kStandardIdMask);
-    offer_.extended = e.extended;
-    offer_.rtr = e.remote;
-    offer_.dlc = e.dlc;
-    offer_.data = e.data;
+    offer_ = FrameOf(file_->entries[nextFrame_]);
     return offer_;
 }
 
@@ -104,8 +142,9 @@ void TraceNode::EndRoundIfDone() {
     const auto& entries = file_->entries;
     if (!loop_ || entries.empty() || nextFrame_ < entries.size() || nextEvent_ < entries.size())
         return;
-    const Nanos lastDue = roundStart_ + entries.back().timeNs;
+    const Nanos lastDue = DueAt(entries.size() - 1);
     roundStart_ = std::max({lastFrameEnd_, lastDue, roundStart_ + kMinimumRound});
+    leadKnown_ = false;
     nextFrame_ = NextOf(0, true);
     nextEvent_ = NextOf(0, false);
 }

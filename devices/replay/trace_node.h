@@ -12,6 +12,9 @@
 #include <cstddef>
 #include <memory>
 
+#include <cstdint>
+#include <functional>
+
 #include "devices/sim/sim_nodes.h"
 #include "trace/trace_reader.h"
 
@@ -21,7 +24,9 @@ using sim::Nanos;
 
 class TraceNode : public sim::Node {
   public:
-    TraceNode(std::shared_ptr<const trace::TraceFile> file, Nanos start, bool loop);
+    // `baudrate` (may be empty: frames then start at their recorded time) tells the bus's rate.
+    TraceNode(std::shared_ptr<const trace::TraceFile> file, Nanos start, bool loop,
+              std::function<std::uint32_t()> baudrate = {});
 
     Nanos ReadyAt() const override;
     const sim::CanFrame& Offer(Nanos start) override;
@@ -35,13 +40,24 @@ class TraceNode : public sim::Node {
     std::size_t NextOf(std::size_t from, bool frames) const;
     void EndRoundIfDone();
 
+    // How long a frame of the file takes from its start to where a receiver stamps it.
+    Nanos StampOffset(std::size_t index) const;
+
     std::shared_ptr<const trace::TraceFile> file_;
+    std::function<std::uint32_t()> baudrate_;
     bool loop_;
     Nanos roundStart_;
     Nanos lastFrameEnd_;
     std::size_t nextFrame_;
     std::size_t nextEvent_;
     sim::CanFrame offer_;
+    // StampOffset's last answer, for the frame and rate it was computed for.
+    mutable std::size_t offsetIndex_ = static_cast<std::size_t>(-1);
+    mutable std::uint32_t offsetBaud_ = 0;
+    mutable Nanos offset_ = 0;
+    // The first frame's StampOffset, by which the whole round is later than the file's times.
+    mutable bool leadKnown_ = false;
+    mutable Nanos lead_ = 0;
 };
 
 }  // namespace replay

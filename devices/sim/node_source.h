@@ -2,6 +2,8 @@
 // scenario, such as the frames of a trace file played from the moment the channel is opened.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -15,8 +17,10 @@ class NodeSource {
     // Called when a handle is being opened, before the adapter's lock is taken (it may read
     // files and report to the operator): 0, or a platform error code that refuses the open.
     virtual int Load() = 0;
-    // Then, under the lock: the nodes for a bus opened at `now`.
-    virtual std::vector<std::unique_ptr<Node>> Build(Nanos now) = 0;
+    // Then, under the lock: the nodes for a bus opened at `now`, whose bit rate `baudrate`
+    // tells at any moment.
+    virtual std::vector<std::unique_ptr<Node>> Build(Nanos now,
+                                                     std::function<std::uint32_t()> baudrate) = 0;
 };
 
 }  // namespace sim

@@ -94,7 +94,7 @@ int SimAdapter::OnOpen() {
     if (options_.clock == ClockMode::kRealTime)
         bus_.SkipTo(SteadyNow());
     if (options_.nodeSource)
-        bus_.ReplaceNodes(options_.nodeSource->Build(bus_.Now()));
+        bus_.ReplaceNodes(options_.nodeSource->Build(bus_.Now(), [this] { return Baudrate(); }));
     if (options_.clock == ClockMode::kRealTime) {
         try {
             scheduler_ = std::jthread([this](std::stop_token stop) { SchedulerLoop(stop); });

@@ -86,6 +86,13 @@ std::vector<std::uint64_t> ExpectedTicks(const std::vector<devices::CanFrame>& f
     return ticks;
 }
 
+// When a frame recorded (stamped at its end of frame) at `recorded` starts on the bus: its own
+// length earlier, but not before its round began.
+Nanos StartOf(Nanos recorded, const devices::CanFrame& frame, Nanos roundStart) {
+    return std::max(roundStart,
+                    recorded - Bits(devices::BusBits(frame) - devices::kIntermissionBits));
+}
+
 std::vector<std::uint64_t> Ticks(const std::vector<CanMsg>& records) {
     std::vector<std::uint64_t> ticks;
     for (const CanMsg& r : records)
@@ -119,9 +126,14 @@ TEST(ReplayAdapter, FramesComeAtTheirRecordedSpacingFromTheOpen) {
          "   6.500300 1  7FF             Rx   d 8 09 08 07 06 05 04 03 02\n"},
     };
     std::vector<Nanos> due;
-    for (Nanos d : kDue)
-        due.push_back(kOpenAt + d);
+    // The first frame starts at the open; the others keep their distance to its stamp.
+    const Nanos lead = Bits(devices::BusBits(kFrames[0]) - devices::kIntermissionBits);
+    for (std::size_t i = 0; i < kDue.size(); ++i)
+        due.push_back(StartOf(kOpenAt + lead + kDue[i], kFrames[i], kOpenAt));
     const auto expected = ExpectedTicks(kFrames, due);
+    // Stamped again at their recorded spacing, where the bus was free for them.
+    for (std::size_t i : {1u, 3u})
+        EXPECT_EQ(expected[i] - expected[0], sim::NanosToTicks(kDue[i])) << i;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         Replay replay(c.file, c.text);
@@ -147,15 +159,17 @@ TEST(ReplayAdapter, LoopStartsOverWhenTheLastFrameIsOver) {
         SCOPED_TRACE(loop);
         Replay replay(loop ? "loop.log" : "once.log", text, loop);
         const auto records = replay.RunFor(20 * kMillisecond);
-        // Round r begins when the second frame of round r-1 has left the bus.
+        // Round r begins when the second frame of round r-1 has left the bus: stamped 4 ms after
+        // the first frame's stamp, it is over 3 bits (the intermission) later.
         std::vector<devices::CanFrame> frames;
         std::vector<Nanos> due;
         Nanos start = kOpenAt;
+        const Nanos lead = Bits(devices::BusBits(round[0]) - devices::kIntermissionBits);
         for (int r = 0; r < (loop ? 6 : 1); ++r) {
             frames.insert(frames.end(), round.begin(), round.end());
             due.push_back(start);
-            due.push_back(start + 4 * kMillisecond);
-            start += 4 * kMillisecond + Bits(devices::BusBits(round[1]));
+            due.push_back(StartOf(start + lead + 4 * kMillisecond, round[1], start));
+            start += lead + 4 * kMillisecond + Bits(devices::kIntermissionBits);
         }
         auto expected = ExpectedTicks(frames, due);
         expected.erase(std::remove_if(expected.begin(), expected.end(),
