@@ -301,8 +301,14 @@ void CMainFrame::OnUpdateRecording() {
         widths[kPanes] += m_gripWidth;
         bar->SetFieldsCount(kPanes + 1, widths.data());
     }
-    if (text != m_recordingText) {
+    // The count changes with every frame; a pane that is set redraws the bar, which on a busy
+    // bus would cost more than the recording itself. Twice a second is enough for the eye.
+    const auto now = std::chrono::steady_clock::now();
+    if (text != m_recordingText &&
+        (m_recordingText.empty() ||
+         now - m_recordingShownAt >= std::chrono::milliseconds(kRecordingPaneMs))) {
         m_recordingText = text;
+        m_recordingShownAt = now;
         bar->SetStatusText(text, kPanes);
     }
 }

@@ -57,6 +57,8 @@ class CMainFrame : public wxDocParentFrame {
     std::array<int, kPanes> m_paneWidths{};
     int m_gripWidth = 0;
     wxString m_recordingText;
+    static constexpr int kRecordingPaneMs = 500;
+    std::chrono::steady_clock::time_point m_recordingShownAt{};
     static constexpr int kNumLockPollMs = 200;
     std::chrono::steady_clock::time_point m_numLockCheckedAt{};
 
