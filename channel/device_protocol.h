@@ -83,7 +83,9 @@ inline constexpr std::uint8_t CAN_CLOCK_KIND_FAST = 2;
 inline constexpr int kCanMaxSendBytes = 10;  // bytes a transmit request can carry
 inline constexpr int kCanMaxFrameBytes = 8;  // bytes a frame on the bus carries
 
-// One frame or bus event: the output of IOCTL_CAN_READ and the input of IOCTL_CAN_WRITE.
+// One frame or bus event: the output of IOCTL_CAN_READ and the input of IOCTL_CAN_WRITE. A
+// written record's type is 0, or CAN_EV_TX_STD / CAN_EV_TX_EXT to send that one frame with an
+// 11-bit / 29-bit identifier whatever the channel's frame format (29-bit only in PeliCAN mode).
 struct CanMsg {
     std::int32_t type;
     std::uint32_t ticksLow;

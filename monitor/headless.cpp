@@ -5,9 +5,12 @@
 #include <chrono>
 #include <cmath>
 #include <ctime>
+#include <memory>
 
 #include "monitor/monitor_session.h"
+#include "monitor/trace_player.h"
 #include "platform/message_box.h"
+#include "trace/trace_reader.h"
 
 void BlockEndSignals() {
     sigset_t set;
@@ -43,13 +46,26 @@ int RunHeadless(const HeadlessOptions& options, std::FILE* status) {
         session.LoadSettings();
         session.SetAdapterName(options.adapterName);
         std::string error;
-        if (!options.recordPath.empty() && !session.StartRecording(options.recordPath, error)) {
+        std::shared_ptr<const trace::TraceFile> play;
+        if (!options.playPath.empty()) {
+            auto file = trace::ReadTrace(options.playPath, error);
+            if (file)
+                play = std::make_shared<const trace::TraceFile>(std::move(*file));
+        }
+        TracePlayer player;
+        if (!options.playPath.empty() && !play) {
+            std::fprintf(status, "vesk: %s\n", error.c_str());
+            result = 1;
+        } else if (!options.recordPath.empty() &&
+                   !session.StartRecording(options.recordPath, error)) {
             std::fprintf(status, "vesk: %s\n", error.c_str());
             result = 1;
         } else if (!session.Open(options.adapter, options.mode, options.format,
                                  options.adapterName)) {
             result = 1;  // the open printed the system's text
         } else {
+            if (play)
+                player.Start(session.m_channel, play, options.playPasses);
             const auto start = std::chrono::steady_clock::now();
             const auto end = options.duration
                                  ? start + std::chrono::microseconds(static_cast<long long>(
@@ -60,7 +76,12 @@ int RunHeadless(const HeadlessOptions& options, std::FILE* status) {
                 const auto now = std::chrono::steady_clock::now();
                 if (now >= end)
                     break;
-                const auto until = std::min(end, nextLine);
+                // Without a duration a play's end is the run's end.
+                if (play && !options.duration && !player.Running())
+                    break;
+                auto until = std::min(end, nextLine);
+                if (play && !options.duration)
+                    until = std::min(until, now + std::chrono::milliseconds(20));
                 const long ms = static_cast<long>(
                     std::chrono::ceil<std::chrono::milliseconds>(until - now).count());
                 if (EndSignalWithin(ms))
@@ -74,6 +95,10 @@ int RunHeadless(const HeadlessOptions& options, std::FILE* status) {
                                  static_cast<unsigned long long>(session.FramesLost() +
                                                                  session.RecordingLost()),
                                  CanGetBusLoad(session.m_channel));
+                    if (play) {
+                        std::fprintf(status, "  gespielt %llu",
+                                     static_cast<unsigned long long>(player.Sent()));
+                    }
                     if (session.IsRecording()) {
                         std::fprintf(status, "  aufgezeichnet %llu",
                                      static_cast<unsigned long long>(session.RecordedEvents()));
@@ -83,6 +108,18 @@ int RunHeadless(const HeadlessOptions& options, std::FILE* status) {
                 }
                 if (const std::string failure = session.TakeRecordingFailure(); !failure.empty())
                     std::fprintf(status, "vesk: %s\n", failure.c_str());
+                if (const std::string failure = player.TakeFailure(); !failure.empty())
+                    std::fprintf(status, "vesk: %s\n", failure.c_str());
+            }
+            player.Stop();
+            if (play) {
+                std::fprintf(status, "vesk: %llu Botschaften gesendet",
+                             static_cast<unsigned long long>(player.Sent()));
+                if (player.Skipped() > 0) {
+                    std::fprintf(status, ", %llu mit 29-Bit-Identifier übersprungen (Basic CAN)",
+                                 static_cast<unsigned long long>(player.Skipped()));
+                }
+                std::fputc('\n', status);
             }
         }
         CanClose(session.m_channel);

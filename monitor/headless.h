@@ -2,8 +2,10 @@
 //
 // Opens the adapter as the open dialog does with its defaults (unless mode or format say
 // otherwise), applies the settings file's baud rate, filters and automatic replies, records when
-// asked, prints a status line per second on `status` (frames received and sent, lost, bus load,
-// events written) and ends after the duration or on SIGINT/SIGTERM, the recording complete.
+// asked, plays a trace onto the bus when asked, prints a status line per second on `status`
+// (frames received and sent, lost, bus load, events written, frames played) and ends after the
+// duration, on SIGINT/SIGTERM, or without a duration once the play is over, the recording
+// complete.
 //
 // The caller must have blocked SIGINT and SIGTERM in every thread (BlockEndSignals, before any
 // thread starts): the run takes them with sigtimedwait, so that they end it in order.
@@ -19,7 +21,9 @@ struct HeadlessOptions {
     int format = 0;  // 0 standard, 1 extended
     std::string adapterName = "vesk0";
     std::string recordPath;          // empty: no recording
-    std::optional<double> duration;  // seconds; none: until a signal
+    std::optional<double> duration;  // seconds; none: until a signal (or the play's end)
+    std::string playPath;            // empty: nothing is played
+    int playPasses = 1;              // 0: until the run ends
 };
 
 // Blocks SIGINT and SIGTERM for the calling thread and every thread it starts later.

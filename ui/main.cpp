@@ -30,6 +30,8 @@ int Headless(const ShellCommand& cmd) {
     options.adapterName = AdapterName(cmd.adapter);
     options.recordPath = cmd.recordPath;
     options.duration = cmd.duration;
+    options.playPath = cmd.playPath;
+    options.playPasses = cmd.playPasses;
     return RunHeadless(options, stderr);
 }
 

@@ -35,6 +35,8 @@ enum class Switch {
     kFormat,
     kRecord,
     kDuration,
+    kPlay,
+    kLoop,
 };
 
 struct SwitchName {
@@ -65,6 +67,8 @@ constexpr SwitchName kSwitches[] = {
     {"format", Switch::kFormat, false},
     {"record", Switch::kRecord, false},
     {"duration", Switch::kDuration, false},
+    {"play", Switch::kPlay, false},
+    {"loop", Switch::kLoop, false},
 };
 
 // The value of a switch that takes one; nullopt and an error for anything else.
@@ -127,7 +131,8 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
     bool unregister = false;
     bool help = false;
     struct {
-        bool adapter = false, mode = false, format = false, duration = false;
+        bool adapter = false, mode = false, format = false, duration = false, play = false,
+             loop = false;
     } seen;
 
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -156,7 +161,8 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
         const bool takesValue = *p.which == Switch::kScenario || *p.which == Switch::kDevice ||
                                 *p.which == Switch::kAdapter || *p.which == Switch::kMode ||
                                 *p.which == Switch::kFormat || *p.which == Switch::kRecord ||
-                                *p.which == Switch::kDuration;
+                                *p.which == Switch::kDuration || *p.which == Switch::kPlay ||
+                                *p.which == Switch::kLoop;
         if (!takesValue && p.inlineValue) {
             cmd.error = "Option " + p.name + " nimmt keinen Wert";
             return cmd;
@@ -192,7 +198,9 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
             case Switch::kMode:
             case Switch::kFormat:
             case Switch::kRecord:
-            case Switch::kDuration: {
+            case Switch::kDuration:
+            case Switch::kPlay:
+            case Switch::kLoop: {
                 const auto v = value();
                 if (!v || v->empty()) {
                     cmd.error = "Option " + p.name + " braucht einen Wert";
@@ -229,6 +237,23 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
                         return cmd;
                     }
                     cmd.format = *n;
+                } else if (*p.which == Switch::kPlay) {
+                    seen.play = true;
+                    std::string error;
+                    if (!trace::FormatForPath(*v, error)) {
+                        cmd.error = error;
+                        return cmd;
+                    }
+                    cmd.playPath = *v;
+                } else if (*p.which == Switch::kLoop) {
+                    seen.loop = true;
+                    char* end = nullptr;
+                    const long n = std::strtol(v->c_str(), &end, 10);
+                    if (end == v->c_str() || *end != '\0' || n < 0 || n > 1000000) {
+                        wrong("eine Anzahl ab 0 (0: ohne Ende)");
+                        return cmd;
+                    }
+                    cmd.playPasses = static_cast<int>(n);
                 } else if (*p.which == Switch::kRecord) {
                     std::string error;
                     if (!trace::FormatForPath(*v, error)) {
@@ -255,9 +280,15 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
         cmd.action = ShellCommand::Action::kHelp;
         return cmd;
     }
-    const bool headlessOnly = seen.adapter || seen.mode || seen.format || seen.duration;
+    const bool headlessOnly =
+        seen.adapter || seen.mode || seen.format || seen.duration || seen.play || seen.loop;
     if (headlessOnly && !cmd.headless) {
-        cmd.error = "--adapter, --mode, --format und --duration gelten nur mit --headless";
+        cmd.error =
+            "--adapter, --mode, --format, --duration, --play und --loop gelten nur mit --headless";
+        return cmd;
+    }
+    if (seen.loop && !seen.play) {
+        cmd.error = "--loop gilt nur mit --play";
         return cmd;
     }
     if (cmd.headless) {
@@ -356,6 +387,9 @@ std::string ShellCommandUsage() {
            "    --mode basic|peli     Basic CAN (Vorgabe) oder PeliCAN\n"
            "    --format std|ext      11-Bit- (Vorgabe) oder 29-Bit-Identifier\n"
            "    --duration SEKUNDEN   endet nach dieser Zeit\n"
+           "    --play DATEI          sendet die Botschaften der Aufzeichnung DATEI (.log, .asc)\n"
+           "                          in ihren Abständen; ohne --duration endet es danach\n"
+           "    --loop N              sendet sie N-mal (0: bis zum Ende des Laufs)\n"
            "  -h, --help, /?          zeigt diese Hilfe\n"
            "\n"
            "Schalter lassen sich auch /p, /pt, /dde, /Embedding, /Automation, /Unregserver\n"

@@ -51,6 +51,11 @@ struct ShellCommand {
     // --record FILE: record from the start into FILE (.log or .asc), with or without a window.
     std::string recordPath;
 
+    // --play FILE [--loop N] (with --headless): send FILE's frames onto the bus, N times (0: until
+    // the run ends).
+    std::string playPath;
+    int playPasses = 1;
+
     // Not empty when the command line could not be understood; the text says why (German).
     std::string error;
 };

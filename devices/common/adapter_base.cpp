@@ -64,7 +64,11 @@ int AdapterBase::Control(std::uint32_t code, std::span<const std::uint8_t> in,
     if (code == IOCTL_CAN_WRITE) {
         if (in.size() != kCanMsgSize || !out.empty())
             return EINVAL;
-        return Write(CanMsgFromWire(in.data()));
+        const CanMsg msg = CanMsgFromWire(in.data());
+        // Basic CAN has no 29-bit identifiers to send.
+        if (msg.type == CAN_EV_TX_EXT && Mode() != CAN_MODE_PELICAN)
+            return EINVAL;
+        return Write(msg);
     }
     if (code == IOCTL_CAN_READ) {
         if (!in.empty() || out.size() != kCanMsgSize)

@@ -66,6 +66,17 @@ class AdapterBase : public platform::Device {
     bool ExtendedFormat() const { return extendedFormat_.load(std::memory_order_relaxed); }
     // Whether a write goes out with a 29-bit identifier: only PeliCAN with extended frames.
     bool SendsExtended() const { return Mode() == CAN_MODE_PELICAN && ExtendedFormat(); }
+    // The same for one written record, which may name its own format by its type (a trace of
+    // mixed frames played onto the bus): CAN_EV_TX_EXT a 29-bit identifier, CAN_EV_TX_STD an
+    // 11-bit one; any other type follows the channel's format. A 29-bit write in Basic CAN mode
+    // is refused before it gets here.
+    bool SendsExtended(const CanMsg& msg) const {
+        if (msg.type == CAN_EV_TX_EXT)
+            return true;
+        if (msg.type == CAN_EV_TX_STD)
+            return false;
+        return SendsExtended();
+    }
 
     std::size_t QueuedRecords() const { return queue_.Size(); }
     bool Overrun() const { return queue_.Overrun(); }

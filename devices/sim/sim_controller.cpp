@@ -32,7 +32,7 @@ int Controller::Write(const CanMsg& msg, Nanos now) {
     if (txCount_ >= kTxQueueDepth)
         return ENOBUFS;
     TxEntry& e = tx_[(txHead_ + txCount_) % kTxQueueDepth];
-    e.frame = devices::FrameToSend(msg, adapter_.SendsExtended());
+    e.frame = devices::FrameToSend(msg, adapter_.SendsExtended(msg));
     e.readyAt = now;
     e.sequence = nextSequence_++;
     ++txCount_;

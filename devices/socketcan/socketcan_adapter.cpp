@@ -139,7 +139,7 @@ void SocketCanAdapter::CancelWait() {
 }
 
 int SocketCanAdapter::Write(const CanMsg& msg) {
-    const bool extended = SendsExtended();
+    const bool extended = SendsExtended(msg);
     const can_frame frame = ToKernelFrame(msg, extended);
 
     std::lock_guard lock(SettingsMutex());

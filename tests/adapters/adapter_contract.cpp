@@ -125,6 +125,36 @@ TEST_P(AdapterContract, FormatReportingAndModeDecideTypesAndTransmittedIdentifie
     }
 }
 
+// A played trace mixes 11-bit and 29-bit frames: a written record may name its own format.
+TEST_P(AdapterContract, AWriteMayNameItsOwnIdentifierFormat) {
+    Start();
+    auto typed = [](std::int32_t type, std::uint32_t id) {
+        CanMsg m = TxMsg(id, {7});
+        m.type = type;
+        return m;
+    };
+    // Basic CAN has no 29-bit identifiers to send: refused, nothing goes out.
+    EXPECT_EQ(device_->Write(typed(CAN_EV_TX_EXT, 0x1ABCDEF)), EINVAL);
+    EXPECT_TRUE(device_->ReadAll().empty());
+
+    ASSERT_EQ(device_->SetMode(CAN_MODE_PELICAN), 0);
+    for (const std::uint8_t format : {CAN_FORMAT_STANDARD, CAN_FORMAT_EXTENDED}) {
+        ASSERT_EQ(device_->SetFrameFormat(format), 0);
+        ASSERT_EQ(device_->Command(CAN_CMD_FORMAT_REPORT_ON), 0);
+        const auto records = Transmit({typed(CAN_EV_TX_EXT, 0x1ABCDEF),
+                                       typed(CAN_EV_TX_STD, 0x1ABCDEF), typed(0, 0x1ABCDEF)});
+        EXPECT_EQ(Types(records),
+                  (std::vector<std::int32_t>{
+                      CAN_EV_TX_EXT, CAN_EV_TX_STD,
+                      format == CAN_FORMAT_EXTENDED ? CAN_EV_TX_EXT : CAN_EV_TX_STD}))
+            << int{format};
+        EXPECT_EQ(Ids(records),
+                  (std::vector<std::uint32_t>{0x1ABCDEF, 0x5EF,
+                                              format == CAN_FORMAT_EXTENDED ? 0x1ABCDEFu : 0x5EFu}))
+            << int{format};
+    }
+}
+
 TEST_P(AdapterContract, WrittenFramesAreConfirmedWithWhatWentOut) {
     Start();
     auto records = Transmit({TxMsg(0x123, {0x11, 0x22}),

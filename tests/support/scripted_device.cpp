@@ -287,7 +287,7 @@ int ScriptedDevice::Write(const CanMsg& msg) {
         sr::ControllerFlags flags;
         flags.txComplete = true;
         flags.dataOverrun = Overrun();
-        DeliverTransmitted(devices::FrameToSend(msg, SendsExtended()), BusFrames(),
+        DeliverTransmitted(devices::FrameToSend(msg, SendsExtended(msg)), BusFrames(),
                            sr::StatusRegister(0, flags));
     }
     return 0;

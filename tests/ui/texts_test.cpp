@@ -107,6 +107,8 @@ TEST(ShellCommandTest, WrongSwitchesAndHelpAnswerOnTheTerminal) {
         {{"--no-such-switch"}, kExitUsage, false, true, "Unbekannte Option: --no-such-switch"},
         {{"--device"}, kExitUsage, false, true, "braucht einen Wert"},
         {{"--help"}, 0, true, false, ""},
+        {{"--play", "bus.log"}, kExitUsage, false, true, "nur mit --headless"},
+        {{"--headless", "--play", "bus.txt"}, kExitUsage, false, true, "bus.txt"},
         {{"a.vsk"}, std::nullopt, false, false, ""},
     };
     for (const Case& c : cases) {

@@ -1,0 +1,148 @@
+#include "monitor/trace_player.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <utility>
+
+#include "devices/common/frame_bits.h"
+#include "platform/error.h"
+
+namespace {
+
+using Kind = trace::TraceFrame::Kind;
+using Clock = std::chrono::steady_clock;
+
+// How long a full transmit queue is given before the frame is tried again.
+constexpr std::chrono::milliseconds kQueueFullRetry{1};
+
+CanMsg RecordOf(const trace::TraceFrame& frame) {
+    CanMsg msg{};
+    msg.type = frame.extended ? CAN_EV_TX_EXT : CAN_EV_TX_STD;
+    msg.id = frame.id;
+    msg.rtr = frame.remote ? 1 : 0;
+    msg.dlc = frame.dlc;
+    std::copy_n(frame.data.begin(), std::min<std::size_t>(frame.length, frame.data.size()),
+                msg.data);
+    return msg;
+}
+
+// How long a frame takes from its start to where the bus confirms it (its end of frame) at the
+// channel's rate: recorded times are such stamps, so a frame is sent that much earlier.
+std::chrono::nanoseconds StampOffset(const trace::TraceFrame& frame, std::uint32_t baudrate) {
+    if (baudrate == 0)
+        return std::chrono::nanoseconds(0);
+    devices::CanFrame f{};
+    f.id = frame.id;
+    f.extended = frame.extended;
+    f.rtr = frame.remote;
+    f.dlc = frame.dlc;
+    f.data = frame.data;
+    return std::chrono::nanoseconds(
+        devices::BitsToNanoseconds(devices::BusBits(f) - devices::kIntermissionBits, baudrate));
+}
+
+bool QueueFull(int error) {
+    return error == ENOBUFS || error == EAGAIN || error == EBUSY;
+}
+
+}  // namespace
+
+TracePlayer::~TracePlayer() {
+    Stop();
+}
+
+void TracePlayer::Start(CanChannel* channel, std::shared_ptr<const trace::TraceFile> file,
+                        int passes) {
+    Stop();
+    m_framesPerPass = static_cast<std::uint64_t>(
+        std::count_if(file->entries.begin(), file->entries.end(),
+                      [](const trace::TraceFrame& e) { return e.kind == Kind::kFrame; }));
+    m_sent = 0;
+    m_skipped = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = false;
+        m_failure.clear();
+    }
+    m_running = true;
+    // The mode of the open channel; a play does not outlive its channel's open.
+    const bool peliCan = channel->mode == CAN_MODE_PELICAN;
+    m_thread = std::thread([this, channel, file = std::move(file), passes, peliCan] {
+        Run(channel, file, passes, peliCan);
+        m_running = false;
+    });
+}
+
+void TracePlayer::Stop() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_wake.notify_all();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+std::string TracePlayer::TakeFailure() {
+    std::lock_guard lock(m_mutex);
+    return std::exchange(m_failure, std::string());
+}
+
+bool TracePlayer::WaitUntil(Clock::time_point deadline) {
+    std::unique_lock lock(m_mutex);
+    return !m_wake.wait_until(lock, deadline, [this] { return m_stop; });
+}
+
+void TracePlayer::Fail(std::string text) {
+    std::lock_guard lock(m_mutex);
+    m_failure = std::move(text);
+}
+
+void TracePlayer::Run(CanChannel* channel, std::shared_ptr<const trace::TraceFile> file, int passes,
+                      bool peliCan) {
+    const auto& entries = file->entries;
+    const auto first = std::find_if(entries.begin(), entries.end(), [](const trace::TraceFrame& e) {
+        return e.kind == Kind::kFrame;
+    });
+    if (first == entries.end())
+        return;
+    Clock::time_point passStart = Clock::now();
+    for (int pass = 0; passes == 0 || pass < passes; ++pass) {
+        // The first frame leaves at the pass's start; each other one so that the bus confirms
+        // it at its recorded distance from the first one's confirmation.
+        const std::uint32_t baud = channel->baudrate.load(std::memory_order_relaxed);
+        const auto lead = StampOffset(*first, baud);
+        for (auto it = first; it != entries.end(); ++it) {
+            if (it->kind != Kind::kFrame)
+                continue;
+            const auto due = passStart + lead +
+                             std::chrono::nanoseconds(it->timeNs - first->timeNs) -
+                             StampOffset(*it, baud);
+            if (!WaitUntil(std::max(due, passStart)))
+                return;
+            if (it->extended && !peliCan) {
+                ++m_skipped;
+                continue;
+            }
+            const CanMsg msg = RecordOf(*it);
+            for (;;) {
+                if (!CanIsOpen(channel)) {
+                    Fail("Der Kanal wurde geschlossen; das Senden der Aufzeichnung ist beendet.");
+                    return;
+                }
+                const int error = CanWriteMsg(channel, &msg);
+                if (error == 0)
+                    break;
+                if (!QueueFull(error)) {
+                    Fail("Das Senden der Aufzeichnung ist beendet: " + platform::ErrorText(error));
+                    return;
+                }
+                if (!WaitUntil(Clock::now() + kQueueFullRetry))
+                    return;
+            }
+            ++m_sent;
+        }
+        // The next pass begins once this one's last frame is out, as in a loop on the bus.
+        passStart = Clock::now();
+    }
+}
