@@ -52,7 +52,6 @@ int RunHeadless(const HeadlessOptions& options, std::FILE* status) {
             if (file)
                 play = std::make_shared<const trace::TraceFile>(std::move(*file));
         }
-        TracePlayer player;
         if (!options.playPath.empty() && !play) {
             std::fprintf(status, "vesk: %s\n", error.c_str());
             result = 1;
@@ -64,8 +63,16 @@ int RunHeadless(const HeadlessOptions& options, std::FILE* status) {
                                  options.adapterName)) {
             result = 1;  // the open printed the system's text
         } else {
+            // Once, when the play has ended (or never, while it runs).
+            const auto reportPlayEnd = [&] {
+                if (const auto end = session.TakePlayEnd()) {
+                    if (!end->failure.empty())
+                        std::fprintf(status, "vesk: %s\n", end->failure.c_str());
+                    std::fprintf(status, "vesk: %s\n", PlayEndText(*end).c_str());
+                }
+            };
             if (play)
-                player.Start(session.m_channel, play, options.playPasses);
+                session.StartPlaying(play, options.playPath, options.playPasses);
             const auto start = std::chrono::steady_clock::now();
             const auto end = options.duration
                                  ? start + std::chrono::microseconds(static_cast<long long>(
@@ -77,7 +84,7 @@ int RunHeadless(const HeadlessOptions& options, std::FILE* status) {
                 if (now >= end)
                     break;
                 // Without a duration a play's end is the run's end.
-                if (play && !options.duration && !player.Running())
+                if (play && !options.duration && !session.IsPlaying())
                     break;
                 auto until = std::min(end, nextLine);
                 if (play && !options.duration)
@@ -97,7 +104,7 @@ int RunHeadless(const HeadlessOptions& options, std::FILE* status) {
                                  CanGetBusLoad(session.m_channel));
                     if (play) {
                         std::fprintf(status, "  gespielt %llu",
-                                     static_cast<unsigned long long>(player.Sent()));
+                                     static_cast<unsigned long long>(session.Player().Sent()));
                     }
                     if (session.IsRecording()) {
                         std::fprintf(status, "  aufgezeichnet %llu",
@@ -108,21 +115,12 @@ int RunHeadless(const HeadlessOptions& options, std::FILE* status) {
                 }
                 if (const std::string failure = session.TakeRecordingFailure(); !failure.empty())
                     std::fprintf(status, "vesk: %s\n", failure.c_str());
-                if (const std::string failure = player.TakeFailure(); !failure.empty())
-                    std::fprintf(status, "vesk: %s\n", failure.c_str());
+                reportPlayEnd();
             }
-            player.Stop();
-            if (play) {
-                std::fprintf(status, "vesk: %llu Botschaften gesendet",
-                             static_cast<unsigned long long>(player.Sent()));
-                if (player.Skipped() > 0) {
-                    std::fprintf(status, ", %llu mit 29-Bit-Identifier übersprungen (Basic CAN)",
-                                 static_cast<unsigned long long>(player.Skipped()));
-                }
-                std::fputc('\n', status);
-            }
+            session.StopPlaying();
+            reportPlayEnd();
         }
-        CanClose(session.m_channel);
+        session.Close();
         session.StopRecording();
     }
     platform::SetMessageBoxHook({});

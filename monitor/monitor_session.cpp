@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <thread>
+#include <utility>
 
 #include "monitor/trace_clock.h"
 #include "platform/error.h"
@@ -30,6 +31,7 @@ MonitorSession::MonitorSession()
 }
 
 MonitorSession::~MonitorSession() {
+    m_player.Stop();
     CanDestroyChannel(m_channel);
     m_channel = nullptr;
     StopRecording();
@@ -50,6 +52,8 @@ void MonitorSession::LoadSettings() {
 }
 
 bool MonitorSession::Open(int device, int mode, int format, const std::string& adapterName) {
+    // The open closes the channel first.
+    EndPlay(kPlayChannelClosedText);
     int error = 0;
     if (CanOpen(m_channel, AdapterPath(device).c_str(), mode, format, &error) <= 0) {
         platform::MessageBox(platform::ErrorText(error), "Error",
@@ -66,6 +70,46 @@ bool MonitorSession::Open(int device, int mode, int format, const std::string& a
     }
     CanEnableNotify(m_channel, m_bShowData);
     return true;
+}
+
+void MonitorSession::Close() {
+    EndPlay(kPlayChannelClosedText);
+    CanClose(m_channel);
+}
+
+void MonitorSession::StartPlaying(std::shared_ptr<const trace::TraceFile> file, std::string name,
+                                  int passes) {
+    m_player.Start(m_channel, std::move(file), passes);
+    m_playName = std::move(name);
+    m_playStarted = true;
+    m_playStopped = false;
+    m_playEndReason.clear();
+}
+
+void MonitorSession::StopPlaying() {
+    if (m_playStarted && m_player.Running())
+        m_playStopped = true;
+    m_player.Stop();
+}
+
+void MonitorSession::EndPlay(const char* reason) {
+    if (m_playStarted && m_player.Running())
+        m_playEndReason = reason;
+    m_player.Stop();
+}
+
+std::optional<MonitorSession::PlayEnd> MonitorSession::TakePlayEnd() {
+    if (!m_playStarted || m_player.Running())
+        return std::nullopt;
+    m_playStarted = false;
+    PlayEnd end;
+    end.sent = m_player.Sent();
+    end.skipped = m_player.Skipped();
+    end.failure = m_player.TakeFailure();
+    if (end.failure.empty())
+        end.failure = std::exchange(m_playEndReason, std::string());
+    end.stopped = m_playStopped && end.failure.empty();
+    return end;
 }
 
 int MonitorSession::NotifyCallback(CanChannel* channel, double absSeconds, double deltaSeconds,
@@ -166,5 +210,14 @@ std::string MonitorSession::TakeRecordingFailure() {
         return std::string();
     std::string text = m_recorder->FailureText();
     StopRecording();
+    return text;
+}
+
+std::string PlayEndText(const MonitorSession::PlayEnd& end) {
+    std::string text =
+        std::to_string(end.sent) + (end.sent == 1 ? " Botschaft gesendet" : " Botschaften gesendet");
+    if (end.skipped > 0)
+        text +=
+            ", " + std::to_string(end.skipped) + " mit 29-Bit-Identifier übersprungen (Basic CAN)";
     return text;
 }

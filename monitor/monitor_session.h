@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "channel/can_channel.h"
@@ -16,6 +17,7 @@
 #include "log/event_log.h"
 #include "log/log_model.h"
 #include "monitor/filter_values.h"
+#include "monitor/trace_player.h"
 
 namespace trace {
 class TraceRecorder;
@@ -53,6 +55,8 @@ class MonitorSession {
     // is reported ("Can't set baudrate") and the channel stays open. Reports go through
     // platform::MessageBox. `adapterName` names the adapter in a recording ("vcan0", "sim0").
     bool Open(int device, int mode, int format, const std::string& adapterName);
+    // Closes the channel; a play that is running ends with the closed channel's text.
+    void Close();
 
     // --- Recording ------------------------------------------------------------------------------
     // Starts recording everything that reaches the log into `path` (".log" or ".asc"), across
@@ -71,6 +75,27 @@ class MonitorSession {
     // When a write error stopped the recording: its German text, once; the recording is over.
     std::string TakeRecordingFailure();
 
+    // --- Playing a trace onto the bus ------------------------------------------------------------
+    // Sends the frames of `file` through the open channel `passes` times (0: until stopped); a
+    // play that runs is stopped first. A play belongs to one open: closing or opening the channel
+    // ends it. `name` names the file where the play is shown.
+    void StartPlaying(std::shared_ptr<const trace::TraceFile> file, std::string name, int passes);
+    // Ends a running play as the operator's choice; its end is still reported by TakePlayEnd.
+    void StopPlaying();
+    // Whether a play was started and its end not yet taken (it may have ended already).
+    bool HasPlay() const { return m_playStarted; }
+    bool IsPlaying() const { return m_player.Running(); }
+    const std::string& PlayName() const { return m_playName; }
+    const TracePlayer& Player() const { return m_player; }
+    struct PlayEnd {
+        std::uint64_t sent = 0;
+        std::uint64_t skipped = 0;  // 29-bit frames in Basic CAN
+        std::string failure;        // why it ended early; empty when complete or stopped
+        bool stopped = false;       // the operator ended it
+    };
+    // Once a started play has ended: how it went, once. Nothing while it runs.
+    std::optional<PlayEnd> TakePlayEnd();
+
     // The adapter a recording names until the next open names its own.
     void SetAdapterName(const std::string& name) { m_adapterName = name; }
 
@@ -86,7 +111,14 @@ class MonitorSession {
     int OnCanNotify(const CanMsg* msg, double absSeconds, double deltaSeconds);
     void Record(const CanMsg& msg);
 
+    void EndPlay(const char* reason);
+
     std::string m_adapterName = "vesk";
+    TracePlayer m_player;
+    std::string m_playName;
+    bool m_playStarted = false;
+    bool m_playStopped = false;
+    std::string m_playEndReason;
     std::unique_ptr<trace::TraceRecorder> m_recorder;
     // The receive thread's view of the recorder: set while recording; the stopper clears it and
     // waits until no push is under way before the recorder goes.
@@ -96,3 +128,6 @@ class MonitorSession {
     std::atomic<std::uint64_t> m_sent{0};
     std::atomic<std::uint64_t> m_lost{0};
 };
+
+// How many frames a play sent (and skipped), as the operator reads it at its end.
+std::string PlayEndText(const MonitorSession::PlayEnd& end);

@@ -127,7 +127,7 @@ void TracePlayer::Run(CanChannel* channel, std::shared_ptr<const trace::TraceFil
             const CanMsg msg = RecordOf(*it);
             for (;;) {
                 if (!CanIsOpen(channel)) {
-                    Fail("Der Kanal wurde geschlossen; das Senden der Aufzeichnung ist beendet.");
+                    Fail(kPlayChannelClosedText);
                     return;
                 }
                 const int error = CanWriteMsg(channel, &msg);

@@ -21,6 +21,10 @@
 #include "channel/can_channel.h"
 #include "trace/trace_reader.h"
 
+// Why a play ended when its channel was closed under it.
+inline constexpr const char* kPlayChannelClosedText =
+    "Der Kanal wurde geschlossen; das Senden der Aufzeichnung ist beendet.";
+
 class TracePlayer {
   public:
     TracePlayer() = default;

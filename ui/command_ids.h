@@ -23,6 +23,9 @@ inline constexpr int ID_CAN_EXTENDED_DISPLAY = 0x7010;
 // The menu "Aufzeichnung": recording what reaches the log into a trace file.
 inline constexpr int ID_RECORD_START = 0x7020;
 inline constexpr int ID_RECORD_STOP = 0x7021;
+// ... and sending a trace file onto the bus.
+inline constexpr int ID_PLAY_START = 0x7022;
+inline constexpr int ID_PLAY_STOP = 0x7023;
 
 // Reached only through F6 and Shift+F6; nothing handles them.
 inline constexpr int ID_NEXT_PANE = 0x7150;

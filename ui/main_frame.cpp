@@ -94,6 +94,10 @@ wxEND_EVENT_TABLE()
         {ID_RECORD_START, "Aufzeichnung starten...",
          "Zeichnet alle Ereignisse des Protokolls in einer Datei auf"},
         {ID_RECORD_STOP, "Aufzeichnung beenden", "Beendet die Aufzeichnung"},
+        {wxID_SEPARATOR, "", ""},
+        {ID_PLAY_START, "Aufzeichnung senden...",
+         "Sendet die Botschaften einer Aufzeichnung im aufgezeichneten Zeitabstand"},
+        {ID_PLAY_STOP, "Senden beenden", "Beendet das Senden der Aufzeichnung"},
     };
 
     const MenuEntry kHelpMenu[] = {
@@ -279,29 +283,43 @@ void CMainFrame::OnUpdateRecording() {
         // The recording has ended; what was written stays readable.
         platform::MessageBox(failure, "vesk", platform::MessageIcon::kError);
     }
-    const bool recording = session.IsRecording();
-    if (!recording) {
+    ReportPlayEnd(session);
+    wxString text;
+    if (session.IsRecording()) {
+        text = wxFileName(wxString::FromUTF8(session.RecordingPath())).GetFullName() +
+               wxString::Format(U8(": %llu Ereignisse"),
+                                static_cast<unsigned long long>(session.RecordedEvents()));
+        if (const std::uint64_t lost = session.RecordingLost(); lost > 0)
+            text += wxString::Format(U8(" (%llu verloren)"), static_cast<unsigned long long>(lost));
+    }
+    if (session.IsPlaying()) {
+        const TracePlayer& player = session.Player();
+        if (!text.empty())
+            text += "   ";
+        text += wxString::FromUTF8(session.PlayName()) +
+                wxString::Format(U8(": %llu von %llu gesendet"),
+                                 static_cast<unsigned long long>(player.Sent()),
+                                 static_cast<unsigned long long>(player.FramesPerPass()));
+    }
+    if (text.empty()) {
         if (bar->GetFieldsCount() > kPanes) {
             bar->SetFieldsCount(kPanes, m_paneWidths.data());
             m_recordingText.clear();
         }
         return;
     }
-    wxString text = wxFileName(wxString::FromUTF8(session.RecordingPath())).GetFullName() +
-                    wxString::Format(U8(": %llu Ereignisse"),
-                                     static_cast<unsigned long long>(session.RecordedEvents()));
-    if (const std::uint64_t lost = session.RecordingLost(); lost > 0)
-        text += wxString::Format(U8(" (%llu verloren)"), static_cast<unsigned long long>(lost));
-    if (bar->GetFieldsCount() == kPanes) {
+    if (bar->GetFieldsCount() == kPanes || text.length() > m_recordingPaneChars) {
         std::array<int, kPanes + 1> widths{};
         std::copy(m_paneWidths.begin(), m_paneWidths.end(), widths.begin());
-        // Room for the name and a count in the millions.
-        widths[kPanes] = bar->GetTextExtent(text + "0000000").x + bar->GetCharWidth() * 2;
+        // Room for the names and counts in the millions.
+        widths[kPanes] = bar->GetTextExtent(text + "00000000").x + bar->GetCharWidth() * 2;
         widths[kPanes - 1] -= m_gripWidth;  // the grip moves to the new last pane
         widths[kPanes] += m_gripWidth;
         bar->SetFieldsCount(kPanes + 1, widths.data());
+        m_recordingPaneChars = text.length() + 8;
+        m_recordingText.clear();
     }
-    // The count changes with every frame; a pane that is set redraws the bar, which on a busy
+    // The counts change with every frame; a pane that is set redraws the bar, which on a busy
     // bus would cost more than the recording itself. Twice a second is enough for the eye.
     const auto now = std::chrono::steady_clock::now();
     if (text != m_recordingText &&
@@ -310,6 +328,22 @@ void CMainFrame::OnUpdateRecording() {
         m_recordingText = text;
         m_recordingShownAt = now;
         bar->SetStatusText(text, kPanes);
+    }
+}
+
+void CMainFrame::ReportPlayEnd(MonitorSession& session) {
+    const auto end = session.TakePlayEnd();
+    if (!end)
+        return;
+    const std::string counts = session.PlayName() + ": " + PlayEndText(*end) + ".";
+    if (!end->failure.empty()) {
+        platform::MessageBox(end->failure + "\n" + counts, "vesk", platform::MessageIcon::kError);
+    } else if (end->skipped > 0) {
+        // Frames that could not go out are worth a look at the end.
+        platform::MessageBox(counts, "vesk", platform::MessageIcon::kInformation);
+    } else if (wxStatusBar* bar = GetStatusBar()) {
+        bar->SetStatusText(wxString::FromUTF8(end->stopped ? "Senden beendet. " + counts : counts),
+                           kPaneMessage);
     }
 }
 

@@ -9,12 +9,13 @@
 #include <wx/string.h>
 
 class CVeskView;
+class MonitorSession;
 class wxDocManager;
 
 class CMainFrame : public wxDocParentFrame {
   public:
-    // The five panes every run has; while a recording runs a sixth (kPaneRecording) follows them
-    // with the file's name and the events written.
+    // The five panes every run has; while a recording or a play runs a sixth (kPaneRecording)
+    // follows them with the file's name and the events written, or how many frames were sent.
     enum Pane { kPaneMessage, kPaneHwFilter, kPaneSoftFilter, kPaneBusLoad, kPaneNumLock, kPanes };
     static constexpr int kPaneRecording = kPanes;
 
@@ -28,7 +29,8 @@ class CMainFrame : public wxDocParentFrame {
     void OnUpdateSoftFilter();
     void OnUpdateBusLoad();
     void OnUpdateNumLock();
-    // Shows or removes the recording pane; reports a recording that a write error ended.
+    // Shows or removes the sixth pane; reports a recording that a write error ended and a play
+    // that has ended.
     void OnUpdateRecording();
     void UpdatePanes();
 
@@ -38,6 +40,7 @@ class CMainFrame : public wxDocParentFrame {
     void CreateToolBarButtons();
     void CreateStatusPanes();
     void SetPaneText(Pane pane, const wxString& text);
+    void ReportPlayEnd(MonitorSession& session);
 
     void OnIdle(wxIdleEvent& event);
     void OnViewToolBar(wxCommandEvent& event);
@@ -57,6 +60,7 @@ class CMainFrame : public wxDocParentFrame {
     std::array<int, kPanes> m_paneWidths{};
     int m_gripWidth = 0;
     wxString m_recordingText;
+    std::size_t m_recordingPaneChars = 0;
     static constexpr int kRecordingPaneMs = 500;
     std::chrono::steady_clock::time_point m_recordingShownAt{};
     static constexpr int kNumLockPollMs = 200;

@@ -33,6 +33,10 @@ wxBEGIN_EVENT_TABLE(CVeskView, wxView)
     EVT_MENU(ID_RECORD_START, CVeskView::OnRecordStart)
     EVT_MENU(ID_RECORD_STOP, CVeskView::OnRecordStop)
     EVT_UPDATE_UI(ID_RECORD_STOP, CVeskView::OnUpdateRecordStop)
+    EVT_MENU(ID_PLAY_START, CVeskView::OnPlayStart)
+    EVT_MENU(ID_PLAY_STOP, CVeskView::OnPlayStop)
+    EVT_UPDATE_UI(ID_PLAY_START, CVeskView::OnUpdateChannelOpen)
+    EVT_UPDATE_UI(ID_PLAY_STOP, CVeskView::OnUpdatePlayStop)
     EVT_UPDATE_UI(ID_CAN_CLOSE, CVeskView::OnUpdateChannelOpen)
     EVT_UPDATE_UI(ID_CAN_BAUDRATE, CVeskView::OnUpdateChannelOpen)
     EVT_UPDATE_UI(ID_CAN_HW_FILTER, CVeskView::OnUpdateChannelOpen)
@@ -53,8 +57,9 @@ wxEND_EVENT_TABLE()
 }
 
 CVeskView::~CVeskView() {
-    // The receive thread and the cyclic jobs end here, while everything they use still exists.
-    CanClose(m_channel);
+    // The receive thread, the cyclic jobs and a play end here, while everything they use still
+    // exists.
+    m_session.Close();
     m_drainTimer.Stop();
     if (m_dlgSend)
         delete m_dlgSend.get();
@@ -125,7 +130,7 @@ void CVeskView::OnChangeFilename() {
 // --- Commands without a dialog ---------------------------------------------------------------
 
 void CVeskView::OnCanClose(wxCommandEvent&) {
-    CanClose(m_channel);
+    m_session.Close();
 }
 
 void CVeskView::OnResetTime(wxCommandEvent&) {
@@ -166,6 +171,14 @@ void CVeskView::OnRecordStop(wxCommandEvent&) {
 
 void CVeskView::OnUpdateRecordStop(wxUpdateUIEvent& event) {
     event.Enable(m_session.IsRecording());
+}
+
+void CVeskView::OnPlayStop(wxCommandEvent&) {
+    m_session.StopPlaying();
+}
+
+void CVeskView::OnUpdatePlayStop(wxUpdateUIEvent& event) {
+    event.Enable(m_session.IsPlaying());
 }
 
 void CVeskView::OnUpdateChannelOpen(wxUpdateUIEvent& event) {

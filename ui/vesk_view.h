@@ -61,6 +61,10 @@ class CVeskView : public wxView {
     void OnRecordStart(wxCommandEvent& event);
     // Starts recording into `path`; a file that cannot be written is reported. True when it runs.
     bool StartRecording(const std::string& path);
+    void OnPlayStart(wxCommandEvent& event);
+    // Sends the trace file `path` onto the bus through the open channel; a file that cannot be
+    // read is reported. True when the play runs.
+    bool StartPlaying(const std::string& path);
     // The open sequence after the device was chosen: open, then hardware filter, software
     // filter, baud rate, event delivery; failures reported to the operator. True when open.
     bool OpenChannel(int device, int mode, int format);
@@ -75,11 +79,13 @@ class CVeskView : public wxView {
     void OnExtendedDisplay(wxCommandEvent& event);
     void OnClearScreen(wxCommandEvent& event);
     void OnRecordStop(wxCommandEvent& event);
+    void OnPlayStop(wxCommandEvent& event);
 
     void OnUpdateChannelOpen(wxUpdateUIEvent& event);
     void OnUpdateShowData(wxUpdateUIEvent& event);
     void OnUpdateExtendedDisplay(wxUpdateUIEvent& event);
     void OnUpdateRecordStop(wxUpdateUIEvent& event);
+    void OnUpdatePlayStop(wxUpdateUIEvent& event);
 
     // --- The log table's feed ------------------------------------------------------------------
     // Starts the drain timer when rows can arrive (the channel is open or rows are waiting); the

@@ -1,15 +1,19 @@
 // The view's commands that run a dialog: open the channel, baud rate, the two filters, the
-// automatic replies, and showing the transmit dialog.
+// automatic replies, showing the transmit dialog, and the file dialogs of recording and playing.
 #include <array>
+#include <memory>
+#include <optional>
+#include <string>
 
 #include <wx/filedlg.h>
 #include <wx/filename.h>
-#include <string>
+#include <wx/utils.h>
 
 #include "devices/device_mapping.h"
 #include "platform/error.h"
 #include "platform/message_box.h"
 #include "settings/settings.h"
+#include "trace/trace_reader.h"
 #include "ui/acceptance_dlg.h"
 #include "ui/auto_messages_dlg.h"
 #include "ui/baudrate_dlg.h"
@@ -124,4 +128,31 @@ bool CVeskView::StartRecording(const std::string& path) {
         return true;
     platform::MessageBox(error, "vesk", platform::MessageIcon::kError);
     return false;
+}
+
+void CVeskView::OnPlayStart(wxCommandEvent&) {
+    wxFileDialog dlg(GetListWindow(), U8("Aufzeichnung senden"), wxString(), wxString(),
+                     U8("Aufzeichnungen (*.log;*.asc)|*.log;*.asc|candump-Protokoll (*.log)|*.log|"
+                        "ASC-Protokoll (*.asc)|*.asc"),
+                     wxFD_OPEN | wxFD_FILE_MUST_EXIST);
+    if (dlg.ShowModal() != wxID_OK)
+        return;
+    StartPlaying(dlg.GetPath().utf8_string());
+}
+
+bool CVeskView::StartPlaying(const std::string& path) {
+    std::optional<trace::TraceFile> file;
+    std::string error;
+    {
+        // A long trace takes a moment to read.
+        wxBusyCursor busy;
+        file = trace::ReadTrace(path, error);
+    }
+    if (!file) {
+        platform::MessageBox(error, "vesk", platform::MessageIcon::kError);
+        return false;
+    }
+    m_session.StartPlaying(std::make_shared<const trace::TraceFile>(std::move(*file)),
+                           wxFileName(wxString::FromUTF8(path)).GetFullName().utf8_string(), 1);
+    return true;
 }
