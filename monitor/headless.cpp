@@ -95,13 +95,16 @@ int RunHeadless(const HeadlessOptions& options, std::FILE* status) {
                     break;
                 if (std::chrono::steady_clock::now() >= nextLine) {
                     nextLine += std::chrono::seconds(1);
+                    const BusLoadFigures load = session.m_trueLoad.Sample(
+                        MonitorSession::ArrivalClockNs(), session.m_channel->baudrate.load());
                     std::fprintf(status,
-                                 "empfangen %llu  gesendet %llu  verloren %llu  Buslast %.2f %%",
+                                 "empfangen %llu  gesendet %llu  verloren %llu  Buslast %.2f %%  "
+                                 "exakt %.2f %%",
                                  static_cast<unsigned long long>(session.FramesReceived()),
                                  static_cast<unsigned long long>(session.FramesSent()),
                                  static_cast<unsigned long long>(session.FramesLost() +
                                                                  session.RecordingLost()),
-                                 CanGetBusLoad(session.m_channel));
+                                 CanGetBusLoad(session.m_channel), load.percent);
                     if (play) {
                         std::fprintf(status, "  gespielt %llu",
                                      static_cast<unsigned long long>(session.Player().Sent()));

@@ -54,6 +54,7 @@ void MonitorSession::LoadSettings() {
 bool MonitorSession::Open(int device, int mode, int format, const std::string& adapterName) {
     // The open closes the channel first.
     EndPlay(kPlayChannelClosedText);
+    m_trueLoad.Reset();
     int error = 0;
     if (CanOpen(m_channel, AdapterPath(device).c_str(), mode, format, &error) <= 0) {
         platform::MessageBox(platform::ErrorText(error), "Error",
@@ -141,7 +142,16 @@ int MonitorSession::OnCanNotify(const CanMsg* msg, double absSeconds, double del
     // Replies leave before the frame's own row, and before it is recorded.
     m_eventLog.OnCanNotify(msg, absSeconds, deltaSeconds);
     Record(*msg);
+    const std::int64_t arrivalNs = ArrivalClockNs();
+    m_overview.Push(*msg, absSeconds, arrivalNs);
+    m_trueLoad.Add(*msg, arrivalNs);
     return 0;
+}
+
+std::int64_t MonitorSession::ArrivalClockNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 void MonitorSession::Record(const CanMsg& msg) {

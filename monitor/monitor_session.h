@@ -15,9 +15,11 @@
 #include "channel/can_channel.h"
 #include "log/auto_replies.h"
 #include "log/event_log.h"
+#include "log/id_overview.h"
 #include "log/log_model.h"
 #include "monitor/filter_values.h"
 #include "monitor/trace_player.h"
+#include "monitor/true_bus_load.h"
 
 namespace trace {
 class TraceRecorder;
@@ -35,6 +37,13 @@ class MonitorSession {
     LogModel m_log;
     AutoReplies m_replies;
     EventLog m_eventLog;
+    // One row per identifier and the exact bus load; both take every event with its arrival on
+    // ArrivalClockNs(). The load starts again at every open.
+    IdOverview m_overview;
+    TrueBusLoad m_trueLoad;
+
+    // The steady clock of the arrival times, for IdOverview::Snapshot and TrueBusLoad::Sample.
+    static std::int64_t ArrivalClockNs();
 
     // --- What every open applies ----------------------------------------------------------------
     FilterValues m_filters;

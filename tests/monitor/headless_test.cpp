@@ -78,8 +78,9 @@ TEST_F(HeadlessTest, ItRunsForItsDurationAndSaysWhatItSees) {
     adapter->PushRecord(testsupport::Frame(CAN_EV_RX, 0x123, 1250, 1));
     const Outcome run = RunWith(options);
     EXPECT_EQ(run.status, 0);
-    EXPECT_NE(run.output.find("empfangen 1  gesendet 0  verloren 0  Buslast"), std::string::npos)
+    EXPECT_NE(run.output.find("empfangen 1  gesendet 0  verloren 0  Buslast "), std::string::npos)
         << run.output;
+    EXPECT_NE(run.output.find(" %  exakt "), std::string::npos) << run.output;
 }
 
 TEST_F(HeadlessTest, AnAdapterThatCannotBeOpenedEndsWithStatusOne) {

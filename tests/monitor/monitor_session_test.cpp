@@ -119,4 +119,31 @@ TEST_F(SessionRecording, EverythingTheLogGetsIsRecordedAcrossCloseAndReopen) {
     EXPECT_GE(LineMicros(lines[3]), LineMicros(lines[2]));
 }
 
+// Every event the channel delivers reaches the overview and the exact load.
+TEST_F(SessionRecording, EveryEventReachesTheOverviewAndTheExactLoad) {
+    RegisteredDevice adapter;
+    adapter->SetDeviceInfo(CAN_DEVICE_IDENT, 0, 1'000'000);
+    OpenOn(adapter);
+    const std::int64_t start = MonitorSession::ArrivalClockNs();
+    const CanMsg received = Frame(CAN_EV_RX_STD, 0x123, 1'000'000 + 1250, 8);
+    const CanMsg sent = Frame(CAN_EV_TX_STD, 0x123, 1'000'000 + 3 * 1250, 8);
+    CanMsg busError{};
+    busError.type = CAN_EV_BUS_ERROR;
+    Deliver(adapter, {received, sent, busError});
+    CanClose(session.m_channel);
+
+    std::vector<OverviewRow> rows;
+    OverviewEvents events;
+    session.m_overview.Snapshot(MonitorSession::ArrivalClockNs(), rows, events);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].count, 2u);
+    EXPECT_EQ(rows[0].directions, kOverviewReceived | kOverviewSent);
+    EXPECT_NEAR(rows[0].lastIntervalMs, 2.0, 1e-9);
+    EXPECT_EQ(events.counts[0], 1u);
+    const int bits = TrueBusLoad::RecordBits(received) + TrueBusLoad::RecordBits(sent) +
+                     TrueBusLoad::kErrorFrameBits;
+    EXPECT_NEAR(session.m_trueLoad.Sample(start + 2'000'000'000, 1'000'000).peakPercent,
+                bits * 1e-4, 1e-9);
+}
+
 }  // namespace

@@ -1,0 +1,113 @@
+#include "monitor/true_bus_load.h"
+
+#include <algorithm>
+
+#include "devices/common/frame_bits.h"
+#include "log/log_row.h"
+
+namespace {
+
+std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
+    std::int64_t q = a / b;
+    return (a % b != 0 && a < 0) ? q - 1 : q;
+}
+
+}  // namespace
+
+int TrueBusLoad::RecordBits(const CanMsg& msg) {
+    if (msg.type == CAN_EV_BUS_ERROR)
+        return kErrorFrameBits;
+    const LogRowKind kind = ClassifyLogEvent(msg.type).kind;
+    if (kind != LogRowKind::kReceived && kind != LogRowKind::kTransmitted)
+        return 0;
+    devices::CanFrame frame;
+    frame.extended = LogFrameIsExtended(msg);
+    frame.id = msg.id & (frame.extended ? devices::kExtendedIdMask : devices::kStandardIdMask);
+    frame.rtr = msg.rtr != 0;
+    // A code above 15 cannot be on the bus; the devices send 8 bytes with code 8 for it.
+    frame.dlc = msg.dlc <= devices::kMaxDlc ? msg.dlc : kCanMaxFrameBytes;
+    std::copy_n(msg.data, kCanMaxFrameBytes, frame.data.begin());
+    return devices::BusBits(frame);
+}
+
+void TrueBusLoad::Add(const CanMsg& msg, std::int64_t arrivalNs) {
+    const int bits = RecordBits(msg);
+    if (bits == 0)
+        return;
+    const std::int64_t step = FloorDiv(arrivalNs, kStepNs);
+    std::lock_guard lock(m_lock);
+    Begin(arrivalNs);
+    // A record that arrives late (its step already folded) still counts in the steps ahead.
+    const std::int64_t into = std::max(step, m_foldedThrough + 1);
+    FoldPeakThrough(into - 1);
+    Step& s = m_ring[into & (kRingSteps - 1)];
+    if (s.step != into) {
+        s.step = into;
+        s.bits = 0;
+    }
+    s.bits += static_cast<std::uint64_t>(bits);
+    m_lastDataStep = into;
+    m_totalBits += static_cast<std::uint64_t>(bits);
+}
+
+BusLoadFigures TrueBusLoad::Sample(std::int64_t nowNs, std::uint32_t baudrate) {
+    const std::int64_t nowStep = FloorDiv(nowNs, kStepNs);
+    std::uint64_t windowBits = 0, peakBits = 0, totalBits = 0;
+    std::int64_t elapsedNs = 0;
+    {
+        std::lock_guard lock(m_lock);
+        Begin(nowNs);
+        FoldPeakThrough(nowStep - 1);
+        windowBits = WindowBits(nowStep - 1);
+        peakBits = m_peakBits;
+        totalBits = m_totalBits;
+        elapsedNs = nowNs - m_startNs;
+    }
+    BusLoadFigures figures;
+    if (baudrate == 0)
+        return figures;
+    // The window is exactly one second, so its bits per second are its bits.
+    const double percentPerBit = 100.0 / baudrate;
+    figures.percent = double(windowBits) * percentPerBit;
+    figures.peakPercent = double(peakBits) * percentPerBit;
+    if (elapsedNs > 0)
+        figures.meanPercent = double(totalBits) * percentPerBit * 1e9 / double(elapsedNs);
+    return figures;
+}
+
+void TrueBusLoad::Reset() {
+    std::lock_guard lock(m_lock);
+    std::fill(std::begin(m_ring), std::end(m_ring), Step{});
+    m_lastDataStep = kNoStep;
+    m_foldedThrough = kNoStep;
+    m_peakBits = 0;
+    m_totalBits = 0;
+    m_startNs = kNoStep;
+}
+
+void TrueBusLoad::Begin(std::int64_t ns) {
+    if (m_startNs == kNoStep) {
+        m_startNs = ns;
+        m_foldedThrough = FloorDiv(ns, kStepNs) - 1;
+    }
+}
+
+std::uint64_t TrueBusLoad::WindowBits(std::int64_t lastStep) const {
+    std::uint64_t bits = 0;
+    for (std::int64_t step = lastStep - kWindowSteps + 1; step <= lastStep; ++step) {
+        const Step& s = m_ring[step & (kRingSteps - 1)];
+        if (s.step == step)
+            bits += s.bits;
+    }
+    return bits;
+}
+
+void TrueBusLoad::FoldPeakThrough(std::int64_t lastStep) {
+    if (lastStep <= m_foldedThrough)
+        return;
+    // Windows ending after the last step with data hold only part of what an earlier one held.
+    const std::int64_t last = std::min(lastStep, m_lastDataStep + kWindowSteps - 1);
+    for (std::int64_t end = m_foldedThrough + 1; end <= last; ++end)
+        m_peakBits = std::max(m_peakBits, WindowBits(end));
+    m_foldedThrough = lastStep;
+}
