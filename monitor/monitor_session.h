@@ -2,8 +2,9 @@
 // recording) and the settings applied to it. The window's view and the program without a window
 // both drive a session, so both open, answer and record the same way.
 //
-// The receive thread calls into the session for every event; nothing it does there waits for
-// another thread or allocates.
+// The receive thread calls into the session for every event; nothing it does there allocates,
+// and it waits for another thread only on locks held for a few stores or one overview row's copy
+// (longest: a clear of a full overview, some 55 us, when a new identifier arrives during it).
 #pragma once
 
 #include <atomic>
