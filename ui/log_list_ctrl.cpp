@@ -155,6 +155,20 @@ void CLogListCtrl::KeepViewAfterInsert(long selected, long top, std::size_t adde
         RowsWindow()->Refresh(false);
 }
 
+wxString CLogListCtrl::SelectedRowsText() const {
+    wxString text;
+    for (long item = GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); item >= 0;
+         item = GetNextItem(item, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED)) {
+        for (int column = 0; column < kLogColumnCount; ++column) {
+            if (column > 0)
+                text += '\t';
+            text += OnGetItemText(item, column);
+        }
+        text += '\n';
+    }
+    return text;
+}
+
 void CLogListCtrl::ClearRows() {
     model_.Clear();
     SetItemCount(0);

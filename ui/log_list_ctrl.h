@@ -43,6 +43,9 @@ class CLogListCtrl : public wxListCtrl {
     // Empties the model and the table.
     void ClearRows();
 
+    // The selected rows, one line each, cells separated by tabs.
+    wxString SelectedRowsText() const;
+
     // The window that paints the rows (the list itself where the list is native).
     wxWindow* RowsWindow();
 

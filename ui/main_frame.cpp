@@ -77,12 +77,18 @@ wxEND_EVENT_TABLE()
          "Frame Format wird beim Empfang und beim Senden unterschieden", wxITEM_CHECK},
     };
 
+    constexpr const char* kOverviewPrompt =
+        "Zeigt je Identifier eine Zeile mit Anzahl, Zykluszeit und geänderten Bytes statt des "
+        "Protokolls an.";
+
     const MenuEntry kViewMenu[] = {
         {ID_VIEW_CLEAR_SCREEN, "Bildschirm löschen", ""},
         {wxID_SEPARATOR, "", ""},
         {ID_VIEW_TOOLBAR, "&Symbolleiste", "Blendet die Symbolleiste ein oder aus.", wxITEM_CHECK},
         {ID_VIEW_STATUS_BAR, "S&tatusleiste", "Blendet die Statusleiste ein oder aus.",
          wxITEM_CHECK},
+        {wxID_SEPARATOR, "", ""},
+        {ID_VIEW_OVERVIEW, "Übersicht nach ID", kOverviewPrompt, wxITEM_CHECK},
     };
 
     // The string table has no prompt for the about box; this is the wording German desktop
@@ -119,6 +125,7 @@ wxEND_EVENT_TABLE()
         wxArtID art;
         const char* tip;     // tool tip
         const char* prompt;  // status-line prompt
+        wxItemKind kind = wxITEM_NORMAL;
     };
 
     const ToolDef kTools[] = {
@@ -133,6 +140,8 @@ wxEND_EVENT_TABLE()
         {wxID_PASTE, wxART_PASTE, "Einfügen", "Fügt den Inhalt der Zwischenablage ein."},
         {wxID_SEPARATOR, {}, "", ""},
         {wxID_PRINT, wxART_PRINT, "Drucken", "Druckt das aktive Dokument."},
+        {wxID_SEPARATOR, {}, "", ""},
+        {ID_VIEW_OVERVIEW, wxART_REPORT_VIEW, "Übersicht nach ID", kOverviewPrompt, wxITEM_CHECK},
         {wxID_SEPARATOR, {}, "", ""},
         {wxID_ABOUT, wxART_INFORMATION, "Info", kAboutPrompt},
         {wxID_CONTEXT_HELP, wxART_HELP, "Hilfe",
@@ -200,7 +209,7 @@ void CMainFrame::CreateToolBarButtons() {
             continue;
         }
         bar->AddTool(t.id, wxString(), wxArtProvider::GetBitmapBundle(t.art, wxART_TOOLBAR, size),
-                     U8(t.tip));
+                     U8(t.tip), t.kind);
         bar->SetToolLongHelp(t.id, U8(t.prompt));
     }
     bar->Realize();

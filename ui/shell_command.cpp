@@ -29,6 +29,7 @@ enum class Switch {
     kScenario,
     kDevice,
     kOpenChannel,
+    kOverview,
     kHeadless,
     kAdapter,
     kMode,
@@ -61,6 +62,7 @@ constexpr SwitchName kSwitches[] = {
     {"scenario", Switch::kScenario, false},
     {"device", Switch::kDevice, false},
     {"open-channel", Switch::kOpenChannel, false},
+    {"overview", Switch::kOverview, false},
     {"headless", Switch::kHeadless, false},
     {"adapter", Switch::kAdapter, false},
     {"mode", Switch::kMode, false},
@@ -189,6 +191,9 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
             case Switch::kOpenChannel:
                 cmd.openChannel = true;
                 break;
+            case Switch::kOverview:
+                cmd.showOverview = true;
+                break;
             case Switch::kHeadless:
                 cmd.headless = true;
                 break;
@@ -292,7 +297,8 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
         return cmd;
     }
     if (cmd.headless) {
-        if (automation || print || printTo || unregister || cmd.openChannel || !plain.empty()) {
+        if (automation || print || printTo || unregister || cmd.openChannel || cmd.showOverview ||
+            !plain.empty()) {
             cmd.error = "--headless nimmt kein Dokument und keine Fensteroption";
             return cmd;
         }
@@ -378,6 +384,8 @@ std::string ShellCommandUsage() {
            "vcan0)\n"
            "  --open-channel          öffnet nach dem Start Adapter 0 wie \"CAN Kanal öffnen\"\n"
            "                          mit dessen Vorgaben\n"
+           "  --overview              zeigt nach dem Start die Übersicht nach ID statt des\n"
+           "                          Protokolls\n"
            "  --record DATEI          zeichnet vom Start an auf: DATEI.log (candump) oder\n"
            "                          DATEI.asc\n"
            "  --headless              ohne Fenster und ohne Bildschirm: öffnet den Adapter,\n"

@@ -38,6 +38,7 @@ struct ShellCommand {
     // Opens the first adapter right after start, as "CAN Kanal öffnen" with its defaults would;
     // used by the screenshot script and the window benchmark.
     bool openChannel = false;
+    bool showOverview = false;  // "Übersicht nach ID" checked from the start
 
     // The program without a window (--headless): which adapter, controller mode and frame format
     // it opens (the open dialog's defaults unless said), and how long it runs (none: until

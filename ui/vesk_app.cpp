@@ -154,6 +154,11 @@ bool CVeskApp::Start(const ShellCommand& cmd) {
             view->StartRecording(cmd.recordPath);
     }
 
+    if (cmd.showOverview) {
+        if (auto* view = m_frame->GetView())
+            view->ShowOverview(true);
+    }
+
     if (cmd.openChannel) {
         if (auto* view = m_frame->GetView())
             view->OpenChannel(0, 0, 0);

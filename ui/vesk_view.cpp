@@ -2,17 +2,21 @@
 
 #include <algorithm>
 
+#include <wx/clipbrd.h>
 #include <wx/display.h>
 #include <wx/frame.h>
 #include <wx/settings.h>
+#include <wx/sizer.h>
 
 #include "devices/device_mapping.h"
 #include "ui/command_ids.h"
 #include "ui/doc_manager.h"
 #include "ui/log_list_ctrl.h"
+#include "ui/overview_window.h"
 #include "ui/utf8_text.h"
 
 wxIMPLEMENT_DYNAMIC_CLASS(CVeskView, wxView);
+
 
 // clang-format off
 wxBEGIN_EVENT_TABLE(CVeskView, wxView)
@@ -33,6 +37,10 @@ wxBEGIN_EVENT_TABLE(CVeskView, wxView)
     EVT_MENU(ID_RECORD_START, CVeskView::OnRecordStart)
     EVT_MENU(ID_RECORD_STOP, CVeskView::OnRecordStop)
     EVT_UPDATE_UI(ID_RECORD_STOP, CVeskView::OnUpdateRecordStop)
+    EVT_MENU(ID_VIEW_OVERVIEW, CVeskView::OnViewOverview)
+    EVT_UPDATE_UI(ID_VIEW_OVERVIEW, CVeskView::OnUpdateViewOverview)
+    EVT_MENU(wxID_COPY, CVeskView::OnCopy)
+    EVT_UPDATE_UI(wxID_COPY, CVeskView::OnUpdateCopy)
     EVT_MENU(ID_PLAY_START, CVeskView::OnPlayStart)
     EVT_MENU(ID_PLAY_STOP, CVeskView::OnPlayStop)
     EVT_UPDATE_UI(ID_PLAY_START, CVeskView::OnUpdateChannelOpen)
@@ -63,6 +71,8 @@ CVeskView::~CVeskView() {
     m_drainTimer.Stop();
     if (m_dlgSend)
         delete m_dlgSend.get();
+    if (m_overview)
+        m_overview->Destroy();
     if (m_list)
         m_list->Destroy();
 }
@@ -73,6 +83,10 @@ CLogListCtrl* CVeskView::GetList() const {
 
 wxWindow* CVeskView::GetListWindow() const {
     return m_list.get();
+}
+
+COverviewWindow* CVeskView::GetOverview() const {
+    return m_overview.get();
 }
 
 bool CVeskView::OnCreate(wxDocument* doc, long flags) {
@@ -95,7 +109,14 @@ bool CVeskView::OnCreate(wxDocument* doc, long flags) {
         if (client.x < wanted)
             m_frame->SetClientSize(std::min(wanted, screen - 20), client.y);
     }
-    // The frame gives its one child window the whole client area.
+    // The log and the overview share the client area; one of them is shown.
+    auto* overview = new COverviewWindow(m_frame, m_session);
+    m_overview = overview;
+    overview->Hide();
+    auto* sizer = new wxBoxSizer(wxVERTICAL);
+    sizer->Add(list, 1, wxEXPAND);
+    sizer->Add(overview, 1, wxEXPAND);
+    m_frame->SetSizer(sizer);
     m_frame->SendSizeEvent();
 
     // The transmit dialog stays hidden until its command shows it; should its window fail, that
@@ -135,6 +156,7 @@ void CVeskView::OnCanClose(wxCommandEvent&) {
 
 void CVeskView::OnResetTime(wxCommandEvent&) {
     CanResetTime(m_channel);
+    m_session.m_overview.RestartTimes();
 }
 
 void CVeskView::OnShowData(wxCommandEvent&) {
@@ -163,6 +185,50 @@ void CVeskView::OnExtendedDisplay(wxCommandEvent&) {
 void CVeskView::OnClearScreen(wxCommandEvent&) {
     if (m_list)
         m_list->ClearRows();
+    if (m_bShowOverview && m_overview) {
+        m_session.m_overview.Clear();
+        m_session.m_trueLoad.Reset();
+        m_overview->ClearRows();
+    }
+}
+
+void CVeskView::OnViewOverview(wxCommandEvent&) {
+    ShowOverview(!m_bShowOverview);
+}
+
+void CVeskView::ShowOverview(bool show) {
+    if (!m_list || !m_overview || !m_frame)
+        return;
+    m_bShowOverview = show;
+    if (m_bShowOverview)
+        m_overview->ShowRows(MonitorSession::ArrivalClockNs());
+    m_list->Show(!m_bShowOverview);
+    m_overview->Show(m_bShowOverview);
+    m_frame->Layout();
+}
+
+void CVeskView::OnUpdateViewOverview(wxUpdateUIEvent& event) {
+    event.Check(m_bShowOverview);
+}
+
+void CVeskView::OnCopy(wxCommandEvent&) {
+    wxString text;
+    if (m_bShowOverview && m_overview)
+        text = m_overview->SelectedRowsText();
+    else if (m_list)
+        text = m_list->SelectedRowsText();
+    if (text.empty())
+        return;
+    wxClipboardLocker locker;
+    if (!!locker)
+        wxTheClipboard->SetData(new wxTextDataObject(text));
+}
+
+void CVeskView::OnUpdateCopy(wxUpdateUIEvent& event) {
+    if (m_bShowOverview)
+        event.Enable(m_overview && m_overview->HasSelection());
+    else
+        event.Enable(m_list && m_list->GetSelectedItemCount() > 0);
 }
 
 void CVeskView::OnRecordStop(wxCommandEvent&) {
@@ -213,6 +279,8 @@ void CVeskView::OnDrainTimer(wxTimerEvent&) {
 
 void CVeskView::DrainTick() {
     DrainRows();
+    if (m_bShowOverview && m_overview)
+        m_overview->ShowRows(MonitorSession::ArrivalClockNs());
     // A closed channel delivers nothing more; once its last rows are shown the timer rests, so a
     // closed program uses no processor time.
     if (!CanIsOpen(m_channel) && !m_log.HasPending())

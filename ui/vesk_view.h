@@ -20,6 +20,7 @@
 #include "monitor/monitor_session.h"
 
 class CLogListCtrl;
+class COverviewWindow;
 class wxFrame;
 
 class CVeskView : public wxView {
@@ -45,6 +46,10 @@ class CVeskView : public wxView {
     // The log table, also the parent of every dialog of the view. Null before OnCreate.
     CLogListCtrl* GetList() const;
     wxWindow* GetListWindow() const;
+    // The overview by identifier, shown instead of the log while "Übersicht nach ID" is checked.
+    COverviewWindow* GetOverview() const;
+    bool IsOverviewShown() const { return m_bShowOverview; }
+    void ShowOverview(bool show);
 
     // --- wxView --------------------------------------------------------------------------------
     bool OnCreate(wxDocument* doc, long flags) override;
@@ -79,6 +84,9 @@ class CVeskView : public wxView {
     void OnExtendedDisplay(wxCommandEvent& event);
     void OnClearScreen(wxCommandEvent& event);
     void OnRecordStop(wxCommandEvent& event);
+    void OnViewOverview(wxCommandEvent& event);
+    // Copies the selected rows of the view that is shown, tab-separated.
+    void OnCopy(wxCommandEvent& event);
     void OnPlayStop(wxCommandEvent& event);
 
     void OnUpdateChannelOpen(wxUpdateUIEvent& event);
@@ -86,6 +94,8 @@ class CVeskView : public wxView {
     void OnUpdateExtendedDisplay(wxUpdateUIEvent& event);
     void OnUpdateRecordStop(wxUpdateUIEvent& event);
     void OnUpdatePlayStop(wxUpdateUIEvent& event);
+    void OnUpdateViewOverview(wxUpdateUIEvent& event);
+    void OnUpdateCopy(wxUpdateUIEvent& event);
 
     // --- The log table's feed ------------------------------------------------------------------
     // Starts the drain timer when rows can arrive (the channel is open or rows are waiting); the
@@ -105,6 +115,8 @@ class CVeskView : public wxView {
     void LoadSettings();
 
     wxWeakRef<CLogListCtrl> m_list;
+    wxWeakRef<COverviewWindow> m_overview;
+    bool m_bShowOverview = false;
     wxFrame* m_frame = nullptr;
     wxTimer m_drainTimer;
 

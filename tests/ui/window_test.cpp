@@ -7,6 +7,7 @@
 #include <thread>
 
 #include <gtest/gtest.h>
+#include <wx/clipbrd.h>
 #include <wx/filedlg.h>
 #include <wx/filehistory.h>
 #include <wx/log.h>
@@ -26,6 +27,7 @@
 #include "ui/about_dlg.h"
 #include "ui/command_ids.h"
 #include "ui/doc_manager.h"
+#include "ui/overview_window.h"
 
 namespace fs = std::filesystem;
 using namespace uitest;
@@ -682,7 +684,7 @@ TEST(WindowPlayTest, APlayEndsWithItsCountsAndSkippedFramesAreReported) {
     EXPECT_FALSE(MenuItem(ID_PLAY_START).enabled);  // nothing to send through
     struct Case {
         int mode;
-        const char* box;   // empty: no box, the count goes to the message pane
+        const char* box;  // empty: no box, the count goes to the message pane
         const char* pane;
     };
     const Case cases[] = {
@@ -747,6 +749,131 @@ TEST(WindowPlayTest, AFileThatCannotBeReadIsNamedAndNothingPlays) {
     wxTEST_DIALOG(EXPECT_FALSE(View()->StartPlaying(file.string())), ExpectMessage(&text));
     EXPECT_NE(text.find("broken.log"), wxString::npos) << text;
     EXPECT_FALSE(View()->m_session.HasPlay());
+    CanClose(View()->m_channel);
+    View()->DrainRows();
+}
+
+// --- The overview by identifier ----------------------------------------------------------------
+
+std::uint64_t OverviewFrames() {
+    std::vector<OverviewRow> rows;
+    OverviewEvents events;
+    View()->m_session.m_overview.Snapshot(0, rows, events);
+    std::uint64_t total = 0;
+    for (const OverviewRow& row : rows)
+        total += row.count;
+    return total;
+}
+
+// Frames that reach the log and the overview, read by the receive thread and shown.
+void Deliver(RegisteredDevice& adapter, const std::vector<CanMsg>& frames) {
+    const std::uint64_t expected = OverviewFrames() + frames.size();
+    adapter->PushBurst(frames);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while ((OverviewFrames() < expected || !View()->m_log.HasPending()) &&
+           std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_EQ(OverviewFrames(), expected);
+    View()->DrainTick();
+}
+
+CanMsg FrameWithData(std::uint32_t id, std::uint64_t ms, std::vector<std::uint8_t> data) {
+    CanMsg msg = Frame(CAN_EV_RX, id, 1250u * ms, static_cast<std::uint8_t>(data.size()));
+    std::copy(data.begin(), data.end(), msg.data);
+    return msg;
+}
+
+TEST(WindowOverviewTest, BothViewsStayFedWhileEitherIsShown) {
+    RegisteredDevice adapter;
+    int error = 0;
+    ASSERT_EQ(CanOpen(View()->m_channel, adapter.path(), 0, 0, &error), 1);
+    EXPECT_FALSE(MenuItem(ID_VIEW_OVERVIEW).checked);
+    View()->ShowOverview(true);  // other tests' identifiers go
+    Command(ID_VIEW_CLEAR_SCREEN);
+    View()->ShowOverview(false);
+    Deliver(adapter, {FrameWithData(0x200, 10, {1, 2}), FrameWithData(0x100, 20, {1})});
+
+    Command(ID_VIEW_OVERVIEW);
+    EXPECT_TRUE(MenuItem(ID_VIEW_OVERVIEW).checked);
+    Frame()->GetToolBar()->UpdateWindowUI();
+    EXPECT_TRUE(Frame()->GetToolBar()->GetToolState(ID_VIEW_OVERVIEW));
+    COverviewWindow* overview = View()->GetOverview();
+    EXPECT_TRUE(overview->IsShown());
+    EXPECT_FALSE(List()->IsShown());
+    ASSERT_EQ(overview->RowCount(), 2);  // what arrived while the log was shown
+    EXPECT_EQ(overview->CellText(0, COverviewWindow::kColId), "100");
+
+    // Frames while the overview is shown reach the log too; 0x100's byte 0 changes.
+    Deliver(adapter, {FrameWithData(0x100, 30, {2}), FrameWithData(0x300, 40, {})});
+    ASSERT_EQ(overview->RowCount(), 3);
+    EXPECT_EQ(overview->CellText(0, COverviewWindow::kColCount), "2");
+    EXPECT_EQ(overview->CellText(0, COverviewWindow::kColCycle), "10.0");
+    EXPECT_EQ(overview->CellText(0, COverviewWindow::kColFirstByte), "02");
+    EXPECT_TRUE(overview->ByteChanged(0, 0));
+    EXPECT_FALSE(overview->ByteChanged(1, 0));  // 0x200 came once
+    EXPECT_NE(overview->SummaryText().find("Buslast (exakt)"), wxString::npos);
+
+    Command(ID_VIEW_OVERVIEW);
+    EXPECT_TRUE(List()->IsShown());
+    EXPECT_FALSE(overview->IsShown());
+    View()->DrainRows();
+    ASSERT_EQ(List()->GetItemCount(), 4);
+    EXPECT_EQ(Cell(0, 3), "0300");
+
+    // "Bildschirm löschen" empties the overview only while it is shown.
+    Command(ID_VIEW_CLEAR_SCREEN);
+    EXPECT_EQ(View()->m_session.m_overview.RowCount(), 3u);
+    Command(ID_VIEW_OVERVIEW);
+    Command(ID_VIEW_CLEAR_SCREEN);
+    EXPECT_EQ(overview->RowCount(), 0);
+    EXPECT_EQ(View()->m_session.m_overview.RowCount(), 0u);
+    Command(ID_VIEW_OVERVIEW);
+    CanClose(View()->m_channel);
+    View()->DrainRows();
+}
+
+TEST(WindowOverviewTest, CopyPutsTheSelectedRowsOnTheClipboardInEitherView) {
+    RegisteredDevice adapter;
+    int error = 0;
+    ASSERT_EQ(CanOpen(View()->m_channel, adapter.path(), 0, 0, &error), 1);
+    Command(ID_VIEW_CLEAR_SCREEN);
+    Command(ID_VIEW_OVERVIEW);
+    Command(ID_VIEW_CLEAR_SCREEN);
+    Deliver(adapter, {FrameWithData(0x123, 10, {0xab}), FrameWithData(0x456, 20, {})});
+    const auto clipboard = [] {
+        wxTextDataObject data;
+        wxClipboardLocker locker;
+        return !!locker && wxTheClipboard->GetData(data) ? data.GetText() : wxString("-");
+    };
+    const auto copyEnabled = [] {
+        wxToolBar* bar = Frame()->GetToolBar();
+        bar->UpdateWindowUI();
+        return bar->GetToolEnabled(wxID_COPY);
+    };
+    struct Case {
+        bool overview;
+        wxString expected;
+    };
+    const Case cases[] = {
+        {true,
+         "123\t11 Bit\tEmpfangen\t1\t\t\t1\tab\t\t\t\t\t\t\t\t0.010 s\n"
+         "456\t11 Bit\tEmpfangen\t1\t\t\t0\t\t\t\t\t\t\t\t\t0.020 s\n"},
+        {false, List()->GetItemText(0, 0) + "\t" + List()->GetItemText(0, 1) + "\t" +
+                    List()->GetItemText(0, 2) + "\t0456\t0\t0\t\t0\n"},
+    };
+    for (const Case& c : cases) {
+        if (View()->IsOverviewShown() != c.overview)
+            Command(ID_VIEW_OVERVIEW);
+        wxListCtrl* list = c.overview ? View()->GetOverview()->List() : List();
+        EXPECT_FALSE(copyEnabled());  // nothing selected
+        for (long i = 0; i < (c.overview ? 2 : 1); ++i)
+            list->SetItemState(i, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+        EXPECT_TRUE(copyEnabled());
+        Command(wxID_COPY);
+        EXPECT_EQ(clipboard(), c.expected) << c.overview;
+        for (long i = 0; i < list->GetItemCount(); ++i)
+            list->SetItemState(i, 0, wxLIST_STATE_SELECTED);
+    }
     CanClose(View()->m_channel);
     View()->DrainRows();
 }

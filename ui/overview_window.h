@@ -1,0 +1,65 @@
+// The overview by identifier: one live row per identifier and frame kind, below a line with the
+// bus events by kind and the true bus load.
+//
+// The rows live in the session's IdOverview, which the receive thread keeps current whether this
+// window is shown or not; the window copies them on the view's timer (ShowRows) and the list asks
+// for the cells of the rows on screen. Data bytes that changed within the last second are drawn
+// on a highlighted background.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include <wx/listctrl.h>
+#include <wx/panel.h>
+
+#include "log/id_overview.h"
+
+class MonitorSession;
+class wxStaticText;
+
+class COverviewWindow : public wxPanel {
+  public:
+    enum Column {
+        kColId,
+        kColFormat,
+        kColDirection,
+        kColCount,
+        kColCycle,
+        kColMean,
+        kColDlc,
+        kColFirstByte,
+        kColTime = kColFirstByte + 8,
+        kColumnCount
+    };
+
+    COverviewWindow(wxWindow* parent, MonitorSession& session);
+
+    // Takes the rows and the figures of the top line as they stand at `nowNs` (steady clock).
+    void ShowRows(std::int64_t nowNs);
+    // Empties the rows now (the model was cleared).
+    void ClearRows();
+
+    // What the operator sees, for the copy command and for tests.
+    long RowCount() const;
+    wxString CellText(long row, int column) const;
+    bool ByteChanged(long row, int byte) const;
+    wxString SummaryText() const;
+    // The selected rows, one line each, cells separated by tabs.
+    wxString SelectedRowsText() const;
+    bool HasSelection() const;
+
+    wxListCtrl* List() const;
+
+  private:
+    class RowList;
+
+    MonitorSession& m_session;
+    wxStaticText* m_summary = nullptr;
+    RowList* m_list = nullptr;
+    std::vector<OverviewRow> m_rows;
+    OverviewEvents m_events;
+};
+
+// One cell of an overview row as the list shows it.
+wxString OverviewCellText(const OverviewRow& row, int column);
