@@ -11,21 +11,17 @@
 #include <cstddef>
 #include <string>
 
-#include <wx/font.h>
-#include <wx/listctrl.h>
+#include "ui/fast_report_list.h"
 
 class LogModel;
 
-class CLogListCtrl : public wxListCtrl {
+class CLogListCtrl : public CFastReportList {
   public:
     struct Column {
         const char* title;
         int width;  // pixels of the 8-point dialog font the table was designed with
     };
     static const Column kColumns[8];
-
-    // The room a cell needs beside its text: the indent before it and the gap after it.
-    static constexpr int kCellPadding = 10;
 
     // The widest text each column can show in practice: the longest identifier, a full data
     // field, times of a session of hours.
@@ -43,14 +39,8 @@ class CLogListCtrl : public wxListCtrl {
     // Empties the model and the table.
     void ClearRows();
 
-    // The selected rows, one line each, cells separated by tabs.
-    wxString SelectedRowsText() const;
-
-    // The window that paints the rows (the list itself where the list is native).
-    wxWindow* RowsWindow();
-
   protected:
-    wxString OnGetItemText(long item, long column) const override;
+    std::size_t FormatCell(long row, int column, char* out, std::size_t capacity) const override;
 
   private:
     // A design width in this window's font, and wide enough for the column's widest cell and title.
@@ -60,17 +50,6 @@ class CLogListCtrl : public wxListCtrl {
     void SaveWidths();
 
     void KeepViewAfterInsert(long selected, long top, std::size_t added);
-    void OnPaintRows(wxPaintEvent& event);
-    void MeasureCharacters(wxDC& dc, const wxFont& font);
-    // How many characters of the text fit into `room` pixels: all of them, or as many as leave
-    // room for an ellipsis.
-    std::size_t FittingLength(const char* text, std::size_t length, int room) const;
 
     LogModel& model_;
-
-    static constexpr int kFirstMeasured = 32;
-    static constexpr int kLastMeasured = 126;
-    std::array<int, kLastMeasured - kFirstMeasured + 1> charWidths_{};
-    int ellipsisWidth_ = 0;
-    wxFont widthsFont_;
 };

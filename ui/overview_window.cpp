@@ -15,26 +15,18 @@ namespace {
 struct ColumnDef {
     const char* title;
     const char* widest;  // the widest text the column shows in practice
-    int align;
 };
 
 const ColumnDef kColumns[COverviewWindow::kColumnCount] = {
-    {"ID", "1fffffff", wxLIST_FORMAT_LEFT},
-    {"Format", "29 Bit RTR", wxLIST_FORMAT_LEFT},
-    {"Richtung", "Empfangen", wxLIST_FORMAT_LEFT},
-    {"Anzahl", "99999999", wxLIST_FORMAT_RIGHT},
-    {"Zyklus [ms]", "99999.9", wxLIST_FORMAT_RIGHT},
-    {"Mittel [ms]", "99999.9", wxLIST_FORMAT_RIGHT},
-    {"DLC", "15", wxLIST_FORMAT_RIGHT},
-    {"0", "ff", wxLIST_FORMAT_CENTER},
-    {"1", "ff", wxLIST_FORMAT_CENTER},
-    {"2", "ff", wxLIST_FORMAT_CENTER},
-    {"3", "ff", wxLIST_FORMAT_CENTER},
-    {"4", "ff", wxLIST_FORMAT_CENTER},
-    {"5", "ff", wxLIST_FORMAT_CENTER},
-    {"6", "ff", wxLIST_FORMAT_CENTER},
-    {"7", "ff", wxLIST_FORMAT_CENTER},
-    {"Zeit", "9999.999 s", wxLIST_FORMAT_RIGHT},
+    {"ID", "1fffffff"},
+    {"Format", "29 Bit RTR"},
+    {"Richtung", "Empfangen"},
+    {"Anzahl", "99999999"},
+    {"Zyklus [ms]", "99999.9"},
+    {"Mittel [ms]", "99999.9"},
+    {"DLC", "15"},
+    {"Daten", "ff ff ff ff ff ff ff ff"},
+    {"Zeit", "9999.999 s"},
 };
 
 // The log's names of the bus events, in the order of their record types.
@@ -42,77 +34,104 @@ const char* const kEventNames[] = {"Bus error",     "Overrun", "Wake up",
                                    "Warning error", "Passive", "Arbitration"};
 static_assert(std::size(kEventNames) == std::size(OverviewEvents{}.counts));
 
-constexpr int kCellPadding = 12;
+// snprintf's result as a cell's length: never more than the buffer holds.
+std::size_t Put(std::size_t capacity, int written) {
+    if (written < 0)
+        return 0;
+    return std::min(static_cast<std::size_t>(written), capacity - 1);
+}
 
-wxString Milliseconds(double ms) {
-    return ms < 0 ? wxString() : wxString::Format("%.1f", ms);
+std::size_t Milliseconds(double ms, char* out, std::size_t capacity) {
+    return ms < 0 ? 0 : Put(capacity, std::snprintf(out, capacity, "%.1f", ms));
 }
 
 }  // namespace
 
-wxString OverviewCellText(const OverviewRow& row, int column) {
+std::size_t FormatOverviewCell(const OverviewRow& row, int column, char* out,
+                               std::size_t capacity) {
     using W = COverviewWindow;
-    if (row.other && column <= W::kColDirection) {
-        return column == W::kColId ? U8("andere") : wxString();
-    }
+    if (capacity == 0)
+        return 0;
+    out[0] = '\0';
+    const auto print = [&](const char* format, auto... values) {
+        return Put(capacity, std::snprintf(out, capacity, format, values...));
+    };
+    if (row.other && column <= W::kColDirection)
+        return column == W::kColId ? print("andere") : 0;
     switch (column) {
         case W::kColId:
-            return wxString::Format(row.extended ? "%08x" : "%03x", row.id);
+            return print(row.extended ? "%08x" : "%03x", static_cast<unsigned>(row.id));
         case W::kColFormat:
-            return U8(row.extended ? "29 Bit" : "11 Bit") + (row.remote ? U8(" RTR") : wxString());
+            return print("%s%s", row.extended ? "29 Bit" : "11 Bit", row.remote ? " RTR" : "");
         case W::kColDirection:
             if (row.directions == (kOverviewReceived | kOverviewSent))
-                return U8("Beide");
-            return U8(row.directions & kOverviewSent ? "Gesendet" : "Empfangen");
+                return print("Beide");
+            return print(row.directions & kOverviewSent ? "Gesendet" : "Empfangen");
         case W::kColCount:
-            return wxString::Format("%llu", static_cast<unsigned long long>(row.count));
+            return print("%llu", static_cast<unsigned long long>(row.count));
         case W::kColCycle:
-            return Milliseconds(row.lastIntervalMs);
+            return Milliseconds(row.lastIntervalMs, out, capacity);
         case W::kColMean:
-            return Milliseconds(row.meanIntervalMs);
+            return Milliseconds(row.meanIntervalMs, out, capacity);
         case W::kColDlc:
-            return wxString::Format("%u", static_cast<unsigned>(row.dlc));
+            return print("%u", static_cast<unsigned>(row.dlc));
         case W::kColTime:
-            return wxString::Format("%.3f s", row.lastSeconds);
+            return print("%.3f s", row.lastSeconds);
         default:
             break;
     }
-    const int byte = column - W::kColFirstByte;
-    if (byte < 0 || byte >= 8 || row.remote || byte >= row.dlc)
-        return wxString();
-    return wxString::Format("%02x", static_cast<unsigned>(row.data[byte]));
+    if (column != W::kColData || row.remote || row.other)
+        return 0;
+    // As the log shows a data field: two digits a byte, a blank between them.
+    static constexpr char kHex[] = "0123456789abcdef";
+    const std::size_t bytes = std::min<std::size_t>(row.dlc, 8);
+    std::size_t length = 0;
+    for (std::size_t i = 0; i < bytes && length + 3 < capacity; ++i) {
+        if (i > 0)
+            out[length++] = ' ';
+        out[length++] = kHex[row.data[i] >> 4];
+        out[length++] = kHex[row.data[i] & 0xf];
+    }
+    out[length] = '\0';
+    return length;
 }
 
 // The virtual list over the window's copy of the rows.
-class COverviewWindow::RowList : public wxListCtrl {
+class COverviewWindow::RowList : public CFastReportList {
   public:
     explicit RowList(COverviewWindow* owner)
-        : wxListCtrl(owner, wxID_ANY, wxDefaultPosition, wxDefaultSize,
-                     wxLC_REPORT | wxLC_VIRTUAL | wxLC_NO_SORT_HEADER),
-          owner_(*owner) {
-        changed_.SetBackgroundColour(wxColour(255, 221, 120));
+        : CFastReportList(owner, wxLC_NO_SORT_HEADER), owner_(*owner) {
         for (int i = 0; i < kColumnCount; ++i) {
-            InsertColumn(i, U8(kColumns[i].title), kColumns[i].align);
+            InsertColumn(i, U8(kColumns[i].title));
             const int cell = GetTextExtent(U8(kColumns[i].widest)).x;
             const int title = GetTextExtent(U8(kColumns[i].title)).x;
-            SetColumnWidth(i, std::max(cell, title) + kCellPadding);
+            SetColumnWidth(i, std::max(cell, title) + 2 * kCellPadding);
         }
     }
 
   protected:
-    wxString OnGetItemText(long item, long column) const override {
-        return owner_.CellText(item, static_cast<int>(column));
+    std::size_t FormatCell(long row, int column, char* out, std::size_t capacity) const override {
+        if (row < 0 || row >= owner_.RowCount()) {
+            if (capacity > 0)
+                out[0] = '\0';
+            return 0;
+        }
+        return FormatOverviewCell(owner_.m_rows[static_cast<std::size_t>(row)], column, out,
+                                  capacity);
     }
-    wxItemAttr* OnGetItemColumnAttr(long item, long column) const override {
-        const int byte = static_cast<int>(column) - kColFirstByte;
-        if (byte >= 0 && byte < 8 && owner_.ByteChanged(item, byte))
-            return &changed_;
-        return nullptr;
+    std::uint64_t MarkedCharacters(long row, int column) const override {
+        if (column != kColData)
+            return 0;
+        std::uint64_t marked = 0;
+        for (int byte = 0; byte < 8; ++byte) {
+            if (owner_.ByteChanged(row, byte))
+                marked |= std::uint64_t{3} << (3 * byte);
+        }
+        return marked;
     }
 
   private:
     COverviewWindow& owner_;
-    mutable wxItemAttr changed_;
 };
 
 COverviewWindow::COverviewWindow(wxWindow* parent, MonitorSession& session)
@@ -127,7 +146,9 @@ COverviewWindow::COverviewWindow(wxWindow* parent, MonitorSession& session)
     m_rows.reserve(IdOverview::kMaxRows + 1);
 }
 
-void COverviewWindow::ShowRows(std::int64_t nowNs) {
+void COverviewWindow::ShowRows(std::int64_t nowNs, bool whole) {
+    if (whole)
+        m_summaryShownNs = 0;
     m_session.m_overview.Snapshot(nowNs, m_rows, m_events);
     const auto load = m_session.m_trueLoad.Sample(
         nowNs, m_session.m_channel ? m_session.m_channel->baudrate.load() : 0);
@@ -138,8 +159,13 @@ void COverviewWindow::ShowRows(std::int64_t nowNs) {
         summary += wxString::Format("   %s %llu", kEventNames[i],
                                     static_cast<unsigned long long>(m_events.counts[i]));
     }
-    if (summary != m_summary->GetLabel())
+    // A label that changes lays itself out anew; twice a second is enough for figures that are
+    // sums over a second anyway.
+    if (summary != m_summary->GetLabel() &&
+        (m_summaryShownNs == 0 || nowNs - m_summaryShownNs >= kSummaryIntervalNs)) {
         m_summary->SetLabel(summary);
+        m_summaryShownNs = nowNs;
+    }
     const long count = static_cast<long>(m_rows.size());
     if (count != m_list->GetItemCount())
         m_list->SetItemCount(count);
@@ -151,6 +177,7 @@ void COverviewWindow::ShowRows(std::int64_t nowNs) {
 }
 
 void COverviewWindow::ClearRows() {
+    m_summaryShownNs = 0;
     m_rows.clear();
     m_events = OverviewEvents{};
     m_list->SetItemCount(0);
@@ -168,7 +195,10 @@ long COverviewWindow::RowCount() const {
 wxString COverviewWindow::CellText(long row, int column) const {
     if (row < 0 || row >= RowCount())
         return wxString();
-    return OverviewCellText(m_rows[static_cast<std::size_t>(row)], column);
+    char cell[CFastReportList::kCellCapacity];
+    const std::size_t length =
+        FormatOverviewCell(m_rows[static_cast<std::size_t>(row)], column, cell, sizeof cell);
+    return wxString::FromUTF8(cell, length);
 }
 
 bool COverviewWindow::ByteChanged(long row, int byte) const {
@@ -187,15 +217,5 @@ bool COverviewWindow::HasSelection() const {
 }
 
 wxString COverviewWindow::SelectedRowsText() const {
-    wxString text;
-    for (long item = m_list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); item >= 0;
-         item = m_list->GetNextItem(item, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED)) {
-        for (int column = 0; column < kColumnCount; ++column) {
-            if (column > 0)
-                text += '\t';
-            text += CellText(item, column);
-        }
-        text += '\n';
-    }
-    return text;
+    return m_list->SelectedRowsText();
 }

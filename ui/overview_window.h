@@ -4,7 +4,7 @@
 // The rows live in the session's IdOverview, which the receive thread keeps current whether this
 // window is shown or not; the window copies them on the view's timer (ShowRows) and the list asks
 // for the cells of the rows on screen. Data bytes that changed within the last second are drawn
-// on a highlighted background.
+// on a marker-coloured background.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +14,7 @@
 #include <wx/panel.h>
 
 #include "log/id_overview.h"
+#include "ui/fast_report_list.h"
 
 class MonitorSession;
 class wxStaticText;
@@ -28,15 +29,16 @@ class COverviewWindow : public wxPanel {
         kColCycle,
         kColMean,
         kColDlc,
-        kColFirstByte,
-        kColTime = kColFirstByte + 8,
+        kColData,
+        kColTime,
         kColumnCount
     };
 
     COverviewWindow(wxWindow* parent, MonitorSession& session);
 
-    // Takes the rows and the figures of the top line as they stand at `nowNs` (steady clock).
-    void ShowRows(std::int64_t nowNs);
+    // Takes the rows and the figures of the top line as they stand at `nowNs` (steady clock); the
+    // top line changes at most twice a second unless `whole` asks for it now.
+    void ShowRows(std::int64_t nowNs, bool whole = false);
     // Empties the rows now (the model was cleared).
     void ClearRows();
 
@@ -59,7 +61,10 @@ class COverviewWindow : public wxPanel {
     RowList* m_list = nullptr;
     std::vector<OverviewRow> m_rows;
     OverviewEvents m_events;
+    static constexpr std::int64_t kSummaryIntervalNs = 500'000'000;
+    std::int64_t m_summaryShownNs = 0;
 };
 
-// One cell of an overview row as the list shows it.
-wxString OverviewCellText(const OverviewRow& row, int column);
+// One cell of an overview row as the list shows it: writes the text (zero-terminated, at most
+// `capacity` bytes with the zero) and returns its length.
+std::size_t FormatOverviewCell(const OverviewRow& row, int column, char* out, std::size_t capacity);

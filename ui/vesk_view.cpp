@@ -17,7 +17,6 @@
 
 wxIMPLEMENT_DYNAMIC_CLASS(CVeskView, wxView);
 
-
 // clang-format off
 wxBEGIN_EVENT_TABLE(CVeskView, wxView)
     EVT_MENU(ID_CAN_OPEN, CVeskView::OnCanOpen)
@@ -201,7 +200,7 @@ void CVeskView::ShowOverview(bool show) {
         return;
     m_bShowOverview = show;
     if (m_bShowOverview)
-        m_overview->ShowRows(MonitorSession::ArrivalClockNs());
+        m_overview->ShowRows(MonitorSession::ArrivalClockNs(), true);
     m_list->Show(!m_bShowOverview);
     m_overview->Show(m_bShowOverview);
     m_frame->Layout();

@@ -808,7 +808,7 @@ TEST(WindowOverviewTest, BothViewsStayFedWhileEitherIsShown) {
     ASSERT_EQ(overview->RowCount(), 3);
     EXPECT_EQ(overview->CellText(0, COverviewWindow::kColCount), "2");
     EXPECT_EQ(overview->CellText(0, COverviewWindow::kColCycle), "10.0");
-    EXPECT_EQ(overview->CellText(0, COverviewWindow::kColFirstByte), "02");
+    EXPECT_EQ(overview->CellText(0, COverviewWindow::kColData), "02");
     EXPECT_TRUE(overview->ByteChanged(0, 0));
     EXPECT_FALSE(overview->ByteChanged(1, 0));  // 0x200 came once
     EXPECT_NE(overview->SummaryText().find("Buslast (exakt)"), wxString::npos);
@@ -856,8 +856,8 @@ TEST(WindowOverviewTest, CopyPutsTheSelectedRowsOnTheClipboardInEitherView) {
     };
     const Case cases[] = {
         {true,
-         "123\t11 Bit\tEmpfangen\t1\t\t\t1\tab\t\t\t\t\t\t\t\t0.010 s\n"
-         "456\t11 Bit\tEmpfangen\t1\t\t\t0\t\t\t\t\t\t\t\t\t0.020 s\n"},
+         "123\t11 Bit\tEmpfangen\t1\t\t\t1\tab\t0.010 s\n"
+         "456\t11 Bit\tEmpfangen\t1\t\t\t0\t\t0.020 s\n"},
         {false, List()->GetItemText(0, 0) + "\t" + List()->GetItemText(0, 1) + "\t" +
                     List()->GetItemText(0, 2) + "\t0456\t0\t0\t\t0\n"},
     };
