@@ -14,18 +14,18 @@ namespace {
 
 struct ColumnDef {
     const char* title;
-    const char* widest;  // the widest text the column shows in practice
+    const char* widest;  // the widest text the column shows in practice (8 is the widest digit)
 };
 
 const ColumnDef kColumns[COverviewWindow::kColumnCount] = {
-    {"ID", "1fffffff"},
+    {"ID", "18888888"},
     {"Format", "29 Bit RTR"},
     {"Richtung", "Empfangen"},
-    {"Anzahl", "99999999"},
+    {"Anzahl", "88888888"},
     {"Zyklus [ms]", "99999.9"},
     {"Mittel [ms]", "99999.9"},
     {"DLC", "15"},
-    {"Daten", "ff ff ff ff ff ff ff ff"},
+    {"Daten", "88 88 88 88 88 88 88 88"},
     {"Zeit", "9999.999 s"},
 };
 
