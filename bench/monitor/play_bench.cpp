@@ -2,11 +2,12 @@
 // 1000 frames/s through a channel on the simulated adapter at 1 Mbit/s, and the time stamps of
 // the transmit confirmations the channel delivers are set against the file's. Per frame the
 // spacing error is |(confirmation - previous confirmation) - (file time - previous file time)|;
-// the position error is the same measured from the first frame, which shows whether waits add
-// up. A second line times the player alone: each successful write request as the adapter receives
-// it, plus the frame's own duration on the bus, so that what the adapter adds (its lock, the bus)
-// shows as the difference. The same evaluation judges a candump -L recording of a play (the CAN
-// guest's bench).
+// the position error is how far each frame's (played - file) time lies from that offset's
+// median over the play: it would grow along the play if waits added up, and it is not thrown
+// off by a late first frame the way a count from the first frame is. A second line times the player
+// alone: each successful write request as the adapter receives it, plus the frame's own duration on
+// the bus, so that what the adapter adds (its lock, the bus) shows as the difference. The same
+// evaluation judges a candump -L recording of a play (the CAN guest's bench).
 //
 // Usage:
 //   play_bench write FILE [FRAMES]               the generated trace as a candump log (5000)
@@ -106,13 +107,18 @@ void PrintHeader() {
 void Report(const std::string& name, const std::vector<std::int64_t>& fileNs,
             const std::vector<std::int64_t>& playedNs) {
     std::vector<double> spacing;
-    std::vector<double> position;
-    for (std::size_t i = 1; i < fileNs.size(); ++i) {
-        const auto d = (playedNs[i] - playedNs[i - 1]) - (fileNs[i] - fileNs[i - 1]);
-        spacing.push_back(std::abs(static_cast<double>(d)) * 1e-6);
-        const auto p = (playedNs[i] - playedNs[0]) - (fileNs[i] - fileNs[0]);
-        position.push_back(std::abs(static_cast<double>(p)) * 1e-6);
+    std::vector<double> offset;
+    for (std::size_t i = 0; i < fileNs.size(); ++i) {
+        offset.push_back(static_cast<double>(playedNs[i] - fileNs[i]) * 1e-6);
+        if (i > 0) {
+            const auto d = (playedNs[i] - playedNs[i - 1]) - (fileNs[i] - fileNs[i - 1]);
+            spacing.push_back(std::abs(static_cast<double>(d)) * 1e-6);
+        }
     }
+    const double medianOffset = Percentile(offset, 0.5);
+    std::vector<double> position;
+    for (double o : offset)
+        position.push_back(std::abs(o - medianOffset));
     const double fileS = static_cast<double>(fileNs.back() - fileNs.front()) * 1e-9;
     const double playedS = static_cast<double>(playedNs.back() - playedNs.front()) * 1e-9;
     std::printf("%-22s %6zu | %7.3f %7.3f %7.3f %8.3f | %7.3f %7.3f %7.3f | %9.4f %9.4f %8.3f\n",
