@@ -17,9 +17,11 @@
 //   play_bench compare FILE [NAME=]DUMP...       judges each DUMP, candump -L's record of a play
 //                                                of FILE
 // (figures in docs/performance.md, section "Playing a trace")
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -311,7 +313,7 @@ bool MeasureOnce(const std::shared_ptr<const trace::TraceFile>& file, sim::Scena
     std::vector<std::int64_t> played;
     for (std::uint64_t t : confirmations.ticks)
         played.push_back(static_cast<std::int64_t>(t * 1'000'000 / ticksPerMs));
-    Report(name + ", confirmed", FileTimes(*file), played);
+    Report(name + ", confirmations", FileTimes(*file), played);
     const std::vector<std::int64_t> writes = timed->Times();
     if (writes.size() != file->entries.size()) {
         std::fprintf(stderr, "%s: %zu writes\n", name.c_str(), writes.size());
@@ -320,8 +322,32 @@ bool MeasureOnce(const std::shared_ptr<const trace::TraceFile>& file, sim::Scena
     std::vector<std::int64_t> written;
     for (std::size_t i = 0; i < writes.size(); ++i)
         written.push_back(ConfirmationOnIdleBus(writes[i], file->entries[i]));
-    Report(name + ", written", FileTimes(*file), written);
+    Report(name + ", write requests", FileTimes(*file), written);
     return true;
+}
+
+// The wake-ups of a thread that does nothing but sleep to each frame's moment, for comparison.
+std::vector<std::int64_t> BareSleeps(const trace::TraceFile& file) {
+    auto now = [] {
+        timespec t{};
+        clock_gettime(CLOCK_MONOTONIC, &t);
+        return std::int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec;
+    };
+    std::vector<std::int64_t> woke;
+    woke.reserve(file.entries.size());
+    std::thread sleeper([&] {
+        const std::int64_t start = now();
+        for (const trace::TraceFrame& e : file.entries) {
+            const std::int64_t due = start + e.timeNs - file.entries.front().timeNs;
+            const timespec until{static_cast<time_t>(due / 1'000'000'000),
+                                 static_cast<long>(due % 1'000'000'000)};
+            while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+            }
+            woke.push_back(now());
+        }
+    });
+    sleeper.join();
+    return woke;
 }
 
 int Measure(const std::string& path, int runs, sim::Scenario scenario) {
@@ -332,8 +358,10 @@ int Measure(const std::string& path, int runs, sim::Scenario scenario) {
                 file->entries.size(), kBaudrate, sim::ScenarioName(scenario));
     PrintHeader();
     for (int run = 1; run <= runs; ++run) {
-        if (!MeasureOnce(file, scenario, "run " + std::to_string(run)))
+        const std::string name = "run " + std::to_string(run);
+        if (!MeasureOnce(file, scenario, name))
             return 1;
+        Report(name + ", bare sleeps", FileTimes(*file), BareSleeps(*file));
     }
     return 0;
 }
