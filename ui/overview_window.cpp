@@ -149,7 +149,17 @@ COverviewWindow::COverviewWindow(wxWindow* parent, MonitorSession& session)
 void COverviewWindow::ShowRows(std::int64_t nowNs, bool whole) {
     if (whole)
         m_summaryShownNs = 0;
+    // A new identifier moves the rows sorted after it; the selection stays with its rows.
+    m_selectedKeys.clear();
+    for (long item = m_list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); item >= 0;
+         item = m_list->GetNextItem(item, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED)) {
+        if (item < RowCount())
+            m_selectedKeys.push_back(KeyOf(m_rows[static_cast<std::size_t>(item)]));
+    }
+    const std::size_t before = m_rows.size();
     m_session.m_overview.Snapshot(nowNs, m_rows, m_events);
+    if (!m_selectedKeys.empty() && m_rows.size() != before)
+        Reselect();
     const auto load = m_session.m_trueLoad.Sample(
         nowNs, m_session.m_channel ? m_session.m_channel->baudrate.load() : 0);
     wxString summary =
@@ -176,6 +186,25 @@ void COverviewWindow::ShowRows(std::int64_t nowNs, bool whole) {
     }
 }
 
+std::uint64_t COverviewWindow::KeyOf(const OverviewRow& row) {
+    return (std::uint64_t{row.other} << 34) | (std::uint64_t{row.extended} << 33) |
+           (std::uint64_t{row.remote} << 32) | row.id;
+}
+
+void COverviewWindow::Reselect() {
+    m_list->SetItemCount(static_cast<long>(m_rows.size()));
+    for (long item = m_list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); item >= 0;
+         item = m_list->GetNextItem(item, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED)) {
+        m_list->SetItemState(item, 0, wxLIST_STATE_SELECTED);
+    }
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        const std::uint64_t key = KeyOf(m_rows[i]);
+        if (std::find(m_selectedKeys.begin(), m_selectedKeys.end(), key) != m_selectedKeys.end())
+            m_list->SetItemState(static_cast<long>(i), wxLIST_STATE_SELECTED,
+                                 wxLIST_STATE_SELECTED);
+    }
+}
+
 void COverviewWindow::ClearRows() {
     m_summaryShownNs = 0;
     m_rows.clear();
@@ -184,7 +213,7 @@ void COverviewWindow::ClearRows() {
     m_list->Refresh();
 }
 
-wxListCtrl* COverviewWindow::List() const {
+CFastReportList* COverviewWindow::List() const {
     return m_list;
 }
 

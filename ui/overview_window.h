@@ -51,16 +51,21 @@ class COverviewWindow : public wxPanel {
     wxString SelectedRowsText() const;
     bool HasSelection() const;
 
-    wxListCtrl* List() const;
+    CFastReportList* List() const;
 
   private:
     class RowList;
+
+    static std::uint64_t KeyOf(const OverviewRow& row);
+    // Selects the rows whose keys were selected before the rows moved.
+    void Reselect();
 
     MonitorSession& m_session;
     wxStaticText* m_summary = nullptr;
     RowList* m_list = nullptr;
     std::vector<OverviewRow> m_rows;
     OverviewEvents m_events;
+    std::vector<std::uint64_t> m_selectedKeys;
     static constexpr std::int64_t kSummaryIntervalNs = 500'000'000;
     std::int64_t m_summaryShownNs = 0;
 };

@@ -7,6 +7,7 @@
 //
 //   xvfb-run -a build/bench/ui/ui_window_bench [--seconds N] [--measure-from S] [--measure-for S]
 //                                              [--hidden]   (no window on screen: all but painting)
+//                                              [--overview] (the overview by identifier shown)
 //
 // The settings file is a fresh one in a temporary folder, holding only the baud rate.
 #include <sys/resource.h>
@@ -28,6 +29,7 @@
 #include "channel/can_channel.h"
 #include "ui/log_list_ctrl.h"
 #include "ui/main_frame.h"
+#include "ui/overview_window.h"
 #include "ui/vesk_app.h"
 #include "ui/vesk_view.h"
 
@@ -73,7 +75,8 @@ struct Options {
     int seconds = 60;
     int measureFrom = 5;
     int measureFor = 10;
-    bool hidden = false;  // no window on screen: what everything but painting costs
+    bool hidden = false;    // no window on screen: what everything but painting costs
+    bool overview = false;  // the overview by identifier instead of the log
 };
 
 Options ParseOptions(int argc, char** argv) {
@@ -81,6 +84,8 @@ Options ParseOptions(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::string(argv[i]) == "--hidden")
             o.hidden = true;
+        if (std::string(argv[i]) == "--overview")
+            o.overview = true;
     }
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string key = argv[i];
@@ -132,7 +137,12 @@ int main(int argc, char** argv) {
             drainedOldest = oldest;
         event.Skip();  // the view drains now
     });
-    view->GetList()->RowsWindow()->Bind(wxEVT_PAINT, [&](wxPaintEvent& event) {
+    if (options.overview)
+        view->ShowOverview(true);
+    CFastReportList* shown = options.overview
+                                 ? static_cast<CFastReportList*>(view->GetOverview()->List())
+                                 : view->GetList();
+    shown->RowsWindow()->Bind(wxEVT_PAINT, [&](wxPaintEvent& event) {
         ++paints;
         if (drainedOldest != 0) {
             if (measuring)

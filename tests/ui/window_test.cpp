@@ -813,16 +813,29 @@ TEST(WindowOverviewTest, BothViewsStayFedWhileEitherIsShown) {
     EXPECT_FALSE(overview->ByteChanged(1, 0));  // 0x200 came once
     EXPECT_NE(overview->SummaryText().find("Buslast (exakt)"), wxString::npos);
 
+    // A new identifier sorts in above a selected row; the selection stays with its row.
+    overview->List()->SetItemState(1, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);  // 0x200
+    Deliver(adapter, {FrameWithData(0x050, 50, {})});
+    ASSERT_EQ(overview->RowCount(), 4);
+    EXPECT_EQ(overview->SelectedRowsText().BeforeFirst('\t'), "200");
+    overview->List()->SetItemState(2, 0, wxLIST_STATE_SELECTED);
+
+    // After "Zeit rücksetzen" no interval spans the reset.
+    Command(ID_CAN_RESET_TIME);
+    Deliver(adapter, {FrameWithData(0x100, 5, {2})});
+    EXPECT_EQ(overview->CellText(1, COverviewWindow::kColCount), "3");
+    EXPECT_EQ(overview->CellText(1, COverviewWindow::kColCycle), "");
+
     Command(ID_VIEW_OVERVIEW);
     EXPECT_TRUE(List()->IsShown());
     EXPECT_FALSE(overview->IsShown());
     View()->DrainRows();
-    ASSERT_EQ(List()->GetItemCount(), 4);
-    EXPECT_EQ(Cell(0, 3), "0300");
+    ASSERT_EQ(List()->GetItemCount(), 6);
+    EXPECT_EQ(Cell(2, 3), "0300");
 
     // "Bildschirm löschen" empties the overview only while it is shown.
     Command(ID_VIEW_CLEAR_SCREEN);
-    EXPECT_EQ(View()->m_session.m_overview.RowCount(), 3u);
+    EXPECT_EQ(View()->m_session.m_overview.RowCount(), 4u);
     Command(ID_VIEW_OVERVIEW);
     Command(ID_VIEW_CLEAR_SCREEN);
     EXPECT_EQ(overview->RowCount(), 0);
