@@ -820,9 +820,10 @@ TEST(WindowOverviewTest, BothViewsStayFedWhileEitherIsShown) {
     EXPECT_EQ(overview->SelectedRowsText().BeforeFirst('\t'), "200");
     overview->List()->SetItemState(2, 0, wxLIST_STATE_SELECTED);
 
-    // After "Zeit rücksetzen" no interval spans the reset.
+    // After "Zeit rücksetzen" no interval spans the reset (the adapter's clock stands at 0 then,
+    // so the stamps go on as before).
     Command(ID_CAN_RESET_TIME);
-    Deliver(adapter, {FrameWithData(0x100, 5, {2})});
+    Deliver(adapter, {FrameWithData(0x100, 60, {2})});
     EXPECT_EQ(overview->CellText(1, COverviewWindow::kColCount), "3");
     EXPECT_EQ(overview->CellText(1, COverviewWindow::kColCycle), "");
 
