@@ -9,13 +9,6 @@
 #include "devices/socketcan/socketcan_adapter.h"
 #include "platform/device.h"
 
-std::string AdapterPath(int index) {
-    std::string path = "\\\\.\\Kvaro";
-    if (index != 0)
-        path += std::to_string(index);
-    return path;
-}
-
 void RegisterDefaultDevices() {
     // Look-up and registration must not interleave with a second caller's.
     static std::mutex mutex;

@@ -4,20 +4,12 @@
 #include <thread>
 #include <utility>
 
+#include "channel/adapter_path.h"
 #include "monitor/trace_clock.h"
 #include "platform/error.h"
 #include "platform/message_box.h"
 #include "settings/settings.h"
 #include "trace/trace_recorder.h"
-
-namespace {
-
-// The device path of an adapter entry: the first has no number.
-std::string AdapterPath(int device) {
-    return device == 0 ? std::string("\\\\.\\Kvaro") : "\\\\.\\Kvaro" + std::to_string(device);
-}
-
-}  // namespace
 
 MonitorSession::MonitorSession()
     : m_eventLog(
@@ -224,8 +216,8 @@ std::string MonitorSession::TakeRecordingFailure() {
 }
 
 std::string PlayEndText(const MonitorSession::PlayEnd& end) {
-    std::string text =
-        std::to_string(end.sent) + (end.sent == 1 ? " Botschaft gesendet" : " Botschaften gesendet");
+    std::string text = std::to_string(end.sent) +
+                       (end.sent == 1 ? " Botschaft gesendet" : " Botschaften gesendet");
     if (end.skipped > 0)
         text +=
             ", " + std::to_string(end.skipped) + " mit 29-Bit-Identifier übersprungen (Basic CAN)";

@@ -1,7 +1,6 @@
 #include "ui/open_channel_dlg.h"
 
 #include <array>
-#include <cstdio>
 
 #include "ui/dialog_template.h"
 #include "ui/field_validators.h"
@@ -53,12 +52,4 @@ void COpenChannelDlg::OnOK(wxCommandEvent&) {
     TransferDataFromWindow();
     m_nDevice = m_cbDevice->GetSelection();
     AcceptAndClose();
-}
-
-std::string DevicePath(int device) {
-    if (device == 0)
-        return "\\\\.\\Kvaro";
-    char path[32];
-    std::snprintf(path, sizeof path, "\\\\.\\Kvaro%d", device);
-    return path;
 }

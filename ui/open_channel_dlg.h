@@ -27,6 +27,3 @@ class COpenChannelDlg : public CExchangeDialog {
     void OnSelchangeMode(wxCommandEvent& event);
     void OnOK(wxCommandEvent& event);
 };
-
-// The device path for a device entry: the first device has no number.
-std::string DevicePath(int device);

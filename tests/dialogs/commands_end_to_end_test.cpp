@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "channel/adapter_path.h"
+
 #include "devices/sim/sim_driver.h"
 #include "log/log_row.h"
 #include "tests/dialogs/dialog_driver.h"
@@ -56,7 +58,7 @@ TEST(CommandsEndToEnd, OpenSetRateSendAndAnswerOnTheSimulatedAdapter) {
     RemoveSettingsFile();
     testsupport::MessageBoxCapture boxes;
     sim::SimDriver bus(sim::Scenario::kQuiet);
-    const std::string path = DevicePath(0);
+    const std::string path = AdapterPath(0);
     bus.Register(path);
     {
         ViewHarness harness;

@@ -1,8 +1,10 @@
 // The modal dialogs on their own: templates, data exchange and validation.
 #include <gtest/gtest.h>
+
 #include <wx/app.h>
 #include <wx/listbox.h>
 #include <wx/stattext.h>
+#include "channel/adapter_path.h"
 
 #include "tests/dialogs/dialog_driver.h"
 #include "tests/support/message_box_capture.h"
@@ -101,11 +103,11 @@ TEST(OpenChannelDlg, OkTakesTheChosenDeviceEntry) {
 }
 
 TEST(OpenChannelDlg, DevicePathsCarryTheEntryNumberFromTheSecondDeviceOn) {
-    EXPECT_EQ(DevicePath(0), "\\\\.\\Kvaro");
-    EXPECT_EQ(DevicePath(1), "\\\\.\\Kvaro1");
-    EXPECT_EQ(DevicePath(3), "\\\\.\\Kvaro3");
+    EXPECT_EQ(AdapterPath(0), "\\\\.\\Kvaro");
+    EXPECT_EQ(AdapterPath(1), "\\\\.\\Kvaro1");
+    EXPECT_EQ(AdapterPath(3), "\\\\.\\Kvaro3");
     // Nothing selected: a path that no device has, so the open fails with the system's text.
-    EXPECT_EQ(DevicePath(-1), "\\\\.\\Kvaro-1");
+    EXPECT_EQ(AdapterPath(-1), "\\\\.\\Kvaro-1");
 }
 
 TEST(BaudrateDlg, ShowsTheRateInDecimalAndAcceptsTheLimits) {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "channel/adapter_path.h"
+
 #include "platform/device.h"
 #include "platform/error.h"
 #include "tests/dialogs/dialog_driver.h"
@@ -28,7 +30,7 @@ using testsupport::ScriptedDevice;
 // A scripted device under one of the adapter paths for the lifetime of the object.
 class AdapterStandIn {
   public:
-    explicit AdapterStandIn(int index) : path_(DevicePath(index)) {
+    explicit AdapterStandIn(int index) : path_(AdapterPath(index)) {
         platform::RegisterDevice(path_, device_);
     }
     ~AdapterStandIn() { platform::UnregisterDevice(path_); }
