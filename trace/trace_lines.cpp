@@ -7,48 +7,12 @@
 #include "devices/common/can_frame.h"
 #include "devices/common/frame_bits.h"
 #include "devices/common/sja1000_status.h"
-
-#if defined(__linux__)
-#include <linux/can.h>
-#include <linux/can/error.h>
-#endif
+#include "trace/error_frame_bits.h"
 
 namespace trace {
 namespace {
 
 namespace sr = devices::sja1000;
-
-// SocketCAN's error frame layout (linux/can/error.h), spelled out so that traces are written the
-// same on hosts without that header.
-constexpr std::uint32_t kErrFlag = 0x20000000;
-constexpr std::uint32_t kErrLostArb = 0x002;
-constexpr std::uint32_t kErrCrtl = 0x004;
-constexpr std::uint32_t kErrProt = 0x008;
-constexpr std::uint32_t kErrBusOff = 0x040;
-constexpr std::uint32_t kErrBusError = 0x080;
-constexpr std::uint32_t kErrRestarted = 0x100;
-constexpr std::uint8_t kCrtlRxOverflow = 0x01;
-constexpr std::uint8_t kCrtlTxOverflow = 0x02;
-constexpr std::uint8_t kCrtlRxWarning = 0x04;
-constexpr std::uint8_t kCrtlTxWarning = 0x08;
-constexpr std::uint8_t kCrtlRxPassive = 0x10;
-constexpr std::uint8_t kCrtlTxPassive = 0x20;
-constexpr std::uint8_t kCrtlActive = 0x40;
-constexpr std::uint8_t kProtTx = 0x80;
-
-#if defined(__linux__)
-static_assert(kErrFlag == CAN_ERR_FLAG && kErrLostArb == CAN_ERR_LOSTARB &&
-              kErrCrtl == CAN_ERR_CRTL && kErrProt == CAN_ERR_PROT &&
-              kErrBusOff == CAN_ERR_BUSOFF && kErrBusError == CAN_ERR_BUSERROR &&
-              kErrRestarted == CAN_ERR_RESTARTED);
-static_assert(kCrtlRxOverflow == CAN_ERR_CRTL_RX_OVERFLOW &&
-              kCrtlTxOverflow == CAN_ERR_CRTL_TX_OVERFLOW &&
-              kCrtlRxWarning == CAN_ERR_CRTL_RX_WARNING &&
-              kCrtlTxWarning == CAN_ERR_CRTL_TX_WARNING &&
-              kCrtlRxPassive == CAN_ERR_CRTL_RX_PASSIVE &&
-              kCrtlTxPassive == CAN_ERR_CRTL_TX_PASSIVE && kCrtlActive == CAN_ERR_CRTL_ACTIVE &&
-              kProtTx == CAN_ERR_PROT_TX);
-#endif
 
 constexpr char kUpperHex[] = "0123456789ABCDEF";
 constexpr const char* kAscStateTexts[] = {"error active", "warning level", "error passive",
@@ -166,8 +130,8 @@ struct ErrorFrame {
 
 ErrorFrame OverflowFrame(bool transmit) {
     ErrorFrame e;
-    e.classes = kErrCrtl;
-    e.data[1] = transmit ? kCrtlTxOverflow : kCrtlRxOverflow;
+    e.classes = err::kCrtl;
+    e.data[1] = transmit ? err::kCrtlTxOverflow : err::kCrtlRxOverflow;
     return e;
 }
 
@@ -256,7 +220,7 @@ void PutLogError(LineWriter& w, std::int64_t timeNs, const char* ifname, std::si
     PutLogTime(w, timeNs);
     w.Put(ifname, ifnameLength);
     w.Put(' ');
-    w.PutHexFixed(kErrFlag | e.classes, 8);
+    w.PutHexFixed(err::kFlag | e.classes, 8);
     w.Put('#');
     for (std::uint8_t b : e.data)
         w.PutByte(b);
@@ -397,35 +361,35 @@ std::size_t TraceLines::Event(const CanMsg& msg, std::int64_t timeNs, std::uint3
     ErrorFrame e;
     switch (msg.type) {
         case CAN_EV_BUS_ERROR:
-            e.classes = kErrProt | kErrBusError;
-            e.data[2] = transmitting ? kProtTx : 0;
+            e.classes = err::kProt | err::kBusError;
+            e.data[2] = transmitting ? err::kProtTx : 0;
             break;
         case CAN_EV_OVERRUN:
             e = OverflowFrame(transmitting);
             break;
         case CAN_EV_ARBITRATION:
-            e.classes = kErrLostArb;
+            e.classes = err::kLostArb;
             break;
         default:  // warning, passive
             switch (state_) {
                 case ControllerState::kBusOff:
-                    e.classes = kErrBusOff;
+                    e.classes = err::kBusOff;
                     break;
                 case ControllerState::kActive:
-                    e.classes = kErrCrtl;
-                    e.data[1] = kCrtlActive;
+                    e.classes = err::kCrtl;
+                    e.data[1] = err::kCrtlActive;
                     break;
                 case ControllerState::kWarning:
-                    e.classes = kErrCrtl;
-                    e.data[1] = transmitting ? kCrtlTxWarning : kCrtlRxWarning;
+                    e.classes = err::kCrtl;
+                    e.data[1] = transmitting ? err::kCrtlTxWarning : err::kCrtlRxWarning;
                     break;
                 case ControllerState::kPassive:
-                    e.classes = kErrCrtl;
-                    e.data[1] = transmitting ? kCrtlTxPassive : kCrtlRxPassive;
+                    e.classes = err::kCrtl;
+                    e.data[1] = transmitting ? err::kCrtlTxPassive : err::kCrtlRxPassive;
                     break;
             }
             if (before == ControllerState::kBusOff && state_ != ControllerState::kBusOff)
-                e.classes |= kErrRestarted;
+                e.classes |= err::kRestarted;
             break;
     }
     PutLogError(w, timeNs, interface_, interfaceLength_, e);

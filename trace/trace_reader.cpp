@@ -6,26 +6,13 @@
 #include <memory>
 #include <string_view>
 
+#include "trace/error_frame_bits.h"
 #include "trace/trace_format.h"
 
 namespace trace {
 namespace {
 
 using Kind = TraceFrame::Kind;
-
-// SocketCAN's error frame layout (linux/can/error.h), as trace_lines writes it.
-constexpr std::uint32_t kErrFlag = 0x20000000;
-constexpr std::uint32_t kErrLostArb = 0x002;
-constexpr std::uint32_t kErrCrtl = 0x004;
-constexpr std::uint32_t kErrProt = 0x008;
-constexpr std::uint32_t kErrAck = 0x020;
-constexpr std::uint32_t kErrBusOff = 0x040;
-constexpr std::uint32_t kErrBusError = 0x080;
-constexpr std::uint32_t kErrRestarted = 0x100;
-constexpr std::uint8_t kCrtlOverflow = 0x01 | 0x02;
-constexpr std::uint8_t kCrtlWarning = 0x04 | 0x08;
-constexpr std::uint8_t kCrtlPassive = 0x10 | 0x20;
-constexpr std::uint8_t kCrtlActive = 0x40;
 
 constexpr std::uint32_t kStandardIdMax = 0x7FF;
 constexpr std::uint32_t kExtendedIdMax = 0x1FFFFFFF;
@@ -214,7 +201,7 @@ class Reader {
         f.timeNs = ns;
         f.transmitted = transmitted;
         std::uint32_t id = 0;
-        if (idText.size() == 8 && ParseNumber(idText, 16, 0xFFFFFFFF, id) && (id & kErrFlag) != 0)
+        if (idText.size() == 8 && ParseNumber(idText, 16, 0xFFFFFFFF, id) && (id & err::kFlag) != 0)
             return ErrorFrame(id, body, ns, transmitted);
         if (idText.size() == 3 && ParseNumber(idText, 16, kStandardIdMax, id)) {
             f.extended = false;
@@ -275,20 +262,20 @@ class Reader {
             body.remove_prefix(2);
         }
         auto add = [&](Kind kind) { file_.entries.push_back(Event(kind, ns, transmitted)); };
-        if ((id & (kErrProt | kErrBusError | kErrAck)) != 0)
+        if ((id & (err::kProt | err::kBusError | err::kAck)) != 0)
             add(Kind::kBusError);
-        if ((id & kErrLostArb) != 0)
+        if ((id & err::kLostArb) != 0)
             add(Kind::kArbitration);
-        if ((id & kErrCrtl) != 0 && (data[1] & kCrtlOverflow) != 0)
+        if ((id & err::kCrtl) != 0 && (data[1] & err::kCrtlOverflow) != 0)
             add(Kind::kOverrun);
-        if ((id & kErrBusOff) != 0) {
+        if ((id & err::kBusOff) != 0) {
             add(Kind::kBusOff);
-        } else if ((id & kErrCrtl) != 0 && (data[1] & kCrtlPassive) != 0) {
+        } else if ((id & err::kCrtl) != 0 && (data[1] & err::kCrtlPassive) != 0) {
             add(Kind::kPassive);
-        } else if ((id & kErrCrtl) != 0 && (data[1] & kCrtlWarning) != 0) {
+        } else if ((id & err::kCrtl) != 0 && (data[1] & err::kCrtlWarning) != 0) {
             add(Kind::kWarning);
-        } else if ((id & kErrRestarted) != 0 ||
-                   ((id & kErrCrtl) != 0 && (data[1] & kCrtlActive) != 0)) {
+        } else if ((id & err::kRestarted) != 0 ||
+                   ((id & err::kCrtl) != 0 && (data[1] & err::kCrtlActive) != 0)) {
             add(Kind::kActive);
         }
         // Other classes (transmit timeout, transceiver, counters alone) have no bus event.
