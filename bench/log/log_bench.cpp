@@ -9,31 +9,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <thread>
 
+#include "bench/common/allocation_count.h"
 #include "log/event_log.h"
-
-namespace {
-
-// Heap allocations made by the calling thread; the receive path must leave it unchanged.
-thread_local std::uint64_t tAllocations = 0;
-
-}  // namespace
-
-// Out of line, so the compiler does not pair an inlined malloc with the matching delete's free.
-[[gnu::noinline]] void* operator new(std::size_t size) {
-    ++tAllocations;
-    if (void* p = std::malloc(size == 0 ? 1 : size))
-        return p;
-    throw std::bad_alloc();
-}
-[[gnu::noinline]] void operator delete(void* p) noexcept {
-    std::free(p);
-}
-[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace {
 
@@ -89,13 +68,13 @@ void BM_ReceivePath(benchmark::State& state) {
     EventLog log(model, replies, ReplySink{&DropReply, nullptr});
     DrainTimer timer(model);
 
-    const std::uint64_t allocationsBefore = tAllocations;
+    const std::uint64_t allocationsBefore = ThreadAllocations();
     double seconds = 0;
     for (auto _ : state) {
         log.OnCanNotify(&frame, seconds, 0.0001);
         seconds += 0.0001;
     }
-    const std::uint64_t allocations = tAllocations - allocationsBefore;
+    const std::uint64_t allocations = ThreadAllocations() - allocationsBefore;
 
     state.SetItemsProcessed(state.iterations());
     state.counters["allocs_per_row"] =

@@ -7,31 +7,12 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <new>
 #include <thread>
 #include <vector>
 
+#include "bench/common/allocation_count.h"
 #include "log/id_overview.h"
 #include "monitor/true_bus_load.h"
-
-namespace {
-
-thread_local std::uint64_t tAllocations = 0;
-
-}  // namespace
-
-[[gnu::noinline]] void* operator new(std::size_t size) {
-    ++tAllocations;
-    if (void* p = std::malloc(size == 0 ? 1 : size))
-        return p;
-    throw std::bad_alloc();
-}
-[[gnu::noinline]] void operator delete(void* p) noexcept {
-    std::free(p);
-}
-[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace {
 
@@ -90,7 +71,7 @@ void BM_OverviewPush(benchmark::State& state) {
     if (state.range(1) != 0)
         timer = std::make_unique<SnapshotTimer>(overview);
 
-    const std::uint64_t allocationsBefore = tAllocations;
+    const std::uint64_t allocationsBefore = ThreadAllocations();
     std::size_t next = 0;
     for (auto _ : state) {
         CanMsg& m = frames[next];
@@ -100,7 +81,7 @@ void BM_OverviewPush(benchmark::State& state) {
         if (++next == frames.size())
             next = 0;
     }
-    const std::uint64_t allocations = tAllocations - allocationsBefore;
+    const std::uint64_t allocations = ThreadAllocations() - allocationsBefore;
     state.SetItemsProcessed(state.iterations());
     state.counters["allocs_per_frame"] =
         double(allocations) / static_cast<double>(state.iterations());
@@ -141,7 +122,7 @@ BENCHMARK(BM_OverviewClear)->Unit(benchmark::kMicrosecond);
 void BM_TrueBusLoadAdd(benchmark::State& state) {
     TrueBusLoad load;
     std::vector<CanMsg> frames = Traffic(50);
-    const std::uint64_t allocationsBefore = tAllocations;
+    const std::uint64_t allocationsBefore = ThreadAllocations();
     std::int64_t ns = 0;
     std::size_t next = 0;
     for (auto _ : state) {
@@ -151,7 +132,7 @@ void BM_TrueBusLoadAdd(benchmark::State& state) {
         if (++next == frames.size())
             next = 0;
     }
-    const std::uint64_t allocations = tAllocations - allocationsBefore;
+    const std::uint64_t allocations = ThreadAllocations() - allocationsBefore;
     state.SetItemsProcessed(state.iterations());
     state.counters["allocs_per_frame"] =
         double(allocations) / static_cast<double>(state.iterations());
