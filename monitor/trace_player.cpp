@@ -26,9 +26,14 @@ CanMsg RecordOf(const trace::TraceFrame& frame) {
     return msg;
 }
 
-// How long a frame takes from its start to where the bus confirms it (its end of frame) at the
-// channel's rate: recorded times are such stamps, so a frame is sent that much earlier.
-std::chrono::nanoseconds StampOffset(const trace::TraceFrame& frame, std::uint32_t baudrate) {
+bool QueueFull(int error) {
+    return error == ENOBUFS || error == EAGAIN || error == EBUSY;
+}
+
+}  // namespace
+
+std::chrono::nanoseconds TraceFrameDuration(const trace::TraceFrame& frame,
+                                            std::uint32_t baudrate) {
     if (baudrate == 0)
         return std::chrono::nanoseconds(0);
     devices::CanFrame f{};
@@ -40,12 +45,6 @@ std::chrono::nanoseconds StampOffset(const trace::TraceFrame& frame, std::uint32
     return std::chrono::nanoseconds(
         devices::BitsToNanoseconds(devices::BusBits(f) - devices::kIntermissionBits, baudrate));
 }
-
-bool QueueFull(int error) {
-    return error == ENOBUFS || error == EAGAIN || error == EBUSY;
-}
-
-}  // namespace
 
 TracePlayer::~TracePlayer() {
     Stop();
@@ -111,13 +110,13 @@ void TracePlayer::Run(CanChannel* channel, std::shared_ptr<const trace::TraceFil
         // The first frame leaves at the pass's start; each other one so that the bus confirms
         // it at its recorded distance from the first one's confirmation.
         const std::uint32_t baud = channel->baudrate.load(std::memory_order_relaxed);
-        const auto lead = StampOffset(*first, baud);
+        const auto lead = TraceFrameDuration(*first, baud);
         for (auto it = first; it != entries.end(); ++it) {
             if (it->kind != Kind::kFrame)
                 continue;
             const auto due = passStart + lead +
                              std::chrono::nanoseconds(it->timeNs - first->timeNs) -
-                             StampOffset(*it, baud);
+                             TraceFrameDuration(*it, baud);
             if (!WaitUntil(std::max(due, passStart)))
                 return;
             if (it->extended && !peliCan) {

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -20,6 +21,10 @@
 
 #include "channel/can_channel.h"
 #include "trace/trace_reader.h"
+
+// How long a frame takes from its start to where the bus confirms it (its end of frame) at a rate:
+// recorded times are such stamps, so a frame is sent that much earlier. 0 for a rate of 0.
+std::chrono::nanoseconds TraceFrameDuration(const trace::TraceFrame& frame, std::uint32_t baudrate);
 
 // Why a play ended when its channel was closed under it.
 inline constexpr const char* kPlayChannelClosedText =

@@ -36,7 +36,6 @@
 #include <vector>
 
 #include "channel/can_channel.h"
-#include "devices/common/frame_bits.h"
 #include "devices/sim/sim_adapter.h"
 #include "monitor/trace_player.h"
 #include "platform/device.h"
@@ -263,14 +262,7 @@ class TimedWrites final : public platform::Device {
 
 // When the bus would confirm a frame written at `writeNs` to an idle bus.
 std::int64_t ConfirmationOnIdleBus(std::int64_t writeNs, const trace::TraceFrame& f) {
-    devices::CanFrame frame{};
-    frame.id = f.id;
-    frame.extended = f.extended;
-    frame.rtr = f.remote;
-    frame.dlc = f.dlc;
-    frame.data = f.data;
-    return writeNs + devices::BitsToNanoseconds(
-                         devices::BusBits(frame) - devices::kIntermissionBits, kBaudrate);
+    return writeNs + TraceFrameDuration(f, kBaudrate).count();
 }
 
 bool MeasureOnce(const std::shared_ptr<const trace::TraceFile>& file, sim::Scenario scenario,
