@@ -13,7 +13,6 @@ constexpr const char* kAutoIds = "AutoIds";
 constexpr const char* kAutoTriggerData = "AutoTriggerData";
 constexpr const char* kAutoData = "AutoData";
 constexpr const char* kData = "Data";
-constexpr const char* kLogColumnsSection = "LogColumns";
 
 std::uint32_t ReadInt(const ProfileDocument& document, std::string_view section,
                       std::string_view key, std::int32_t fallback) {
@@ -133,26 +132,34 @@ bool SaveSendSettings(const SendSettings& send) {
     });
 }
 
-std::array<int, kLogColumns> LoadColumnWidths() {
+void LoadColumnWidths(const char* section, std::span<int> widths) {
     const ProfileDocument document = LoadProfile(kSettingsFile);
-    std::array<int, kLogColumns> widths{};
     for (std::size_t i = 0; i < widths.size(); ++i) {
-        const auto w = static_cast<std::int32_t>(
-            ReadInt(document, kLogColumnsSection, "Width" + std::to_string(i), 0));
+        const auto w =
+            static_cast<std::int32_t>(ReadInt(document, section, "Width" + std::to_string(i), 0));
         widths[i] = w > 0 && w <= kMaxColumnWidth ? w : 0;
     }
-    return widths;
 }
 
-bool SaveColumnWidths(const std::array<int, kLogColumns>& widths) {
+bool SaveColumnWidths(const char* section, std::span<const int> widths) {
     return UpdateProfile(kSettingsFile, [&](ProfileDocument& document) {
         bool changed = false;
         for (std::size_t i = 0; i < widths.size(); ++i) {
-            changed |= document.Set(kLogColumnsSection, "Width" + std::to_string(i),
+            changed |= document.Set(section, "Width" + std::to_string(i),
                                     FormatLong(static_cast<std::int32_t>(widths[i])));
         }
         return changed;
     });
+}
+
+std::array<int, kLogColumns> LoadColumnWidths() {
+    std::array<int, kLogColumns> widths{};
+    LoadColumnWidths(kLogColumnsSection, widths);
+    return widths;
+}
+
+bool SaveColumnWidths(const std::array<int, kLogColumns>& widths) {
+    return SaveColumnWidths(kLogColumnsSection, std::span<const int>(widths));
 }
 
 }  // namespace settings

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace settings {
@@ -62,5 +63,12 @@ inline constexpr int kLogColumns = 8;
 inline constexpr int kMaxColumnWidth = 10000;
 std::array<int, kLogColumns> LoadColumnWidths();
 bool SaveColumnWidths(const std::array<int, kLogColumns>& widths);
+
+// The same for another list's columns in a section of its own ([OverviewColumns] for the
+// overview by identifier): `widths.size()` keys "Width0" on, read or written.
+inline constexpr const char* kLogColumnsSection = "LogColumns";
+inline constexpr const char* kOverviewColumnsSection = "OverviewColumns";
+void LoadColumnWidths(const char* section, std::span<int> widths);
+bool SaveColumnWidths(const char* section, std::span<const int> widths);
 
 }  // namespace settings

@@ -8,12 +8,38 @@
 #include <wx/renderer.h>
 #include <wx/settings.h>
 
+#include "settings/settings.h"
+
 CFastReportList::CFastReportList(wxWindow* parent, long style)
     : wxListCtrl(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                  style | wxLC_REPORT | wxLC_VIRTUAL) {
     if (wxWindow* rows = RowsWindow(); rows != this) {
         rows->Bind(wxEVT_PAINT, &CFastReportList::OnPaintRows, this);
     }
+}
+
+void CFastReportList::KeepColumnWidths(const char* section) {
+    m_widthsSection = section;
+    std::vector<int> widths(static_cast<std::size_t>(GetColumnCount()));
+    settings::LoadColumnWidths(section, widths);
+    for (std::size_t i = 0; i < widths.size(); ++i) {
+        if (widths[i] > 0)
+            SetColumnWidth(static_cast<int>(i), widths[i]);
+    }
+    Bind(wxEVT_LIST_COL_END_DRAG, &CFastReportList::OnColumnDragged, this);
+}
+
+void CFastReportList::OnColumnDragged(wxListEvent& event) {
+    event.Skip();
+    // The list takes the new width once the drag has been reported.
+    CallAfter(&CFastReportList::SaveColumnWidths);
+}
+
+void CFastReportList::SaveColumnWidths() {
+    std::vector<int> widths(static_cast<std::size_t>(GetColumnCount()));
+    for (std::size_t i = 0; i < widths.size(); ++i)
+        widths[i] = GetColumnWidth(static_cast<int>(i));
+    settings::SaveColumnWidths(m_widthsSection, widths);
 }
 
 wxString CFastReportList::OnGetItemText(long item, long column) const {

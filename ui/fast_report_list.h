@@ -31,6 +31,11 @@ class CFastReportList : public wxListCtrl {
     // The window that paints the rows (the list itself where the list is native).
     wxWindow* RowsWindow();
 
+    // The operator's dragged widths are kept across runs in the settings file's `section`: the
+    // columns take the widths found there (a column without one keeps the width it has), and
+    // every drag writes them all. Called once the columns exist.
+    void KeepColumnWidths(const char* section);
+
   protected:
     // Writes the cell's text (zero-terminated, at most `capacity` bytes with the zero) and returns
     // its length; 0 for an empty cell or a row the list no longer has.
@@ -48,6 +53,8 @@ class CFastReportList : public wxListCtrl {
     static_assert(kTextIndent + kCellMargin == kCellPadding);
 
   private:
+    void OnColumnDragged(wxListEvent& event);
+    void SaveColumnWidths();
     void OnPaintRows(wxPaintEvent& event);
     void MeasureCharacters(wxDC& dc, const wxFont& font);
     int Advance(char c) const;
@@ -63,4 +70,5 @@ class CFastReportList : public wxListCtrl {
     int ellipsisWidth_ = 0;
     wxFont widthsFont_;
     wxColour m_markColour{255, 221, 120};
+    const char* m_widthsSection = nullptr;
 };

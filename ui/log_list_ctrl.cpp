@@ -61,12 +61,9 @@ CLogListCtrl::CLogListCtrl(wxWindow* parent, LogModel& model)
     for (int i = 0; i < kLogColumnCount; ++i) {
         InsertColumn(i, U8(kColumns[i].title), wxLIST_FORMAT_LEFT);
     }
-    const auto dragged = settings::LoadColumnWidths();
-    for (int i = 0; i < kLogColumnCount; ++i) {
-        const int remembered = dragged[static_cast<std::size_t>(i)];
-        SetColumnWidth(i, remembered > 0 ? remembered : StartWidth(i));
-    }
-    Bind(wxEVT_LIST_COL_END_DRAG, &CLogListCtrl::OnColumnDragged, this);
+    for (int i = 0; i < kLogColumnCount; ++i)
+        SetColumnWidth(i, StartWidth(i));
+    KeepColumnWidths(settings::kLogColumnsSection);
     SetItemCount(static_cast<long>(model_.RowCount()));
 }
 
@@ -91,19 +88,6 @@ int CLogListCtrl::ColumnsWidth() const {
     for (int i = 0; i < kLogColumnCount; ++i)
         total += GetColumnWidth(i);
     return total;
-}
-
-void CLogListCtrl::OnColumnDragged(wxListEvent& event) {
-    event.Skip();
-    // The list takes the new width once the drag has been reported.
-    CallAfter(&CLogListCtrl::SaveWidths);
-}
-
-void CLogListCtrl::SaveWidths() {
-    std::array<int, settings::kLogColumns> widths{};
-    for (int i = 0; i < kLogColumnCount; ++i)
-        widths[static_cast<std::size_t>(i)] = GetColumnWidth(i);
-    settings::SaveColumnWidths(widths);
 }
 
 std::size_t CLogListCtrl::ShowNewRows() {

@@ -45,9 +45,6 @@ class CLogListCtrl : public CFastReportList {
   private:
     // A design width in this window's font, and wide enough for the column's widest cell and title.
     int StartWidth(int column) const;
-    // The operator's dragged widths are kept across runs.
-    void OnColumnDragged(wxListEvent& event);
-    void SaveWidths();
 
     void KeepViewAfterInsert(long selected, long top, std::size_t added);
 

@@ -8,6 +8,7 @@
 #include <wx/stattext.h>
 
 #include "monitor/monitor_session.h"
+#include "settings/settings.h"
 #include "ui/utf8_text.h"
 
 namespace {
@@ -107,6 +108,7 @@ class COverviewWindow::RowList : public CFastReportList {
             const int title = GetTextExtent(U8(kColumns[i].title)).x;
             SetColumnWidth(i, std::max(cell, title) + 2 * kCellPadding);
         }
+        KeepColumnWidths(settings::kOverviewColumnsSection);
     }
 
   protected:

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -251,22 +252,45 @@ TEST(WindowFrameTest, RecentFilesAreFourBesideTheSettingsFile) {
 }
 
 TEST(WindowFrameTest, DraggedColumnWidthsAreKeptForTheNextRun) {
-    const int before = List()->GetColumnWidth(6);
-    List()->SetColumnWidth(6, before + 37);
-    wxListEvent dragged(wxEVT_LIST_COL_END_DRAG, List()->GetId());
-    dragged.SetEventObject(List());
-    List()->GetEventHandler()->ProcessEvent(dragged);
-    Idle();
-    EXPECT_EQ(settings::LoadColumnWidths()[6], before + 37);
-
-    // The next run's table starts with it; the others keep their start-up widths.
+    // Each list in a window of its own, as the next run would make it.
+    struct Case {
+        const char* section;
+        CFastReportList* shown;
+        std::function<std::pair<wxWindow*, CFastReportList*>()> makeNext;
+    };
     LogModel model;
-    auto* next = new CLogListCtrl(Frame(), model);
-    EXPECT_EQ(next->GetColumnWidth(6), before + 37);
-    EXPECT_EQ(next->GetColumnWidth(1), List()->GetColumnWidth(1));
-    next->Destroy();
-    List()->SetColumnWidth(6, before);
-    settings::SaveColumnWidths({});
+    const Case cases[] = {
+        {settings::kLogColumnsSection, List(),
+         [&] {
+             auto* list = new CLogListCtrl(Frame(), model);
+             return std::make_pair(static_cast<wxWindow*>(list),
+                                   static_cast<CFastReportList*>(list));
+         }},
+        {settings::kOverviewColumnsSection, View()->GetOverview()->List(),
+         [] {
+             auto* window = new COverviewWindow(Frame(), View()->m_session);
+             return std::make_pair(static_cast<wxWindow*>(window), window->List());
+         }},
+    };
+    for (const Case& c : cases) {
+        const int before = c.shown->GetColumnWidth(6);
+        c.shown->SetColumnWidth(6, before + 37);
+        wxListEvent dragged(wxEVT_LIST_COL_END_DRAG, c.shown->GetId());
+        dragged.SetEventObject(c.shown);
+        c.shown->GetEventHandler()->ProcessEvent(dragged);
+        Idle();
+        std::array<int, 8> stored{};
+        settings::LoadColumnWidths(c.section, stored);
+        EXPECT_EQ(stored[6], before + 37) << c.section;
+
+        // The next run's list starts with it; the others keep their start-up widths.
+        const auto [window, next] = c.makeNext();
+        EXPECT_EQ(next->GetColumnWidth(6), before + 37) << c.section;
+        EXPECT_EQ(next->GetColumnWidth(1), c.shown->GetColumnWidth(1)) << c.section;
+        window->Destroy();
+        c.shown->SetColumnWidth(6, before);
+        settings::SaveColumnWidths(c.section, std::vector<int>(c.shown->GetColumnCount()));
+    }
 }
 
 TEST(WindowFrameTest, BarsHideAndShowWithTheirCheckMarks) {
