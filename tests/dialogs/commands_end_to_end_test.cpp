@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include "channel/adapter_path.h"
-
 #include "devices/sim/sim_driver.h"
 #include "log/log_row.h"
 #include "tests/dialogs/dialog_driver.h"

@@ -4,8 +4,8 @@
 #include <wx/app.h>
 #include <wx/listbox.h>
 #include <wx/stattext.h>
-#include "channel/adapter_path.h"
 
+#include "channel/adapter_path.h"
 #include "tests/dialogs/dialog_driver.h"
 #include "tests/support/message_box_capture.h"
 #include "ui/acceptance_dlg.h"

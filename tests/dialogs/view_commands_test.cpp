@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include "channel/adapter_path.h"
-
 #include "platform/device.h"
 #include "platform/error.h"
 #include "tests/dialogs/dialog_driver.h"

@@ -691,13 +691,6 @@ fs::path WriteTrace(const char* name, const char* text) {
     return file;
 }
 
-bool PlayEnded() {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (View()->m_session.IsPlaying() && std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    return !View()->m_session.IsPlaying();
-}
-
 TEST(WindowPlayTest, APlayEndsWithItsCountsAndSkippedFramesAreReported) {
     const fs::path file = WriteTrace("play.log",
                                      "(1000.000000) can0 100#01\n"
@@ -720,7 +713,7 @@ TEST(WindowPlayTest, APlayEndsWithItsCountsAndSkippedFramesAreReported) {
         ASSERT_EQ(CanOpen(View()->m_channel, adapter.path(), c.mode, 0, &error), 1);
         EXPECT_TRUE(MenuItem(ID_PLAY_START).enabled);
         ASSERT_TRUE(View()->StartPlaying(file.string()));
-        ASSERT_TRUE(PlayEnded());
+        ASSERT_TRUE(adapter->WaitUntil([] { return !View()->m_session.IsPlaying(); }));
         wxString text;
         if (*c.box) {
             wxTEST_DIALOG(Frame()->UpdatePanes(), ExpectMessage(&text));
@@ -737,15 +730,22 @@ TEST(WindowPlayTest, APlayEndsWithItsCountsAndSkippedFramesAreReported) {
 }
 
 TEST(WindowPlayTest, APlayShowsHowFarItIsAndClosingTheChannelEndsIt) {
+    RegisteredDevice adapter;
+    int error = 0;
+    ASSERT_EQ(CanOpen(View()->m_channel, adapter.path(), 0, 0, &error), 1);
+    // A file that cannot be read is named, and nothing plays.
+    wxString text;
+    const fs::path broken = WriteTrace("broken.log", "(1000.000000) can0 100#01\nkein Rahmen\n");
+    wxTEST_DIALOG(EXPECT_FALSE(View()->StartPlaying(broken.string())), ExpectMessage(&text));
+    EXPECT_NE(text.find("broken.log"), wxString::npos) << text;
+    EXPECT_FALSE(View()->m_session.HasPlay());
+
     // The second frame is due a minute later: the play waits in between.
     const fs::path file = WriteTrace("slow.asc",
                                      "date Mon Dec 7 10:00:00.000 am 2026\n"
                                      "base hex  timestamps absolute\n"
                                      "   0.000000 1  123             Rx   d 1 01\n"
                                      "  60.000000 1  124             Rx   d 1 02\n");
-    RegisteredDevice adapter;
-    int error = 0;
-    ASSERT_EQ(CanOpen(View()->m_channel, adapter.path(), 0, 0, &error), 1);
     ASSERT_TRUE(View()->StartPlaying(file.string()));
     ASSERT_TRUE(adapter->WaitUntil([&] { return View()->m_session.Player().Sent() == 1; }));
     Frame()->UpdatePanes();
@@ -753,7 +753,6 @@ TEST(WindowPlayTest, APlayShowsHowFarItIsAndClosingTheChannelEndsIt) {
     EXPECT_EQ(PaneText(CMainFrame::kPaneRecording), "slow.asc: 1 von 2 gesendet");
     EXPECT_TRUE(MenuItem(ID_PLAY_STOP).enabled);
 
-    wxString text;
     Command(ID_CAN_CLOSE);
     EXPECT_FALSE(View()->m_session.IsPlaying());
     wxTEST_DIALOG(Frame()->UpdatePanes(), ExpectMessage(&text));
@@ -761,19 +760,6 @@ TEST(WindowPlayTest, APlayShowsHowFarItIsAndClosingTheChannelEndsIt) {
                       "slow.asc: 1 Botschaft gesendet."));
     EXPECT_FALSE(MenuItem(ID_PLAY_STOP).enabled);
     EXPECT_EQ(Frame()->GetStatusBar()->GetFieldsCount(), CMainFrame::kPanes);
-    View()->DrainRows();
-}
-
-TEST(WindowPlayTest, AFileThatCannotBeReadIsNamedAndNothingPlays) {
-    const fs::path file = WriteTrace("broken.log", "(1000.000000) can0 100#01\nkein Rahmen\n");
-    RegisteredDevice adapter;
-    int error = 0;
-    ASSERT_EQ(CanOpen(View()->m_channel, adapter.path(), 0, 0, &error), 1);
-    wxString text;
-    wxTEST_DIALOG(EXPECT_FALSE(View()->StartPlaying(file.string())), ExpectMessage(&text));
-    EXPECT_NE(text.find("broken.log"), wxString::npos) << text;
-    EXPECT_FALSE(View()->m_session.HasPlay());
-    CanClose(View()->m_channel);
     View()->DrainRows();
 }
 
