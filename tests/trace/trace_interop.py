@@ -8,7 +8,7 @@ convert them, and ReadTrace must find in all four what was written.
 Every side is put into one line form, "F TIME_US ID EXT RTR DLC DATA TX" for a frame (DATA "-"
 when empty) and "E TIME_US BusError" for a bus error, and compared line by line.
 
-Usage: trace_interop.py WRITER DUMP FOLDER   (exit 77 when python-can or can-utils is missing)
+Usage: trace_interop.py TOOL FOLDER     (exit 77 when python-can or can-utils is missing)
 """
 import os
 import shutil
@@ -43,8 +43,8 @@ def read_with_python_can(reader, relative):
     return [line(round(m.timestamp * 1e6) - first, m) for m in messages]
 
 
-def read_with_dump(dump, path):
-    result = subprocess.run([dump, path], capture_output=True, text=True)
+def read_with_tool(tool, path):
+    result = subprocess.run([tool, "read", path], capture_output=True, text=True)
     if result.returncode != 0:
         return [f"not read: {result.stderr.strip()}"]
     return result.stdout.splitlines()
@@ -71,8 +71,8 @@ def convert(tool, source, target, *args):
     return target
 
 
-def vesk_writes(writer, folder):
-    subprocess.run([writer, folder], check=True)
+def vesk_writes(tool, folder):
+    subprocess.run([tool, "write", folder], check=True)
     log_path, asc_path = os.path.join(folder, "trace.log"), os.path.join(folder, "trace.asc")
     with open(os.path.join(folder, "expected-log.txt")) as f:
         exp_log = f.read().splitlines()
@@ -124,7 +124,7 @@ def make_messages():
     return messages
 
 
-def vesk_reads(dump, folder):
+def vesk_reads(tool, folder):
     messages = make_messages()
     paths = {}
     for name, writer in (("log", can.CanutilsLogWriter), ("asc", can.ASCWriter)):
@@ -138,23 +138,23 @@ def vesk_reads(dump, folder):
     exp_asc = [line(us, m) for us, m in messages]
     conv_asc = convert("log2asc", paths["log"], os.path.join(folder, "log2asc.asc"), "vcan0")
     conv_log = convert("asc2log", paths["asc"], os.path.join(folder, "asc2log.log"))
-    return (check("ReadTrace of python-can .log", read_with_dump(dump, paths["log"]), exp_log) +
-            check("ReadTrace of python-can .asc", read_with_dump(dump, paths["asc"]), exp_asc) +
-            check("ReadTrace of log2asc", read_with_dump(dump, conv_asc), exp_log) +
-            check("ReadTrace of asc2log", read_with_dump(dump, conv_log), exp_asc))
+    return (check("ReadTrace of python-can .log", read_with_tool(tool, paths["log"]), exp_log) +
+            check("ReadTrace of python-can .asc", read_with_tool(tool, paths["asc"]), exp_asc) +
+            check("ReadTrace of log2asc", read_with_tool(tool, conv_asc), exp_log) +
+            check("ReadTrace of asc2log", read_with_tool(tool, conv_log), exp_asc))
 
 
 def main():
-    writer, dump, folder = sys.argv[1:4]
-    for tool in ("log2asc", "asc2log"):
-        if shutil.which(tool) is None:
-            print(f"{tool} (can-utils) is not installed")
+    tool, folder = sys.argv[1:3]
+    for name in ("log2asc", "asc2log"):
+        if shutil.which(name) is None:
+            print(f"{name} (can-utils) is not installed")
             return 77
     os.makedirs(folder, exist_ok=True)
     # The ASC header gives the start in local time; fix the zone so that both sides agree.
     os.environ["TZ"] = "Europe/Berlin"
     time.tzset()
-    return 1 if vesk_writes(writer, folder) + vesk_reads(dump, folder) else 0
+    return 1 if vesk_writes(tool, folder) + vesk_reads(tool, folder) else 0
 
 
 if __name__ == "__main__":

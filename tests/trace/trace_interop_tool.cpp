@@ -1,10 +1,13 @@
-// Writes a candump log and an ASC trace of the same events through the recorder, and beside them
-// what a reader must find in each: the input of trace_interop.py, which runs the real tools.
+// The C++ side of trace_interop.py, which runs the real tools.
 //
-// Usage: trace_interop_writer FOLDER
-// Files: FOLDER/trace.{log,asc} and FOLDER/expected-{log,asc}.txt, one entry a line:
-// "F TIME_US ID EXT RTR DLC DATA TX" for a frame (DATA "-" when empty), "E TIME_US BusError" for a
-// bus error and, in the log only, "C …" like F for any other error frame.
+// trace_interop_tool write FOLDER: writes a candump log and an ASC trace of the same events
+// through the recorder, FOLDER/trace.{log,asc}, and beside them what a reader must find in each,
+// FOLDER/expected-{log,asc}.txt.
+// trace_interop_tool read FILE: prints what ReadTrace finds in FILE (exit status 1 and the error
+// text when it cannot be read).
+// One entry a line: "F TIME_US ID EXT RTR DLC DATA TX" for a frame (DATA "-" when empty),
+// "E TIME_US BusError" for a bus error and "E TIME_US KIND" for other bus events ReadTrace finds;
+// in the expected log "C …" like F for an error frame python-can keeps as a frame.
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -12,6 +15,7 @@
 
 #include "channel/device_protocol.h"
 #include "devices/common/sja1000_status.h"
+#include "trace/trace_reader.h"
 #include "trace/trace_recorder.h"
 
 namespace {
@@ -30,47 +34,75 @@ CanMsg Msg(std::int32_t type, std::uint32_t id, int rtr = 0, std::vector<std::ui
     return m;
 }
 
-// The expected entries of one event; classes are the log's error frame for a bus event.
-std::string Expected(const CanMsg& m, long long us, bool asc) {
+std::string FrameLine(long long us, std::uint32_t id, bool ext, bool rtr, int dlc,
+                      const std::uint8_t* data, int length, bool tx) {
     char line[96];
-    const char* classes = m.type == CAN_EV_WARNING       ? "0004000000000000"
-                          : m.type == CAN_EV_ARBITRATION ? "0000000000000000"
-                                                         : "0001000000000000";
-    const char* classId = m.type == CAN_EV_ARBITRATION ? "2" : "4";
+    int n = std::snprintf(line, sizeof line, "F %lld %X %d %d %d %s", us, id, ext, rtr, dlc,
+                          length == 0 ? "-" : "");
+    for (int i = 0; i < length; ++i)
+        n += std::snprintf(line + n, sizeof line - static_cast<std::size_t>(n), "%02X", data[i]);
+    std::snprintf(line + n, sizeof line - static_cast<std::size_t>(n), " %d\n", tx);
+    return line;
+}
+
+// The expected entries of one event. In the log a lost record or a bus event other than a bus
+// error is an error frame python-can keeps as a frame; the ASC writes those as status lines, which
+// python-can skips.
+std::string Expected(const CanMsg& m, long long us, bool asc) {
+    char line[64];
     if (m.type == CAN_EV_BUS_ERROR) {
         std::snprintf(line, sizeof line, "E %lld BusError\n", us);
         return line;
     }
-    if (m.type > CAN_EV_BUS_ERROR && m.type <= CAN_EV_ARBITRATION) {
-        if (asc)
-            return "";
-        std::snprintf(line, sizeof line, "C %lld %s 1 0 8 %s 0\n", us, classId, classes);
-        return line;
-    }
+    const bool event = m.type > CAN_EV_BUS_ERROR && m.type <= CAN_EV_ARBITRATION;
     std::string text;
-    if (m.lost > 0 && !asc) {
-        std::snprintf(line, sizeof line, "C %lld 4 1 0 8 0001000000000000 0\n", us);
+    if ((event || m.lost > 0) && !asc) {
+        std::snprintf(line, sizeof line, "C %lld %s 1 0 8 %s 0\n", us,
+                      m.type == CAN_EV_ARBITRATION ? "2" : "4",
+                      m.type == CAN_EV_WARNING       ? "0004000000000000"
+                      : m.type == CAN_EV_ARBITRATION ? "0000000000000000"
+                                                     : "0001000000000000");
         text = line;
     }
+    if (event)
+        return text;
     const bool tx = m.type == CAN_EV_TX || m.type == CAN_EV_TX_STD || m.type == CAN_EV_TX_EXT;
     const bool ext = m.type == CAN_EV_RX_EXT || m.type == CAN_EV_TX_EXT || m.id > 0x7FF;
-    std::snprintf(line, sizeof line, "F %lld %X %d %d %d ", us, m.id, ext, m.rtr, m.dlc);
-    text += line;
-    text += m.rtr || m.dlc == 0 ? "-" : "";
-    for (int i = 0; !m.rtr && i < m.dlc; ++i) {
-        std::snprintf(line, sizeof line, "%02X", m.data[i]);
-        text += line;
+    return text + FrameLine(us, m.id, ext, m.rtr, m.dlc, m.data, m.rtr ? 0 : m.dlc, tx);
+}
+
+int Read(const char* path) {
+    std::string error;
+    const auto file = trace::ReadTrace(path, error);
+    if (!file) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
     }
-    return text + (tx ? " 1\n" : " 0\n");
+    static const char* const kKinds[] = {"Frame",   "BusError",    "Overrun", "Warning",
+                                         "Passive", "Arbitration", "BusOff",  "Active"};
+    for (const trace::TraceFrame& e : file->entries) {
+        const long long us = e.timeNs / 1000;
+        if (e.kind == trace::TraceFrame::Kind::kFrame) {
+            std::fputs(FrameLine(us, e.id, e.extended, e.remote, e.dlc, e.data.data(), e.length,
+                                 e.transmitted)
+                           .c_str(),
+                       stdout);
+        } else {
+            std::printf("E %lld %s\n", us, kKinds[static_cast<int>(e.kind)]);
+        }
+    }
+    return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
+    if (argc != 3 || (std::string(argv[1]) != "write" && std::string(argv[1]) != "read")) {
+        std::fprintf(stderr, "usage: %s write FOLDER | read FILE\n", argv[0]);
         return 2;
     }
+    if (std::string(argv[1]) == "read")
+        return Read(argv[2]);
     namespace sr = devices::sja1000;
     constexpr std::int64_t kStartNs = 1'700'000'000'123'456'789;  // not on a millisecond
     std::vector<CanMsg> events = {
@@ -104,14 +136,14 @@ int main(int argc, char** argv) {
 
     for (const std::string ext : {"log", "asc"}) {
         trace::RecorderOptions options;
-        options.path = std::string(argv[1]) + "/trace." + ext;
+        options.path = std::string(argv[2]) + "/trace." + ext;
         options.interfaceName = "vesk0";
         options.bitrate = 500000;
         options.startNs = kStartNs;
         std::string error;
         auto recorder = trace::TraceRecorder::Start(options, error);
         FILE* expected =
-            std::fopen((std::string(argv[1]) + "/expected-" + ext + ".txt").c_str(), "w");
+            std::fopen((std::string(argv[2]) + "/expected-" + ext + ".txt").c_str(), "w");
         if (!recorder || expected == nullptr) {
             std::fprintf(stderr, "%s\n", error.c_str());
             return 1;
