@@ -1,16 +1,20 @@
 #!/usr/bin/env python3
-"""Reads the recorder's traces back with tools nobody here wrote.
+"""Trace files against tools nobody here wrote, both ways.
 
-python-can (Debian's python3-can) must find in trace.log and trace.asc every frame with its
-identifier, format, remote flag, length, data, direction and time, and the error frames; can-utils'
-log2asc must convert the log and asc2log the ASC without losing a frame.
+vesk writes: python-can (Debian's python3-can) must read trace.log and trace.asc as recorded, and
+can-utils' log2asc and asc2log must convert them without losing a frame or an error frame.
+vesk reads: python-can writes one set of messages as a log and as an ASC file, log2asc and asc2log
+convert them, and ReadTrace must find in all four what was written.
+Every side is put into one line form, "F TIME_US ID EXT RTR DLC DATA TX" for a frame (DATA "-"
+when empty) and "E TIME_US BusError" for a bus error, and compared line by line.
 
-Usage: trace_interop.py WRITER FOLDER   (exit 77 when python-can or can-utils is missing)
+Usage: trace_interop.py TOOL FOLDER     (exit 77 when python-can or can-utils is missing)
 """
 import os
 import shutil
 import subprocess
 import sys
+import time
 
 try:
     import can
@@ -18,126 +22,139 @@ except ImportError:
     print("python3-can is not installed")
     sys.exit(77)
 
-CAN_ERR_FLAG = 0x20000000
-CAN_ERR_BUSERROR = 0x80
+
+def line(us, msg, remote_dlc=True):
+    if msg.is_error_frame:
+        return f"E {us} BusError"
+    dlc = msg.dlc if remote_dlc or not msg.is_remote_frame else 0
+    data = "-" if msg.is_remote_frame or not msg.data else bytes(msg.data).hex().upper()
+    return (f"F {us} {msg.arbitration_id:X} {int(msg.is_extended_id)} "
+            f"{int(msg.is_remote_frame)} {dlc} {data} {int(not msg.is_rx)}")
 
 
-def read_expected(path):
-    frames = []
-    with open(path) as f:
-        for line in f:
-            parts = line.split()
-            if parts[0] == "F":
-                _, us, ident, ext, rtr, dlc, data, rx = parts
-                frames.append(dict(kind="F", us=int(us), id=int(ident, 16), ext=ext == "1",
-                                   rtr=rtr == "1", dlc=int(dlc),
-                                   data=b"" if data == "-" else bytes.fromhex(data), rx=rx == "1"))
-            else:
-                _, us, classes, data = parts
-                frames.append(dict(kind="E", us=int(us), id=int(classes, 16),
-                                   data=b"" if data == "-" else bytes.fromhex(data)))
-    return frames
+def shift(text, by_us):
+    kind, us, rest = text.split(" ", 2)
+    return f"{kind} {int(us) - by_us} {rest}"
 
 
-def describe(msg):
-    return (f"t={msg.timestamp:.6f} id={msg.arbitration_id:X} ext={msg.is_extended_id} "
-            f"rtr={msg.is_remote_frame} err={msg.is_error_frame} dlc={msg.dlc} "
-            f"data={bytes(msg.data).hex()} rx={msg.is_rx}")
+def read_with_python_can(reader, relative):
+    messages = list(reader)
+    first = round(messages[0].timestamp * 1e6) if messages and relative else 0
+    return [line(round(m.timestamp * 1e6) - first, m) for m in messages]
 
 
-def check(name, messages, expected, time_offset_us=0, check_time=True):
-    """Compares what a reader found with what was recorded; returns the number of faults."""
-    faults = 0
-    if len(messages) != len(expected):
-        print(f"{name}: {len(messages)} messages read, {len(expected)} recorded")
-        faults += 1
-    for i, (msg, exp) in enumerate(zip(messages, expected)):
-        us = round(msg.timestamp * 1e6) - time_offset_us
-        problems = []
-        if check_time and us != exp["us"]:
-            problems.append(f"time {us} us, recorded {exp['us']} us")
-        if exp["kind"] == "E":
-            if exp["id"] & CAN_ERR_BUSERROR:
-                if not msg.is_error_frame:
-                    problems.append("not an error frame")
-            # python-can keeps other error classes as frames with the flag stripped.
-            elif msg.arbitration_id != exp["id"] & 0x1FFFFFFF or bytes(msg.data) != exp["data"]:
-                problems.append("error frame classes or data differ")
-        else:
-            if msg.is_error_frame:
-                problems.append("error frame instead of a frame")
-            if msg.arbitration_id != exp["id"]:
-                problems.append(f"id {msg.arbitration_id:X}")
-            if msg.is_extended_id != exp["ext"]:
-                problems.append("format")
-            if msg.is_remote_frame != exp["rtr"]:
-                problems.append("remote flag")
-            if msg.dlc != exp["dlc"]:
-                problems.append(f"dlc {msg.dlc}")
-            if not exp["rtr"] and bytes(msg.data) != exp["data"]:
-                problems.append("data")
-            if msg.is_rx != exp["rx"]:
-                problems.append("direction")
-        if problems:
+def read_with_tool(tool, path):
+    result = subprocess.run([tool, "read", path], capture_output=True, text=True)
+    if result.returncode != 0:
+        return [f"not read: {result.stderr.strip()}"]
+    return result.stdout.splitlines()
+
+
+def check(name, found, expected):
+    """Returns the number of lines that differ."""
+    faults = 0 if len(found) == len(expected) else 1
+    if faults:
+        print(f"{name}: {len(found)} entries read, {len(expected)} written")
+    for i, (got, want) in enumerate(zip(found, expected)):
+        if got != want:
             faults += 1
             if faults <= 10:
-                print(f"{name}: message {i}: {', '.join(problems)}: {describe(msg)}")
+                print(f"{name}: entry {i}: read '{got}', written '{want}'")
     if faults == 0:
-        print(f"{name}: {len(messages)} messages as recorded")
+        print(f"{name}: {len(found)} entries as written")
     return faults
 
 
+def convert(tool, source, target, *args):
+    subprocess.run([tool, "-I", source, "-O", target, *args], check=True,
+                   stderr=subprocess.DEVNULL)
+    return target
+
+
+def vesk_writes(tool, folder):
+    subprocess.run([tool, "write", folder], check=True)
+    log_path, asc_path = os.path.join(folder, "trace.log"), os.path.join(folder, "trace.asc")
+    with open(os.path.join(folder, "expected-log.txt")) as f:
+        exp_log = f.read().splitlines()
+    with open(os.path.join(folder, "expected-asc.txt")) as f:
+        exp_asc = f.read().splitlines()
+    # python-can keeps error frames other than bus errors as extended frames without the flag
+    # ("C"); log2asc turns every error frame into an ErrorFrame.
+    as_frame = ["F" + e[1:] if e[0] == "C" else e for e in exp_log]
+    first = int(exp_log[0].split()[1])
+    as_error = [shift(f"E {e.split()[1]} BusError" if e[0] == "C" else e, first) for e in exp_log]
+    # ASC times count from the header's date, which has milliseconds: absolute times come back
+    # exact only if the recorder started the file's clock on that millisecond.
+    return (check("python-can reads .log", read_with_python_can(
+                can.CanutilsLogReader(log_path), False), as_frame) +
+            check("python-can reads .asc", read_with_python_can(
+                can.ASCReader(asc_path, relative_timestamp=False), False), exp_asc) +
+            check("log2asc", read_with_python_can(can.ASCReader(
+                convert("log2asc", log_path, os.path.join(folder, "log2asc.asc"), "vesk0")),
+                True), as_error) +
+            # asc2log reads the date only in an English or German locale: compare relative times.
+            check("asc2log", read_with_python_can(can.CanutilsLogReader(
+                convert("asc2log", asc_path, os.path.join(folder, "asc2log.log"))), True),
+                [shift(e, int(exp_asc[0].split()[1])) for e in exp_asc]))
+
+
+def make_messages():
+    """A deterministic mix of frames in both directions and error frames, with their times in us."""
+    seed = 4711
+
+    def rand():
+        nonlocal seed
+        seed = (seed * 1103515245 + 12345) & 0xFFFFFFFF
+        return seed >> 8
+
+    messages, us = [], 0
+    for i in range(400):
+        t = 1_700_000_000.0 + us / 1e6
+        if i % 53 == 17:
+            messages.append((us, can.Message(timestamp=t, is_error_frame=True)))
+        else:
+            ext, rtr, dlc = rand() % 2 == 1, rand() % 8 == 0, rand() % 9
+            data = bytes(rand() & 0xFF for _ in range(dlc))
+            ident = rand() & (0x1FFFFFFF if ext else 0x7FF)
+            messages.append((us, can.Message(timestamp=t, arbitration_id=ident,
+                                             is_extended_id=ext, is_remote_frame=rtr, dlc=dlc,
+                                             data=None if rtr else data,
+                                             is_rx=rand() % 4 != 0)))
+        us += 1 + rand() % 20000
+    return messages
+
+
+def vesk_reads(tool, folder):
+    messages = make_messages()
+    paths = {}
+    for name, writer in (("log", can.CanutilsLogWriter), ("asc", can.ASCWriter)):
+        paths[name] = os.path.join(folder, "python-can." + name)
+        out = writer(paths[name], channel="vcan0") if name == "log" else writer(paths[name])
+        for _, msg in messages:
+            out.on_message_received(msg)
+        out.stop()
+    # python-can's log writes a remote frame's DLC as plain "R".
+    exp_log = [line(us, m, remote_dlc=False) for us, m in messages]
+    exp_asc = [line(us, m) for us, m in messages]
+    conv_asc = convert("log2asc", paths["log"], os.path.join(folder, "log2asc.asc"), "vcan0")
+    conv_log = convert("asc2log", paths["asc"], os.path.join(folder, "asc2log.log"))
+    return (check("ReadTrace of python-can .log", read_with_tool(tool, paths["log"]), exp_log) +
+            check("ReadTrace of python-can .asc", read_with_tool(tool, paths["asc"]), exp_asc) +
+            check("ReadTrace of log2asc", read_with_tool(tool, conv_asc), exp_log) +
+            check("ReadTrace of asc2log", read_with_tool(tool, conv_log), exp_asc))
+
+
 def main():
-    writer, folder = sys.argv[1], sys.argv[2]
-    for tool in ("log2asc", "asc2log"):
-        if shutil.which(tool) is None:
-            print(f"{tool} (can-utils) is not installed")
+    tool, folder = sys.argv[1:3]
+    for name in ("log2asc", "asc2log"):
+        if shutil.which(name) is None:
+            print(f"{name} (can-utils) is not installed")
             return 77
     os.makedirs(folder, exist_ok=True)
     # The ASC header gives the start in local time; fix the zone so that both sides agree.
-    env = dict(os.environ, TZ="Europe/Berlin")
     os.environ["TZ"] = "Europe/Berlin"
-    import time
     time.tzset()
-    subprocess.run([writer, folder], check=True, env=env)
-
-    log_path = os.path.join(folder, "trace.log")
-    asc_path = os.path.join(folder, "trace.asc")
-    exp_log = read_expected(os.path.join(folder, "expected-log.txt"))
-    exp_asc = read_expected(os.path.join(folder, "expected-asc.txt"))
-    faults = 0
-
-    faults += check("python-can .log", list(can.CanutilsLogReader(log_path)), exp_log)
-    # ASC times are relative to the header's date, which has milliseconds: absolute times come
-    # back exact only if the writer started the file's clock on that millisecond.
-    faults += check("python-can .asc", list(can.ASCReader(asc_path, relative_timestamp=False)),
-                    exp_asc)
-
-    # log2asc: every line of the log, frames and error frames, comes out of the ASC again.
-    conv_asc = os.path.join(folder, "log2asc.asc")
-    subprocess.run(["log2asc", "-I", log_path, "-O", conv_asc, "vesk0"], check=True, env=env)
-    converted = list(can.ASCReader(conv_asc))
-    first_us = exp_log[0]["us"]
-    # log2asc writes times relative to the first line and turns every error frame into an
-    # ErrorFrame.
-    exp_conv = [dict(e, us=e["us"] - first_us, id=e["id"] | CAN_ERR_BUSERROR)
-                if e["kind"] == "E" else dict(e, us=e["us"] - first_us) for e in exp_log]
-    faults += check("log2asc", converted, exp_conv)
-
-    # asc2log: every frame and ErrorFrame of the ASC comes out of the log again. Its absolute
-    # times depend on the date, which it reads only in an English or German locale, so compare
-    # times relative to the first message.
-    conv_log = os.path.join(folder, "asc2log.log")
-    subprocess.run(["asc2log", "-I", asc_path, "-O", conv_log], check=True, env=env,
-                   stderr=subprocess.DEVNULL)
-    converted = list(can.CanutilsLogReader(conv_log))
-    if converted:
-        offset = round(converted[0].timestamp * 1e6) - exp_asc[0]["us"]
-        faults += check("asc2log", converted, exp_asc, time_offset_us=offset)
-    else:
-        print("asc2log: nothing converted")
-        faults += 1
-    return 1 if faults else 0
+    return 1 if vesk_writes(tool, folder) + vesk_reads(tool, folder) else 0
 
 
 if __name__ == "__main__":

@@ -81,63 +81,54 @@ std::vector<std::string> Lines(const std::string& path) {
     return lines;
 }
 
+// The line of Frame(id) at a whole second, or with id 0 the marker of frames lost then.
 std::string LogLine(std::int64_t seconds, std::uint32_t id) {
-    char text[64];
-    std::snprintf(text, sizeof text, "(%010lld.000000) can0 %03X#%02X R",
-                  static_cast<long long>(seconds), id, id & 0xFF);
-    return text;
+    char time[32], frame[32];
+    std::snprintf(time, sizeof time, "(%010lld.000000) can0 ", static_cast<long long>(seconds));
+    std::snprintf(frame, sizeof frame, "%03X#%02X R", id, id & 0xFF);
+    return time + std::string(id == 0 ? "20000004#0001000000000000 R" : frame);
 }
 
+// The writer is held while the producer fills the queue, then drains it; what did not fit is
+// counted and marked at the first lost record's time, before the next one that got through, or
+// at the end when nothing else came.
 TEST_F(TraceRecorderTest, FullQueueDropsAndMarksTheLossWhereItHappened) {
-    WriterGate gate;
-    trace::RecorderOptions options = Options("full.log");
-    options.queueCapacity = 4;
-    options.beforeDrain = [&gate] { gate.Enter(); };
-    std::string error;
-    auto recorder = trace::TraceRecorder::Start(options, error);
-    ASSERT_TRUE(recorder) << error;
-    gate.WaitForPass(1);  // the writer is held before its first pass
-
+    struct Case {
+        const char* name;
+        std::uint32_t capacity, held, after;  // records pushed while held and after
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        {"middle.log",
+         4,
+         7,
+         2,
+         {LogLine(1, 1), LogLine(2, 2), LogLine(3, 3), LogLine(4, 4), LogLine(5, 0), LogLine(8, 8),
+          LogLine(9, 9)}},
+        {"end.log", 1, 2, 0, {LogLine(1, 1), LogLine(2, 0)}},
+    };
     constexpr std::int64_t kSecond = 1'000'000'000;
-    for (std::uint32_t i = 1; i <= 4; ++i)
-        EXPECT_TRUE(recorder->Push(Frame(i), i * kSecond));
-    for (std::uint32_t i = 5; i <= 7; ++i)
-        EXPECT_FALSE(recorder->Push(Frame(i), i * kSecond));
-    EXPECT_EQ(recorder->Lost(), 3u);
-
-    gate.WaitForPass(1);
-    gate.SetHeld(false);
-    gate.WaitForPass(2);  // the first pass took the four
-    EXPECT_TRUE(recorder->Push(Frame(8), 8 * kSecond));
-    EXPECT_TRUE(recorder->Push(Frame(9), 9 * kSecond));
-    recorder->Stop();
-
-    EXPECT_FALSE(recorder->Failed());
-    EXPECT_EQ(recorder->Lost(), 3u);
-    EXPECT_EQ(recorder->EventsWritten(), 6u);
-    const std::vector<std::string> expected = {
-        LogLine(1, 1), LogLine(2, 2), LogLine(3, 3), LogLine(4, 4),
-        // at the first lost record's time, just before the next one that got through
-        "(0000000005.000000) can0 20000004#0001000000000000 R", LogLine(8, 8), LogLine(9, 9)};
-    EXPECT_EQ(Lines(options.path), expected);
-}
-
-TEST_F(TraceRecorderTest, LossAtTheEndIsMarkedWhenStopping) {
-    WriterGate gate;
-    trace::RecorderOptions options = Options("end.log");
-    options.queueCapacity = 1;
-    options.beforeDrain = [&gate] { gate.Enter(); };
-    std::string error;
-    auto recorder = trace::TraceRecorder::Start(options, error);
-    ASSERT_TRUE(recorder) << error;
-    gate.WaitForPass(1);
-    EXPECT_TRUE(recorder->Push(Frame(1), 1'000'000'000));
-    EXPECT_FALSE(recorder->Push(Frame(2), 2'000'000'000));
-    gate.SetHeld(false);
-    recorder->Stop();
-    const std::vector<std::string> expected = {
-        LogLine(1, 1), "(0000000002.000000) can0 20000004#0001000000000000 R"};
-    EXPECT_EQ(Lines(options.path), expected);
+    for (const Case& c : cases) {
+        WriterGate gate;
+        trace::RecorderOptions options = Options(c.name);
+        options.queueCapacity = c.capacity;
+        options.beforeDrain = [&gate] { gate.Enter(); };
+        std::string error;
+        auto recorder = trace::TraceRecorder::Start(options, error);
+        ASSERT_TRUE(recorder) << error;
+        gate.WaitForPass(1);  // the writer is held before its first pass
+        for (std::uint32_t i = 1; i <= c.held; ++i)
+            EXPECT_EQ(recorder->Push(Frame(i), i * kSecond), i <= c.capacity) << c.name << i;
+        gate.SetHeld(false);
+        gate.WaitForPass(2);  // the first pass took what fitted
+        for (std::uint32_t i = c.held + 1; i <= c.held + c.after; ++i)
+            EXPECT_TRUE(recorder->Push(Frame(i), i * kSecond)) << c.name << i;
+        recorder->Stop();
+        EXPECT_FALSE(recorder->Failed()) << c.name;
+        EXPECT_EQ(recorder->Lost(), c.held - c.capacity) << c.name;
+        EXPECT_EQ(recorder->EventsWritten(), c.capacity + c.after) << c.name;
+        EXPECT_EQ(Lines(options.path), c.lines) << c.name;
+    }
 }
 
 TEST_F(TraceRecorderTest, AscIsCompleteAfterStopAndTakesTheRateOfEachRecord) {
