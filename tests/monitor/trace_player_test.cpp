@@ -100,7 +100,7 @@ TEST_F(TracePlayerTest, AFullTransmitQueueIsWaitedOutNotDropped) {
     ASSERT_TRUE(PlayedOut());
     // The refused tries of the first frame, then the three frames once each.
     auto written = Written();
-    ASSERT_GE(written.size(), 6u);
+    ASSERT_GE(written.size(), 4u);
     decltype(written) expected(written.size() - 3, {CAN_EV_TX_STD, 0x100});
     expected.insert(expected.end(),
                     {{CAN_EV_TX_STD, 0x100}, {CAN_EV_TX_EXT, 0x1ABCDEF}, {CAN_EV_TX_STD, 0x7FF}});
