@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
@@ -28,18 +27,14 @@ using simtest::Frame;
 constexpr std::uint32_t kBaud = 125000;
 constexpr Nanos kOpenAt = 3 * kSecond;  // the driver's clock has run before the open
 
-std::string WriteFile(const std::string& name, const std::string& text) {
-    const std::string path = ::testing::TempDir() + "replay-" + name;
-    std::ofstream(path, std::ios::binary) << text;
-    return path;
-}
-
 // A hand-driven replay of `text`, opened at kOpenAt at kBaud.
 class Replay {
   public:
-    Replay(const std::string& fileName, const std::string& text, bool loop = false)
-        : file_(WriteFile(fileName, text)), path_("\\\\.\\Replay." + fileName) {
-        driver_ = std::make_unique<sim::SimDriver>(replay::ReplayOptions(file_, loop));
+    Replay(const std::string& name, const std::string& text, bool loop = false)
+        : path_("\\\\.\\Replay." + name) {
+        const std::string file = ::testing::TempDir() + "replay-" + name;
+        std::ofstream(file, std::ios::binary) << text;
+        driver_ = std::make_unique<sim::SimDriver>(replay::ReplayOptions(file, loop));
         driver_->Register(path_);
         driver_->AdvanceTo(kOpenAt);
         device_ = std::make_unique<simtest::OpenDevice>(path_);
@@ -52,8 +47,7 @@ class Replay {
         platform::UnregisterDevice(path_);
     }
 
-    const std::string& File() const { return file_; }
-    sim::SimDriver& Driver() { return *driver_; }
+    bool Quiet() const { return driver_->NextEventTime() == sim::kNever; }
     simtest::OpenDevice& Device() { return *device_; }
     std::vector<CanMsg> RunFor(Nanos duration) {
         driver_->AdvanceTo(kOpenAt + duration);
@@ -61,36 +55,16 @@ class Replay {
     }
 
   private:
-    std::string file_;
     std::string path_;
     std::unique_ptr<sim::SimDriver> driver_;
     std::unique_ptr<simtest::OpenDevice> device_;
 };
 
-Nanos Bits(std::int64_t bits) {
-    return devices::BitsToNanoseconds(bits, kBaud);
-}
-
-// Receive times (end of EOF) of frames sent one after the other by a single node, each no
-// earlier than its due time nor before the bus is free.
-std::vector<std::uint64_t> ExpectedTicks(const std::vector<devices::CanFrame>& frames,
-                                         const std::vector<Nanos>& due) {
-    std::vector<std::uint64_t> ticks;
-    Nanos busFree = 0;
-    for (std::size_t i = 0; i < frames.size(); ++i) {
-        const Nanos start = std::max(due[i], busFree);
-        const int bits = devices::BusBits(frames[i]);
-        ticks.push_back(sim::NanosToTicks(start + Bits(bits - devices::kIntermissionBits)));
-        busFree = start + Bits(bits);
-    }
-    return ticks;
-}
-
-// When a frame recorded (stamped at its end of frame) at `recorded` starts on the bus: its own
-// length earlier, but not before its round began.
-Nanos StartOf(Nanos recorded, const devices::CanFrame& frame, Nanos roundStart) {
-    return std::max(roundStart,
-                    recorded - Bits(devices::BusBits(frame) - devices::kIntermissionBits));
+// How long `frame` keeps the bus, intermission included, or without it (to its end of frame,
+// where it is stamped).
+Nanos OnBus(const devices::CanFrame& frame, bool intermission = true) {
+    return devices::BitsToNanoseconds(
+        devices::BusBits(frame) - (intermission ? 0 : devices::kIntermissionBits), kBaud);
 }
 
 std::vector<std::uint64_t> Ticks(const std::vector<CanMsg>& records) {
@@ -100,19 +74,11 @@ std::vector<std::uint64_t> Ticks(const std::vector<CanMsg>& records) {
     return ticks;
 }
 
-const std::vector<devices::CanFrame> kFrames = {Frame(0x100, {1, 2}), Frame(0x200, {3}),
-                                                Frame(0x050, {}),
-                                                Frame(0x7FF, {9, 8, 7, 6, 5, 4, 3, 2})};
-// 0x050 is due while 0x200 is still on the bus and follows it at once.
-const std::vector<Nanos> kDue = {0, 10 * kMillisecond, 10 * kMillisecond + 100'000,
-                                 1500 * kMillisecond + 300'000};
-
 TEST(ReplayAdapter, FramesComeAtTheirRecordedSpacingFromTheOpen) {
-    struct Case {
-        const char* file;
-        const char* text;
-    };
-    const Case cases[] = {
+    const std::vector<devices::CanFrame> frames = {Frame(0x100, {1, 2}), Frame(0x200, {3}),
+                                                   Frame(0x050, {}),
+                                                   Frame(0x7FF, {9, 8, 7, 6, 5, 4, 3, 2})};
+    const std::pair<const char*, const char*> cases[] = {
         {"spacing.log",
          "(1700000000.250000) can0 100#0102 R\n"
          "(1700000000.260000) can0 200#03 R\n"
@@ -125,60 +91,49 @@ TEST(ReplayAdapter, FramesComeAtTheirRecordedSpacingFromTheOpen) {
          "   5.010100 1  50              Tx   d 0\n"
          "   6.500300 1  7FF             Rx   d 8 09 08 07 06 05 04 03 02\n"},
     };
-    std::vector<Nanos> due;
-    // The first frame starts at the open; the others keep their distance to its stamp.
-    const Nanos lead = Bits(devices::BusBits(kFrames[0]) - devices::kIntermissionBits);
-    for (std::size_t i = 0; i < kDue.size(); ++i)
-        due.push_back(StartOf(kOpenAt + lead + kDue[i], kFrames[i], kOpenAt));
-    const auto expected = ExpectedTicks(kFrames, due);
-    // Stamped again at their recorded spacing, where the bus was free for them.
-    for (std::size_t i : {1u, 3u})
-        EXPECT_EQ(expected[i] - expected[0], sim::NanosToTicks(kDue[i])) << i;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.file);
-        Replay replay(c.file, c.text);
+    // The first frame starts at the open; 0x200 and 0x7FF keep their distance to its stamp;
+    // 0x050 is due while 0x200 is still on the bus and follows it at once.
+    const Nanos first = kOpenAt + OnBus(frames[0], false);
+    const std::vector<std::uint64_t> expected = {
+        sim::NanosToTicks(first), sim::NanosToTicks(first + 10 * kMillisecond),
+        sim::NanosToTicks(first + 10 * kMillisecond + OnBus(frames[2])),
+        sim::NanosToTicks(first + 1500 * kMillisecond + 300'000)};
+    for (const auto& [name, text] : cases) {
+        SCOPED_TRACE(name);
+        Replay replay(name, text);
         ASSERT_TRUE(replay.Device().IsOpen());
         const auto records = replay.RunFor(10 * kSecond);
-        ASSERT_EQ(records.size(), kFrames.size());
+        ASSERT_EQ(records.size(), frames.size());
         for (std::size_t i = 0; i < records.size(); ++i) {
             EXPECT_EQ(records[i].type, CAN_EV_RX);
-            EXPECT_EQ(records[i].id, kFrames[i].id) << i;
-            EXPECT_EQ(records[i].dlc, kFrames[i].dlc) << i;
-            EXPECT_EQ(records[i].data[0], kFrames[i].data[0]) << i;
+            EXPECT_EQ(records[i].id, frames[i].id) << i;
+            EXPECT_EQ(records[i].dlc, frames[i].dlc) << i;
+            EXPECT_EQ(records[i].data[0], frames[i].data[0]) << i;
         }
         EXPECT_EQ(Ticks(records), expected);
-        // At the end of the file the bus goes quiet.
-        EXPECT_EQ(replay.Driver().NextEventTime(), sim::kNever);
+        EXPECT_TRUE(replay.Quiet()) << "the bus goes quiet at the end of the file";
     }
 }
 
+// A round begins when the last frame of the one before has left the bus.
 TEST(ReplayAdapter, LoopStartsOverWhenTheLastFrameIsOver) {
     const std::string text = "(10.000000) can0 100#0102\n(10.004000) can0 200#03\n";
-    const std::vector<devices::CanFrame> round = {Frame(0x100, {1, 2}), Frame(0x200, {3})};
+    const Nanos end = kOpenAt + 20 * kMillisecond,
+                first = kOpenAt + OnBus(Frame(0x100, {1, 2}), false);
+    // The second frame ends 4 ms after the first's stamp; the intermission after it ends the round.
+    const Nanos round = 4 * kMillisecond + OnBus(Frame(0x100, {1, 2}));
     for (bool loop : {false, true}) {
         SCOPED_TRACE(loop);
         Replay replay(loop ? "loop.log" : "once.log", text, loop);
-        const auto records = replay.RunFor(20 * kMillisecond);
-        // Round r begins when the second frame of round r-1 has left the bus: stamped 4 ms after
-        // the first frame's stamp, it is over 3 bits (the intermission) later.
-        std::vector<devices::CanFrame> frames;
-        std::vector<Nanos> due;
-        Nanos start = kOpenAt;
-        const Nanos lead = Bits(devices::BusBits(round[0]) - devices::kIntermissionBits);
-        for (int r = 0; r < (loop ? 6 : 1); ++r) {
-            frames.insert(frames.end(), round.begin(), round.end());
-            due.push_back(start);
-            due.push_back(StartOf(start + lead + 4 * kMillisecond, round[1], start));
-            start += lead + 4 * kMillisecond + Bits(devices::kIntermissionBits);
+        std::vector<std::uint64_t> expected;
+        for (Nanos t = first; t <= end && (loop || expected.empty()); t += round) {
+            for (Nanos stamp : {t, t + 4 * kMillisecond}) {
+                if (stamp <= end)
+                    expected.push_back(sim::NanosToTicks(stamp));
+            }
         }
-        auto expected = ExpectedTicks(frames, due);
-        expected.erase(std::remove_if(expected.begin(), expected.end(),
-                                      [](std::uint64_t t) {
-                                          return t > sim::NanosToTicks(kOpenAt + 20 * kMillisecond);
-                                      }),
-                       expected.end());
-        EXPECT_EQ(Ticks(records), expected);
-        EXPECT_EQ(replay.Driver().NextEventTime() == sim::kNever, !loop);
+        EXPECT_EQ(Ticks(replay.RunFor(20 * kMillisecond)), expected);
+        EXPECT_EQ(replay.Quiet(), !loop);
     }
 }
 
@@ -306,7 +261,7 @@ TEST(ReplayAdapter, AFileWithNothingToPlayOpensAndStaysQuiet) {
         Replay replay(name, text, true);
         ASSERT_TRUE(replay.Device().IsOpen()) << replay.Device().OpenError();
         EXPECT_TRUE(replay.RunFor(10 * kSecond).empty());
-        EXPECT_EQ(replay.Driver().NextEventTime(), sim::kNever);
+        EXPECT_TRUE(replay.Quiet());
     }
 }
 

@@ -58,12 +58,6 @@ std::int64_t LineMicros(const std::string& line) {
 
 class SessionRecording : public testing::Test {
   protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("vesk-monitor-test-" + std::to_string(getpid()));
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
     void OpenOn(RegisteredDevice& device) {
         int error = 0;
         ASSERT_EQ(CanOpen(session.m_channel, device.path(), 0, 0, &error), 1) << error;
@@ -73,12 +67,12 @@ class SessionRecording : public testing::Test {
         ASSERT_TRUE(device->WaitUntil([&] { return device->ReadsLeft() == 0; }));
     }
 
-    fs::path dir;
     MonitorSession session;
 };
 
 TEST_F(SessionRecording, EverythingTheLogGetsIsRecordedAcrossCloseAndReopen) {
-    const fs::path file = dir / "bus.log";
+    const fs::path file =
+        fs::path(testing::TempDir()) / ("vesk-session-" + std::to_string(getpid()) + ".log");
     std::string error;
     session.SetAdapterName("sim0");
     ASSERT_TRUE(session.StartRecording(file.string(), error)) << error;
@@ -100,6 +94,7 @@ TEST_F(SessionRecording, EverythingTheLogGetsIsRecordedAcrossCloseAndReopen) {
     session.StopRecording();
 
     const auto lines = Lines(file);
+    fs::remove(file);
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_NE(lines[0].find(" sim0 123#"), std::string::npos) << lines[0];
     EXPECT_NE(lines[1].find(" sim0 7FF#AB T"), std::string::npos) << lines[1];

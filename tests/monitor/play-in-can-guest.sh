@@ -1,5 +1,5 @@
-# Run inside the CAN guest (busybox sh, /work holds vesk and play.log): vesk --headless plays
-# play.log (1000 frames a second; standard, extended and remote frames) onto vcan0 while
+# Run inside the CAN guest (busybox sh, /work holds vesk): vesk --headless plays play.log
+# (made below: 1000 frames a second; standard, extended and remote frames) onto vcan0 while
 # candump -L records; candump's file must hold the file's frames in order. The spacing is
 # reported beside canplayer's playing the same file in the same guest; it is not judged here:
 # the guest's processor is emulated, so its timing is not the machine's (see docs/performance.md).
@@ -7,6 +7,20 @@ set -eu
 export VESK_INI=/tmp/Vesk.ini HOME=/tmp
 # vcan has no bit rate of its own; the rate only serves the bus load and the send-ahead time.
 printf '[Options]\nBaudrate=1000000\n' > "$VESK_INI"
+
+# 500 frames 1 ms apart from a fixed small generator (exact in any awk's arithmetic), so every
+# run plays the same file: 3 in 5 standard, 1 in 7 remote, 0 to 8 data bytes.
+awk 'function r() { x = (x * 75 + 74) % 65537; return x }
+    BEGIN {
+        x = 1
+        for (i = 0; i < 500; i++) {
+            if (r() % 5 < 3) id = sprintf("%03X", r() % 2048)
+            else id = sprintf("%08X", (r() * 8192 + r() % 8192) % 536870912)
+            data = "R"
+            if (r() % 7) { data = ""; for (n = r() % 9; n > 0; n--) data = data sprintf("%02X", r() % 256) }
+            printf "(1700000000.%06d) can0 %s#%s R\n", i * 1000, id, data
+        }
+    }' > play.log
 
 compare() {  # compare NAME PLAYED_LOG: order checked, spacing reported
     awk -v name="$1" '
