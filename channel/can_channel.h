@@ -30,6 +30,11 @@ struct CanChannel;
 using CanNotifyCallback = int (*)(CanChannel*, double absSeconds, double deltaSeconds,
                                   const CanMsg*);
 
+// Called on the receive thread for every record, whether event delivery is on or not (after the
+// callback when it is on), for what must go on while the log stands still: a recording, the
+// overview by identifier. absSeconds as the callback would get it.
+using CanRecordTap = void (*)(CanChannel*, double absSeconds, const CanMsg*);
+
 struct CanChannel {
     // The open device; kNoHandle whenever the channel is closed.
     std::atomic<platform::Handle> device{platform::kNoHandle};
@@ -56,6 +61,7 @@ struct CanChannel {
     // records' tick counts in wall-clock time (recordings). Written before the threads start.
     std::int64_t openWallNs = 0;
     CanNotifyCallback callback = nullptr;
+    CanRecordTap tap = nullptr;  // set before the first open
     CyclicJob* jobs = nullptr;
 
     // Set by a close, reset by the next open once the threads of the previous one have ended;

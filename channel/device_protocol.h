@@ -80,6 +80,14 @@ inline constexpr std::uint32_t CAN_DEVICE_IDENT = 4;
 // CanDeviceInfo::clockKind value of a clock at 10000 ticks per ms; any other: 1250 per ms.
 inline constexpr std::uint8_t CAN_CLOCK_KIND_FAST = 2;
 
+// Byte 23 of a frame record, which the driver's protocol leaves unread: the in-process adapters
+// put the frame's own identifier format there whatever frame-format reporting says, so that a
+// recording, the overview and the exact bus load tell a 29-bit 0x123 from an 11-bit one while
+// the log shows types 2 and 3. A driver that knows nothing of it leaves 0.
+inline constexpr std::uint8_t CAN_RECORD_FORMAT_UNKNOWN = 0;
+inline constexpr std::uint8_t CAN_RECORD_FORMAT_STD = 1;
+inline constexpr std::uint8_t CAN_RECORD_FORMAT_EXT = 2;
+
 inline constexpr int kCanMaxSendBytes = 10;  // bytes a transmit request can carry
 inline constexpr int kCanMaxFrameBytes = 8;  // bytes a frame on the bus carries
 
@@ -95,7 +103,7 @@ struct CanMsg {
     std::uint8_t rtr;
     std::uint8_t dlc;
     std::uint8_t status;
-    std::uint8_t reserved;
+    std::uint8_t format;  // CAN_RECORD_FORMAT_*; zero in a transmit request
     std::uint16_t valid;
     std::uint8_t data[kCanMaxSendBytes];
 };
@@ -109,7 +117,7 @@ static_assert(offsetof(CanMsg, lost) == 16);
 static_assert(offsetof(CanMsg, rtr) == 20);
 static_assert(offsetof(CanMsg, dlc) == 21);
 static_assert(offsetof(CanMsg, status) == 22);
-static_assert(offsetof(CanMsg, reserved) == 23);
+static_assert(offsetof(CanMsg, format) == 23);
 static_assert(offsetof(CanMsg, valid) == 24);
 static_assert(offsetof(CanMsg, data) == 26);
 
@@ -135,6 +143,18 @@ inline constexpr std::size_t kCanDeviceInfoSize = sizeof(CanDeviceInfo);
 inline std::uint64_t CanMsgTicks(const CanMsg& m) {
     return (std::uint64_t{m.ticksHigh} << 32) | m.ticksLow;
 }
+// Whether a frame record carries a 29-bit identifier: by its type where format reporting gave
+// one, else by its format byte, else (a driver that reports neither) by the identifier's value.
+inline bool CanMsgIsExtended(const CanMsg& m) {
+    if (m.type == CAN_EV_RX_EXT || m.type == CAN_EV_TX_EXT)
+        return true;
+    if (m.type == CAN_EV_RX_STD || m.type == CAN_EV_TX_STD)
+        return false;
+    if (m.format != CAN_RECORD_FORMAT_UNKNOWN)
+        return m.format == CAN_RECORD_FORMAT_EXT;
+    return m.id > 0x7FFu;
+}
+
 inline std::uint64_t CanDeviceClock(const CanDeviceInfo& i) {
     return (std::uint64_t{i.clockHigh} << 32) | i.clockLow;
 }

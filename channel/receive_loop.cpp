@@ -79,22 +79,23 @@ std::uint32_t CanFrameBits(std::int32_t frameFormat, const CanMsg& msg) {
 }
 
 void HandleReceivedRecord(CanChannel* channel, const CanMsg& msg) {
-    if (channel->notify.load(std::memory_order_relaxed) == 0)
-        return;
+    const std::uint32_t ms = CanClockToMs(CanMsgTicks(msg), channel->ticksPerMs.load()) -
+                             channel->baseMs.load(std::memory_order_relaxed);
+    const double absSeconds = ms * 0.001;
+    if (channel->notify.load(std::memory_order_relaxed) != 0) {
+        std::uint32_t delta = ms - channel->prevMs.exchange(ms, std::memory_order_relaxed);
+        double deltaSeconds = delta * 0.001;
 
-    std::uint32_t ms = CanClockToMs(CanMsgTicks(msg), channel->ticksPerMs.load()) -
-                       channel->baseMs.load(std::memory_order_relaxed);
-    std::uint32_t delta = ms - channel->prevMs.exchange(ms, std::memory_order_relaxed);
-    double absSeconds = ms * 0.001;
-    double deltaSeconds = delta * 0.001;
-
-    if (std::uint32_t bits = CanFrameBits(channel->frameFormat.load(), msg)) {
-        std::lock_guard lock(g_channelLock);
-        channel->bits += bits;
-        channel->seconds += deltaSeconds;
+        if (std::uint32_t bits = CanFrameBits(channel->frameFormat.load(), msg)) {
+            std::lock_guard lock(g_channelLock);
+            channel->bits += bits;
+            channel->seconds += deltaSeconds;
+        }
+        if (channel->callback)
+            channel->callback(channel, absSeconds, deltaSeconds, &msg);
     }
-    if (channel->callback)
-        channel->callback(channel, absSeconds, deltaSeconds, &msg);
+    if (channel->tap)
+        channel->tap(channel, absSeconds, &msg);
 }
 
 void EvaluateBusLoad(CanChannel* channel) {

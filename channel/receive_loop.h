@@ -22,7 +22,7 @@ std::uint32_t CanClockToMs(std::uint64_t ticks, std::uint32_t ticksPerMs);
 std::uint32_t CanFrameBits(std::int32_t frameFormat, const CanMsg& msg);
 
 // One record read by the receive thread: while event delivery is on, stamps it, counts it for
-// the bus load and hands it to the callback; otherwise drops it.
+// the bus load and hands it to the callback; then, delivery on or off, to the channel's tap.
 void HandleReceivedRecord(CanChannel* channel, const CanMsg& msg);
 
 // One evaluation of the bus-load thread: takes the accumulated bits and seconds and sets busLoad.

@@ -157,6 +157,19 @@ std::string AdapterName(int adapter) {
     return "vesk" + std::to_string(adapter);
 }
 
+std::vector<std::string> ReplayTraceFiles() {
+    std::vector<std::string> files;
+    for (int i = 0; i < kAdapterCount; ++i) {
+        auto simulated =
+            std::dynamic_pointer_cast<sim::SimAdapter>(platform::FindDevice(AdapterPath(i)));
+        if (!simulated)
+            continue;
+        if (auto* source = dynamic_cast<const replay::TraceSource*>(simulated->GetNodeSource()))
+            files.push_back(source->Path());
+    }
+    return files;
+}
+
 std::string SetUpAdapters(std::string_view scenario, std::span<const std::string> mappings) {
     RegisterDefaultDevices();
 

@@ -54,6 +54,9 @@ void ApplyDeviceMapping(const DeviceMapping& mapping, sim::Scenario commonScenar
 // its path.
 std::string AdapterName(int adapter);
 
+// The trace files that the registered replay adapters read, as they read them.
+std::vector<std::string> ReplayTraceFiles();
+
 // Sets up the adapters the program starts with: RegisterDefaultDevices(), then the common
 // scenario for every adapter that is simulated, then the mappings of VESK_DEVICES, then
 // `mappings` (the command line's) in their order, so that the command line has the last word.

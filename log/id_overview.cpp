@@ -28,7 +28,7 @@ constexpr std::uint32_t kRemoteKeyBit = 0x4000'0000u;
 constexpr std::uint32_t kOtherKey = 1;
 
 std::uint32_t FrameKey(const CanMsg& msg) {
-    const bool extended = LogFrameIsExtended(msg);
+    const bool extended = CanMsgIsExtended(msg);
     std::uint32_t key = kFrameKeyBit | (msg.id & (extended ? 0x1FFF'FFFFu : 0x7FFu));
     if (extended)
         key |= kExtendedKeyBit;

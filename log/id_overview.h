@@ -53,9 +53,8 @@ class IdOverview {
 
     // Receive thread. msg is the channel's record (received types CAN_EV_RX/RX_STD/RX_EXT, sent
     // CAN_EV_TX/TX_STD/TX_EXT, bus events 4..9; other types are ignored). A frame's format is
-    // the one its type names, or for CAN_EV_RX/CAN_EV_TX 29 bits when the identifier needs more
-    // than 11 (LogFrameIsExtended). absSeconds as the channel's callback gives it; arrivalNs a
-    // steady-clock time the caller reads.
+    // the record's own (CanMsgIsExtended). absSeconds as the channel's callback gives it; arrivalNs
+    // a steady-clock time the caller reads.
     void Push(const CanMsg& msg, double absSeconds, std::int64_t arrivalNs);
     // UI thread: copies all rows (sorted by identifier, 11-bit before 29-bit, remote after data
     // frame of the same id, the "other" row last) and the event counts; "last second" judged at

@@ -88,14 +88,6 @@ LogEventClass ClassifyLogEvent(std::int32_t type) {
     return {LogRowKind::kNone, 0, ""};
 }
 
-bool LogFrameIsExtended(const CanMsg& msg) {
-    if (msg.type == CAN_EV_RX_EXT || msg.type == CAN_EV_TX_EXT)
-        return true;
-    if (msg.type == CAN_EV_RX_STD || msg.type == CAN_EV_TX_STD)
-        return false;
-    return msg.id > 0x7FFu;
-}
-
 std::size_t FormatLogCell(const LogRow& row, int column, char* out, std::size_t size) {
     CellWriter w(out, size);
     const LogEventClass event = ClassifyLogEvent(row.msg.type);

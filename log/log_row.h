@@ -26,11 +26,6 @@ struct LogEventClass {
 
 LogEventClass ClassifyLogEvent(std::int32_t type);
 
-// Whether a frame record carries a 29-bit identifier: the types with a format say which; a record
-// of CAN_EV_RX or CAN_EV_TX (format reporting off) is extended when its identifier needs more
-// than 11 bits, as the recordings decide it.
-bool LogFrameIsExtended(const CanMsg& msg);
-
 inline constexpr const char* kLogReceivedText = "Received";
 inline constexpr const char* kLogTransmittedText = "Transmitted";
 inline constexpr const char* kLogSuffixTexts[3] = {"", " STD", " EXT"};

@@ -12,27 +12,34 @@
 #include "platform/message_box.h"
 #include "trace/trace_reader.h"
 
-void BlockEndSignals() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
-}
-
 namespace {
 
-// Waits for SIGINT or SIGTERM at most `ms`; true when one came.
-bool EndSignalWithin(long ms) {
+sigset_t EndSignals() {
     sigset_t set;
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
+    return set;
+}
+
+// Waits for an end signal at most `ms`; true when one came.
+bool EndSignalWithin(long ms) {
+    const sigset_t set = EndSignals();
     const timespec timeout{ms / 1000, (ms % 1000) * 1'000'000};
     return sigtimedwait(&set, nullptr, &timeout) > 0;
 }
 
+// Bounds the wait for a finished play's last confirmations.
+constexpr auto kPlayFinishBound = std::chrono::seconds(3);
+
 }  // namespace
+
+void BlockEndSignals() {
+    const sigset_t set = EndSignals();
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+}
 
 int RunHeadless(const HeadlessOptions& options, std::FILE* status) {
     // Without a window the layers' message boxes are lines on the terminal.
@@ -45,13 +52,31 @@ int RunHeadless(const HeadlessOptions& options, std::FILE* status) {
         MonitorSession session;
         session.LoadSettings();
         session.SetAdapterName(options.adapterName);
+        for (const std::string& path : options.readTraces)
+            session.AddReadTrace(path);
         std::string error;
         std::shared_ptr<const trace::TraceFile> play;
         if (!options.playPath.empty()) {
+            session.AddReadTrace(options.playPath);
             auto file = trace::ReadTrace(options.playPath, error);
             if (file)
                 play = std::make_shared<const trace::TraceFile>(std::move(*file));
         }
+        // Once, when the play has ended (or never, while it runs).
+        const auto reportPlayEnd = [&] {
+            if (const auto end = session.TakePlayEnd()) {
+                if (!end->failure.empty())
+                    std::fprintf(status, "vesk: %s\n", end->failure.c_str());
+                std::fprintf(status, "vesk: %s\n", PlayEndText(*end).c_str());
+            }
+        };
+        // Whenever a recording fails, the run says so and ends with status 1.
+        const auto reportRecordingFailure = [&] {
+            if (const std::string failure = session.TakeRecordingFailure(); !failure.empty()) {
+                std::fprintf(status, "vesk: %s\n", failure.c_str());
+                result = 1;
+            }
+        };
         if (!options.playPath.empty() && !play) {
             std::fprintf(status, "vesk: %s\n", error.c_str());
             result = 1;
@@ -63,14 +88,6 @@ int RunHeadless(const HeadlessOptions& options, std::FILE* status) {
                                  options.adapterName)) {
             result = 1;  // the open printed the system's text
         } else {
-            // Once, when the play has ended (or never, while it runs).
-            const auto reportPlayEnd = [&] {
-                if (const auto end = session.TakePlayEnd()) {
-                    if (!end->failure.empty())
-                        std::fprintf(status, "vesk: %s\n", end->failure.c_str());
-                    std::fprintf(status, "vesk: %s\n", PlayEndText(*end).c_str());
-                }
-            };
             if (play)
                 session.StartPlaying(play, options.playPath, options.playPasses);
             const auto start = std::chrono::steady_clock::now();
@@ -79,6 +96,7 @@ int RunHeadless(const HeadlessOptions& options, std::FILE* status) {
                                                std::llround(*options.duration * 1e6)))
                                  : std::chrono::steady_clock::time_point::max();
             auto nextLine = start + std::chrono::seconds(1);
+            bool signalled = false;
             for (;;) {
                 const auto now = std::chrono::steady_clock::now();
                 if (now >= end)
@@ -91,8 +109,10 @@ int RunHeadless(const HeadlessOptions& options, std::FILE* status) {
                     until = std::min(until, now + std::chrono::milliseconds(20));
                 const long ms = static_cast<long>(
                     std::chrono::ceil<std::chrono::milliseconds>(until - now).count());
-                if (EndSignalWithin(ms))
+                if (EndSignalWithin(ms)) {
+                    signalled = true;
                     break;
+                }
                 if (std::chrono::steady_clock::now() >= nextLine) {
                     nextLine += std::chrono::seconds(1);
                     const BusLoadFigures load = session.m_trueLoad.Sample(
@@ -103,7 +123,7 @@ int RunHeadless(const HeadlessOptions& options, std::FILE* status) {
                                  static_cast<unsigned long long>(session.FramesReceived()),
                                  static_cast<unsigned long long>(session.FramesSent()),
                                  static_cast<unsigned long long>(session.FramesLost() +
-                                                                 session.RecordingLost()),
+                                                                 session.RecordingsLost()),
                                  CanGetBusLoad(session.m_channel), load.percent);
                     if (play) {
                         std::fprintf(status, "  gespielt %llu",
@@ -116,15 +136,22 @@ int RunHeadless(const HeadlessOptions& options, std::FILE* status) {
                     std::fputc('\n', status);
                     std::fflush(status);
                 }
-                if (const std::string failure = session.TakeRecordingFailure(); !failure.empty())
-                    std::fprintf(status, "vesk: %s\n", failure.c_str());
+                reportRecordingFailure();
                 reportPlayEnd();
             }
+            // What the play wrote goes on the bus before the channel closes, unless a signal
+            // asks for the end now.
             session.StopPlaying();
-            reportPlayEnd();
+            const auto bound = std::chrono::steady_clock::now() + kPlayFinishBound;
+            while (!signalled && session.IsPlaying() && std::chrono::steady_clock::now() < bound) {
+                if (EndSignalWithin(10))
+                    signalled = true;
+            }
         }
         session.Close();
+        reportPlayEnd();
         session.StopRecording();
+        reportRecordingFailure();
     }
     platform::SetMessageBoxHook({});
     return result;

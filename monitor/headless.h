@@ -4,16 +4,17 @@
 // otherwise), applies the settings file's baud rate, filters and automatic replies, records when
 // asked, plays a trace onto the bus when asked, prints a status line per second on `status`
 // (frames received and sent, lost, bus load, events written, frames played) and ends after the
-// duration, on SIGINT/SIGTERM, or without a duration once the play is over, the recording
-// complete.
+// duration, on SIGINT/SIGTERM/SIGHUP, or without a duration once the play is over (its frames
+// confirmed by the bus), the recording complete.
 //
-// The caller must have blocked SIGINT and SIGTERM in every thread (BlockEndSignals, before any
+// The caller must have blocked the end signals in every thread (BlockEndSignals, before any
 // thread starts): the run takes them with sigtimedwait, so that they end it in order.
 #pragma once
 
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct HeadlessOptions {
     int adapter = 0;
@@ -24,11 +25,15 @@ struct HeadlessOptions {
     std::optional<double> duration;  // seconds; none: until a signal (or the play's end)
     std::string playPath;            // empty: nothing is played
     int playPasses = 1;              // 0: until the run ends
+    // Trace files that replay adapters read: never recorded into.
+    std::vector<std::string> readTraces;
 };
 
-// Blocks SIGINT and SIGTERM for the calling thread and every thread it starts later.
+// Blocks SIGINT, SIGTERM and SIGHUP for the calling thread and every thread it starts later (a
+// closed terminal ends the run as SIGTERM does), and ignores SIGPIPE, so that a status line that
+// cannot be written (stderr a closed pipe) costs only that line.
 void BlockEndSignals();
 
-// 0 after a clean end; 1 when the channel could not be opened or the recording not started (the
-// reason printed on `status`).
+// 0 after a clean end; 1 when the channel could not be opened, the recording not started or
+// failed at any moment, the trace to play could not be read (the reason printed on `status`).
 int RunHeadless(const HeadlessOptions& options, std::FILE* status);

@@ -6,7 +6,9 @@
 
 #include "channel/adapter_path.h"
 #include "monitor/trace_clock.h"
+#include "platform/device.h"
 #include "platform/error.h"
+#include "platform/file_identity.h"
 #include "platform/message_box.h"
 #include "settings/settings.h"
 #include "trace/trace_recorder.h"
@@ -20,6 +22,8 @@ MonitorSession::MonitorSession()
                     },
                     this}) {
     m_channel = CanCreateChannel(nullptr, this, &MonitorSession::NotifyCallback);
+    if (m_channel)
+        m_channel->tap = &MonitorSession::TapCallback;
 }
 
 MonitorSession::~MonitorSession() {
@@ -62,6 +66,9 @@ bool MonitorSession::Open(int device, int mode, int format, const std::string& a
         platform::MessageBox("Can't set baudrate", "Error", platform::MessageIcon::kExclamation);
     }
     CanEnableNotify(m_channel, m_bShowData);
+    // A device that plays a bus of its own starts it now, at the rate and filters just set.
+    if (const auto in = platform::FindDevice(AdapterPath(device)))
+        in->Configured();
     return true;
 }
 
@@ -82,11 +89,12 @@ void MonitorSession::StartPlaying(std::shared_ptr<const trace::TraceFile> file, 
 void MonitorSession::StopPlaying() {
     if (m_playStarted && m_player.Running())
         m_playStopped = true;
-    m_player.Stop();
+    m_player.Finish();
 }
 
 void MonitorSession::EndPlay(const char* reason) {
-    if (m_playStarted && m_player.Running())
+    // A play the operator ended already is only waiting for its confirmations.
+    if (m_playStarted && m_player.Running() && !m_playStopped)
         m_playEndReason = reason;
     m_player.Stop();
 }
@@ -96,7 +104,9 @@ std::optional<MonitorSession::PlayEnd> MonitorSession::TakePlayEnd() {
         return std::nullopt;
     m_playStarted = false;
     PlayEnd end;
+    m_player.Stop();  // its thread has ended; this joins it
     end.sent = m_player.Sent();
+    end.unsent = m_player.Unconfirmed();
     end.skipped = m_player.Skipped();
     end.failure = m_player.TakeFailure();
     if (end.failure.empty())
@@ -113,15 +123,25 @@ int MonitorSession::NotifyCallback(CanChannel* channel, double absSeconds, doubl
 }
 
 int MonitorSession::OnCanNotify(const CanMsg* msg, double absSeconds, double deltaSeconds) {
-    if (!msg)
-        return 0;
-    switch (msg->type) {
+    // Replies leave before the frame's own row, and before it is recorded (the tap comes after).
+    if (msg)
+        m_eventLog.OnCanNotify(msg, absSeconds, deltaSeconds);
+    return 0;
+}
+
+void MonitorSession::TapCallback(CanChannel* channel, double absSeconds, const CanMsg* msg) {
+    if (channel && channel->owner && msg)
+        static_cast<MonitorSession*>(channel->owner)->OnRecord(*msg, absSeconds);
+}
+
+void MonitorSession::OnRecord(const CanMsg& msg, double absSeconds) {
+    switch (msg.type) {
         case CAN_EV_RX:
         case CAN_EV_RX_STD:
         case CAN_EV_RX_EXT:
             m_received.fetch_add(1, std::memory_order_relaxed);
-            if (msg->lost > 0)
-                m_lost.fetch_add(static_cast<std::uint64_t>(msg->lost), std::memory_order_relaxed);
+            if (msg.lost > 0)
+                m_lost.fetch_add(static_cast<std::uint64_t>(msg.lost), std::memory_order_relaxed);
             break;
         case CAN_EV_TX:
         case CAN_EV_TX_STD:
@@ -131,13 +151,14 @@ int MonitorSession::OnCanNotify(const CanMsg* msg, double absSeconds, double del
         default:
             break;
     }
-    // Replies leave before the frame's own row, and before it is recorded.
-    m_eventLog.OnCanNotify(msg, absSeconds, deltaSeconds);
-    Record(*msg);
+    m_player.OnTransmitted(msg);
+    Record(msg);
     const std::int64_t arrivalNs = ArrivalClockNs();
-    m_overview.Push(*msg, absSeconds, arrivalNs);
-    m_trueLoad.Add(*msg, arrivalNs);
-    return 0;
+    m_overview.Push(msg, absSeconds, arrivalNs);
+    const CanChannel& channel = *m_channel;
+    m_trueLoad.Add(msg,
+                   TicksToNs(CanMsgTicks(msg), channel.ticksPerMs.load(std::memory_order_relaxed)),
+                   arrivalNs, channel.baudrate.load(std::memory_order_relaxed));
 }
 
 std::int64_t MonitorSession::ArrivalClockNs() {
@@ -161,6 +182,15 @@ void MonitorSession::Record(const CanMsg& msg) {
 
 bool MonitorSession::StartRecording(const std::string& path, std::string& error) {
     StopRecording();
+    // Before anything is truncated: a recording into the file a replay or a play reads would
+    // empty it under the reader.
+    for (const std::string& read : m_readTraces) {
+        if (platform::SameFile(path, read)) {
+            error = "Die Aufzeichnung „" + path +
+                    "“ kann nicht angelegt werden: Die Datei wird gerade gelesen (" + read + ").";
+            return false;
+        }
+    }
     trace::RecorderOptions options;
     options.path = path;
     options.interfaceName = m_adapterName;
@@ -182,6 +212,10 @@ void MonitorSession::StopRecording() {
     while (m_pushing.load() != 0)
         std::this_thread::yield();
     m_recorder->Stop();
+    // A failure of the last write too is the operator's to hear of.
+    if (m_recorder->Failed() && m_recordingFailure.empty())
+        m_recordingFailure = m_recorder->FailureText();
+    m_endedRecordingsLost += m_recorder->Lost();
     m_recorder.reset();
 }
 
@@ -208,16 +242,24 @@ bool MonitorSession::RecordingFailed() const {
 }
 
 std::string MonitorSession::TakeRecordingFailure() {
-    if (!m_recorder || !m_recorder->Failed())
-        return std::string();
-    std::string text = m_recorder->FailureText();
-    StopRecording();
-    return text;
+    if (m_recorder && m_recorder->Failed())
+        StopRecording();
+    return std::exchange(m_recordingFailure, std::string());
+}
+
+std::uint64_t MonitorSession::RecordingsLost() const {
+    return m_endedRecordingsLost + RecordingLost();
+}
+
+void MonitorSession::AddReadTrace(const std::string& path) {
+    m_readTraces.push_back(path);
 }
 
 std::string PlayEndText(const MonitorSession::PlayEnd& end) {
     std::string text = std::to_string(end.sent) +
                        (end.sent == 1 ? " Botschaft gesendet" : " Botschaften gesendet");
+    if (end.unsent > 0)
+        text += ", " + std::to_string(end.unsent) + " nicht mehr gesendet";
     if (end.skipped > 0)
         text +=
             ", " + std::to_string(end.skipped) + " mit 29-Bit-Identifier übersprungen (Basic CAN)";

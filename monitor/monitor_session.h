@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "channel/can_channel.h"
 #include "log/auto_replies.h"
@@ -82,15 +83,22 @@ class MonitorSession {
     std::uint64_t RecordingLost() const;
     // Whether a write error stopped the recording (it still has to be taken).
     bool RecordingFailed() const;
-    // When a write error stopped the recording: its German text, once; the recording is over.
+    // When a write error stopped the recording (also its last write, at StopRecording): its
+    // German text, once; the recording is over.
     std::string TakeRecordingFailure();
+    // Events lost by every recording of the session, ended ones included.
+    std::uint64_t RecordingsLost() const;
+    // A trace file that a replay or a play reads: StartRecording refuses to write into it.
+    void AddReadTrace(const std::string& path);
 
     // --- Playing a trace onto the bus ------------------------------------------------------------
     // Sends the frames of `file` through the open channel `passes` times (0: until stopped); a
     // play that runs is stopped first. A play belongs to one open: closing or opening the channel
     // ends it. `name` names the file where the play is shown.
     void StartPlaying(std::shared_ptr<const trace::TraceFile> file, std::string name, int passes);
-    // Ends a running play as the operator's choice; its end is still reported by TakePlayEnd.
+    // Ends a running play as the operator's choice: nothing more is sent, and the play is over
+    // once the bus has confirmed what it wrote (IsPlaying until then; does not wait). Its end is
+    // still reported by TakePlayEnd.
     void StopPlaying();
     // Whether a play was started and its end not yet taken (it may have ended already).
     bool HasPlay() const { return m_playStarted; }
@@ -98,7 +106,8 @@ class MonitorSession {
     const std::string& PlayName() const { return m_playName; }
     const TracePlayer& Player() const { return m_player; }
     struct PlayEnd {
-        std::uint64_t sent = 0;
+        std::uint64_t sent = 0;     // confirmed by the bus
+        std::uint64_t unsent = 0;   // written, never confirmed (dropped by a close)
         std::uint64_t skipped = 0;  // 29-bit frames in Basic CAN
         std::string failure;        // why it ended early; empty when complete or stopped
         bool stopped = false;       // the operator ended it
@@ -117,8 +126,12 @@ class MonitorSession {
     static int NotifyCallback(CanChannel* channel, double absSeconds, double deltaSeconds,
                               const CanMsg* msg);
 
+    // Every record, delivery on or off: the counts, the recording, the overview, the exact load.
+    static void TapCallback(CanChannel* channel, double absSeconds, const CanMsg* msg);
+
   private:
     int OnCanNotify(const CanMsg* msg, double absSeconds, double deltaSeconds);
+    void OnRecord(const CanMsg& msg, double absSeconds);
     void Record(const CanMsg& msg);
 
     void EndPlay(const char* reason);
@@ -130,6 +143,9 @@ class MonitorSession {
     bool m_playStopped = false;
     std::string m_playEndReason;
     std::unique_ptr<trace::TraceRecorder> m_recorder;
+    std::string m_recordingFailure;  // of a recording that ended by it, until taken
+    std::uint64_t m_endedRecordingsLost = 0;
+    std::vector<std::string> m_readTraces;
     // The receive thread's view of the recorder: set while recording; the stopper clears it and
     // waits until no push is under way before the recorder goes.
     std::atomic<trace::TraceRecorder*> m_activeRecorder{nullptr};

@@ -30,6 +30,21 @@ bool QueueFull(int error) {
     return error == ENOBUFS || error == EAGAIN || error == EBUSY;
 }
 
+bool IsTransmitConfirmation(std::int32_t type) {
+    return type == CAN_EV_TX || type == CAN_EV_TX_STD || type == CAN_EV_TX_EXT;
+}
+
+// Whether a confirmation is the frame a written record asked for (the device cuts nothing that
+// a record of the file carries: its own format, an identifier that fits it, at most 8 bytes).
+bool Confirms(const CanMsg& confirmation, const CanMsg& written) {
+    if (confirmation.id != written.id || confirmation.rtr != written.rtr ||
+        confirmation.dlc != written.dlc ||
+        CanMsgIsExtended(confirmation) != (written.type == CAN_EV_TX_EXT))
+        return false;
+    const int bytes = written.rtr ? 0 : std::min<int>(written.dlc, kCanMaxFrameBytes);
+    return std::equal(written.data, written.data + bytes, confirmation.data);
+}
+
 }  // namespace
 
 std::chrono::nanoseconds TraceFrameDuration(const trace::TraceFrame& frame,
@@ -61,7 +76,13 @@ void TracePlayer::Start(CanChannel* channel, std::shared_ptr<const trace::TraceF
     {
         std::lock_guard lock(m_mutex);
         m_stop = false;
+        m_finish = false;
         m_failure.clear();
+    }
+    {
+        std::lock_guard lock(m_pendingMutex);
+        m_pending.clear();
+        m_waiting = 0;
     }
     m_running = true;
     // The mode of the open channel; a play does not outlive its channel's open.
@@ -82,6 +103,46 @@ void TracePlayer::Stop() {
         m_thread.join();
 }
 
+void TracePlayer::Finish() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_finish = true;
+    }
+    m_wake.notify_all();
+}
+
+void TracePlayer::OnTransmitted(const CanMsg& msg) {
+    if (m_waiting.load(std::memory_order_acquire) == 0 || !IsTransmitConfirmation(msg.type))
+        return;
+    {
+        std::lock_guard lock(m_pendingMutex);
+        if (m_pending.empty() || !Confirms(msg, m_pending.front()))
+            return;  // another sender's frame
+        m_pending.pop_front();
+        m_waiting.store(m_pending.size(), std::memory_order_release);
+        ++m_sent;
+    }
+    m_wake.notify_all();
+}
+
+std::uint64_t TracePlayer::Unconfirmed() const {
+    return m_waiting.load(std::memory_order_acquire);
+}
+
+void TracePlayer::AwaitConfirmations() {
+    std::unique_lock lock(m_mutex);
+    std::uint64_t sent = m_sent.load();
+    auto giveUp = Clock::now() + m_confirmTimeout;
+    while (!m_stop && Unconfirmed() > 0) {
+        if (m_wake.wait_until(lock, giveUp) == std::cv_status::timeout && m_sent.load() == sent)
+            return;  // the bus has confirmed nothing for a while: what is left stays unsent
+        if (m_sent.load() != sent) {
+            sent = m_sent.load();
+            giveUp = Clock::now() + m_confirmTimeout;
+        }
+    }
+}
+
 std::string TracePlayer::TakeFailure() {
     std::lock_guard lock(m_mutex);
     return std::exchange(m_failure, std::string());
@@ -89,7 +150,7 @@ std::string TracePlayer::TakeFailure() {
 
 bool TracePlayer::WaitUntil(Clock::time_point deadline) {
     std::unique_lock lock(m_mutex);
-    return !m_wake.wait_until(lock, deadline, [this] { return m_stop; });
+    return !m_wake.wait_until(lock, deadline, [this] { return m_stop || m_finish; });
 }
 
 void TracePlayer::Fail(std::string text) {
@@ -99,6 +160,12 @@ void TracePlayer::Fail(std::string text) {
 
 void TracePlayer::Run(CanChannel* channel, std::shared_ptr<const trace::TraceFile> file, int passes,
                       bool peliCan) {
+    Play(channel, std::move(file), passes, peliCan);
+    AwaitConfirmations();
+}
+
+void TracePlayer::Play(CanChannel* channel, std::shared_ptr<const trace::TraceFile> file,
+                       int passes, bool peliCan) {
     const auto& entries = file->entries;
     const auto first = std::find_if(entries.begin(), entries.end(), [](const trace::TraceFrame& e) {
         return e.kind == Kind::kFrame;
@@ -129,9 +196,22 @@ void TracePlayer::Run(CanChannel* channel, std::shared_ptr<const trace::TraceFil
                     Fail(kPlayChannelClosedText);
                     return;
                 }
+                // Waited for before it is written: its confirmation may come before the write
+                // returns.
+                {
+                    std::lock_guard lock(m_pendingMutex);
+                    m_pending.push_back(msg);
+                    m_waiting.store(m_pending.size(), std::memory_order_release);
+                }
                 const int error = CanWriteMsg(channel, &msg);
                 if (error == 0)
                     break;
+                {
+                    std::lock_guard lock(m_pendingMutex);
+                    if (!m_pending.empty())
+                        m_pending.pop_back();
+                    m_waiting.store(m_pending.size(), std::memory_order_release);
+                }
                 if (!QueueFull(error)) {
                     Fail("Das Senden der Aufzeichnung ist beendet: " + platform::ErrorText(error));
                     return;
@@ -139,7 +219,6 @@ void TracePlayer::Run(CanChannel* channel, std::shared_ptr<const trace::TraceFil
                 if (!WaitUntil(Clock::now() + kQueueFullRetry))
                     return;
             }
-            ++m_sent;
         }
         // The next pass begins once this one's last frame is out, as in a loop on the bus.
         passStart = Clock::now();

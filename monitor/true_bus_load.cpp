@@ -21,7 +21,7 @@ int TrueBusLoad::RecordBits(const CanMsg& msg) {
     if (kind != LogRowKind::kReceived && kind != LogRowKind::kTransmitted)
         return 0;
     devices::CanFrame frame;
-    frame.extended = LogFrameIsExtended(msg);
+    frame.extended = CanMsgIsExtended(msg);
     frame.id = msg.id & (frame.extended ? devices::kExtendedIdMask : devices::kStandardIdMask);
     frame.rtr = msg.rtr != 0;
     // A code above 15 cannot be on the bus; the devices send 8 bytes with code 8 for it.
@@ -30,24 +30,56 @@ int TrueBusLoad::RecordBits(const CanMsg& msg) {
     return devices::BusBits(frame);
 }
 
-void TrueBusLoad::Add(const CanMsg& msg, std::int64_t arrivalNs) {
+void TrueBusLoad::Add(const CanMsg& msg, std::int64_t endNs, std::int64_t arrivalNs,
+                      std::uint32_t baudrate) {
     const int bits = RecordBits(msg);
     if (bits == 0)
         return;
-    const std::int64_t step = FloorDiv(arrivalNs, kStepNs);
     std::lock_guard lock(m_lock);
-    Begin(arrivalNs);
-    // A record that arrives late (its step already folded) still counts in the steps ahead.
-    const std::int64_t into = std::max(step, m_foldedThrough + 1);
-    FoldPeakThrough(into - 1);
-    Step& s = m_ring[into & (kRingSteps - 1)];
-    if (s.step != into) {
-        s.step = into;
+    // The device's clock placed on the arrival clock by the quickest arrival seen: a record that
+    // waited in a batch or behind a stalled thread still counts where it was on the bus.
+    if (m_offsetNs == kNoStep || arrivalNs - endNs < m_offsetNs)
+        m_offsetNs = arrivalNs - endNs;
+    const std::int64_t end = endNs + m_offsetNs;
+    // On the bus from its start to its end stamp, then the intermission.
+    const std::int64_t length = baudrate == 0 ? 0 : devices::BitsToNanoseconds(bits, baudrate);
+    const std::int64_t start =
+        end - (baudrate == 0
+                   ? 0
+                   : devices::BitsToNanoseconds(bits - devices::kIntermissionBits, baudrate));
+    Begin(start);
+    m_totalBits += static_cast<std::uint64_t>(bits);
+    // Split at step boundaries by time, so that a step never holds more than its time allows.
+    std::int64_t step = FloorDiv(start, kStepNs);
+    const std::int64_t lastStep = FloorDiv(start + std::max<std::int64_t>(length - 1, 0), kStepNs);
+    std::uint64_t left = static_cast<std::uint64_t>(bits);
+    for (; step <= lastStep && left > 0; ++step) {
+        std::uint64_t share = left;
+        if (step < lastStep) {
+            const std::int64_t within = (step + 1) * kStepNs - start;
+            share = std::min<std::uint64_t>(
+                left, static_cast<std::uint64_t>(within) * baudrate / 1'000'000'000u -
+                          (static_cast<std::uint64_t>(bits) - left));
+        }
+        AddToStep(step, share);
+        left -= share;
+    }
+}
+
+void TrueBusLoad::AddToStep(std::int64_t step, std::uint64_t bits) {
+    FoldPeakThrough(step - 1);
+    Step& s = m_ring[step & (kRingSteps - 1)];
+    if (s.step > step)
+        return;  // older than the ring: in the mean only
+    if (s.step != step) {
+        s.step = step;
         s.bits = 0;
     }
-    s.bits += static_cast<std::uint64_t>(bits);
-    m_lastDataStep = into;
-    m_totalBits += static_cast<std::uint64_t>(bits);
+    s.bits += bits;
+    m_lastDataStep = std::max(m_lastDataStep, step);
+    // A step already in the peak: the windows that hold it are judged again.
+    for (std::int64_t end = step; end <= m_foldedThrough && end < step + kWindowSteps; ++end)
+        m_peakBits = std::max(m_peakBits, WindowBits(end));
 }
 
 BusLoadFigures TrueBusLoad::Sample(std::int64_t nowNs, std::uint32_t baudrate) {
@@ -83,6 +115,7 @@ void TrueBusLoad::Reset() {
     m_peakBits = 0;
     m_totalBits = 0;
     m_startNs = kNoStep;
+    m_offsetNs = kNoStep;
 }
 
 void TrueBusLoad::Begin(std::int64_t ns) {

@@ -1,6 +1,8 @@
 // The share of the bus that frames really occupy: each frame's exact length on the wire
 // (devices::BusBits: its own stuff bits, CRC delimiter, ACK, end of frame and the 3-bit
-// intermission), summed over arrival time. The channel's own estimate counts fewer bits per frame
+// intermission), counted into the 100 ms steps of the time it was on the bus (its end stamp
+// minus its length, split at step boundaries), so that no step and no second can read above
+// 100 % however late a record arrives. The channel's own estimate counts fewer bits per frame
 // and reads below this.
 //
 // canbusload -e (can-utils) counts the same bits per data frame; it counts the data field of a
@@ -37,9 +39,11 @@ class TrueBusLoad {
     // kErrorFrameBits for a bus error, 0 for every other record.
     static int RecordBits(const CanMsg& msg);
 
-    // Receive thread: every received and sent frame and every bus event, at its arrival on a
-    // steady clock.
-    void Add(const CanMsg& msg, std::int64_t arrivalNs);
+    // Receive thread: every received and sent frame and every bus event, with its end stamp on
+    // the device's clock (ns, any origin), its arrival on the steady clock that Sample reads and
+    // the bus's rate (0: unknown, the record is counted at its stamp). The device clock is put on
+    // the arrival clock by the smallest arrival-minus-stamp seen since the reset.
+    void Add(const CanMsg& msg, std::int64_t endNs, std::int64_t arrivalNs, std::uint32_t baudrate);
     // The figures at nowNs (same clock) for the bus's rate; all 0 for a rate of 0.
     BusLoadFigures Sample(std::int64_t nowNs, std::uint32_t baudrate);
     // Peak and mean start again; the last second's figure too.
@@ -58,6 +62,7 @@ class TrueBusLoad {
     };
 
     void Begin(std::int64_t ns);
+    void AddToStep(std::int64_t step, std::uint64_t bits);
     std::uint64_t WindowBits(std::int64_t lastStep) const;
     // Takes every window ending at a complete step up to lastStep into the peak.
     void FoldPeakThrough(std::int64_t lastStep);
@@ -69,4 +74,5 @@ class TrueBusLoad {
     std::uint64_t m_peakBits = 0;
     std::uint64_t m_totalBits = 0;
     std::int64_t m_startNs = kNoStep;
+    std::int64_t m_offsetNs = kNoStep;  // arrival clock minus device clock
 };

@@ -43,6 +43,12 @@ public:
 
     // Cancels the pending overlapped request, if any; its event is not signalled.
     virtual void CancelIo() {}
+
+    // The opener has applied what it sets after an open (mode, frame format, filters, rate). A
+    // device that plays something of its own (a trace as the bus) starts it now, so that it
+    // plays at the rate and through the filters the operator chose. Not a request: a device
+    // driver outside the process never hears of it.
+    virtual void Configured() {}
 };
 
 // Paths are compared without regard to case, as device paths are on the adapter's home platform.

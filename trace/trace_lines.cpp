@@ -102,14 +102,7 @@ struct FrameView {
 FrameView FrameOf(const CanMsg& msg) {
     FrameView v{};
     v.received = msg.type == CAN_EV_RX || msg.type == CAN_EV_RX_STD || msg.type == CAN_EV_RX_EXT;
-    bool extended;
-    if (msg.type == CAN_EV_RX_EXT || msg.type == CAN_EV_TX_EXT) {
-        extended = true;
-    } else if (msg.type == CAN_EV_RX_STD || msg.type == CAN_EV_TX_STD) {
-        extended = false;
-    } else {
-        extended = msg.id > devices::kStandardIdMask;
-    }
+    const bool extended = CanMsgIsExtended(msg);
     v.frame.extended = extended;
     v.frame.id = msg.id & (extended ? devices::kExtendedIdMask : devices::kStandardIdMask);
     v.frame.rtr = msg.rtr != 0;

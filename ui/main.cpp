@@ -32,6 +32,7 @@ int Headless(const ShellCommand& cmd) {
     options.duration = cmd.duration;
     options.playPath = cmd.playPath;
     options.playPasses = cmd.playPasses;
+    options.readTraces = ReplayTraceFiles();
     return RunHeadless(options, stderr);
 }
 

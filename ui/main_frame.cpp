@@ -347,7 +347,7 @@ void CMainFrame::ReportPlayEnd(MonitorSession& session) {
     const std::string counts = session.PlayName() + ": " + PlayEndText(*end) + ".";
     if (!end->failure.empty()) {
         platform::MessageBox(end->failure + "\n" + counts, "vesk", platform::MessageIcon::kError);
-    } else if (end->skipped > 0) {
+    } else if (end->skipped > 0 || end->unsent > 0) {
         // Frames that could not go out are worth a look at the end.
         platform::MessageBox(counts, "vesk", platform::MessageIcon::kInformation);
     } else if (wxStatusBar* bar = GetStatusBar()) {

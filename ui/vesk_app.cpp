@@ -13,6 +13,7 @@
 #include <wx/print.h>
 #include <wx/stdpaths.h>
 
+#include "devices/device_mapping.h"
 #include "settings/profile_file.h"
 #include "settings/settings.h"
 #include "ui/about_dlg.h"
@@ -89,6 +90,10 @@ bool CVeskApp::OnInit() {
 bool CVeskApp::Start(const ShellCommand& cmd) {
     // The layers below report their failures through message boxes, from any thread.
     InstallMessageBoxHook();
+    // A session that ends, or Ctrl+C in a terminal, ends the program as closing its window does;
+    // from here on, so that a box the start shows is answered as any other.
+    SetSignalHandler(SIGTERM, &EndOnSignal);
+    SetSignalHandler(SIGINT, &EndOnSignal);
 
     // The adapters, then whatever the command line says about them.
     if (const std::string error = ApplySimulationOptions(cmd); !error.empty()) {
@@ -149,6 +154,10 @@ bool CVeskApp::Start(const ShellCommand& cmd) {
     m_frame->Show(true);
     m_frame->Update();
 
+    if (auto* view = m_frame->GetView()) {
+        for (const std::string& file : ReplayTraceFiles())
+            view->m_session.AddReadTrace(file);
+    }
     if (!cmd.recordPath.empty()) {
         if (auto* view = m_frame->GetView())
             view->StartRecording(cmd.recordPath);
@@ -202,9 +211,6 @@ void CVeskApp::Fail(const wxString& message) {
 int CVeskApp::OnRun() {
     if (m_exitCode)
         return *m_exitCode;
-    // A session that ends, or Ctrl+C in a terminal, ends the program as closing its window does.
-    SetSignalHandler(SIGTERM, &EndOnSignal);
-    SetSignalHandler(SIGINT, &EndOnSignal);
     return wxApp::OnRun();
 }
 

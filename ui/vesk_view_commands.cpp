@@ -152,6 +152,7 @@ bool CVeskView::StartPlaying(const std::string& path) {
         platform::MessageBox(error, "vesk", platform::MessageIcon::kError);
         return false;
     }
+    m_session.AddReadTrace(path);
     m_session.StartPlaying(std::make_shared<const trace::TraceFile>(std::move(*file)),
                            wxFileName(wxString::FromUTF8(path)).GetFullName().utf8_string(), 1);
     return true;

@@ -128,7 +128,8 @@ void BM_TrueBusLoadAdd(benchmark::State& state) {
     for (auto _ : state) {
         CanMsg& m = frames[next];
         ++m.data[0];
-        load.Add(m, ns += kFrameSpacingNs);
+        ns += kFrameSpacingNs;
+        load.Add(m, ns, ns, 1'000'000);
         if (++next == frames.size())
             next = 0;
     }

@@ -202,6 +202,7 @@ struct Confirmations {
     std::vector<std::uint64_t> ticks;  // guarded by mutex
     std::vector<std::uint32_t> ids;    // guarded by mutex
     std::size_t expected = 0;
+    TracePlayer* player = nullptr;  // told of every confirmation, as the session tells it
 
     std::size_t Count() {
         std::lock_guard lock(mutex);
@@ -213,6 +214,8 @@ int OnRecord(CanChannel* channel, double, double, const CanMsg* msg) {
     if (msg->type != CAN_EV_TX && msg->type != CAN_EV_TX_STD && msg->type != CAN_EV_TX_EXT)
         return 0;
     auto* c = static_cast<Confirmations*>(channel->owner);
+    if (c->player)
+        c->player->OnTransmitted(*msg);
     std::lock_guard lock(c->mutex);
     if (c->ticks.size() < c->expected) {  // more would be a fault SameFrames reports
         c->ticks.push_back(CanMsgTicks(*msg));
@@ -275,6 +278,8 @@ bool MeasureOnce(const std::shared_ptr<const trace::TraceFile>& file, sim::Scena
     confirmations.expected = file->entries.size();
     confirmations.ticks.reserve(confirmations.expected);
     confirmations.ids.reserve(confirmations.expected);
+    TracePlayer player;
+    confirmations.player = &player;
     CanChannel* channel = CanCreateChannel(nullptr, &confirmations, OnRecord);
     int error = 0;
     if (CanOpen(channel, kAdapterPath, CAN_MODE_PELICAN, CAN_FORMAT_STANDARD, &error) != 1 ||
@@ -284,14 +289,10 @@ bool MeasureOnce(const std::shared_ptr<const trace::TraceFile>& file, sim::Scena
         return false;
     }
     CanEnableNotify(channel, 1);
-    TracePlayer player;
     player.Start(channel, file, 1);
+    // The play ends once the bus has confirmed what it wrote.
     while (player.Running())
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    // The adapter delivers in rounds of up to 8 ms; a second is plenty for the last ones.
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-    while (confirmations.Count() < player.Sent() && std::chrono::steady_clock::now() < giveUp)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     const std::string failure = player.TakeFailure();
     const std::uint32_t ticksPerMs = channel->ticksPerMs.load();
     CanDestroyChannel(channel);

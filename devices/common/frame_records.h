@@ -15,13 +15,15 @@ namespace devices {
 CanFrame FrameToSend(const CanMsg& msg, bool extended);
 
 // A frame record of the given type (received or transmitted, with or without format), with the
-// frame's identifier, rtr, dlc and data bytes; ticks and status are left to the caller.
+// frame's identifier, its own format, rtr, dlc and data bytes; ticks and status are left to the
+// caller.
 inline CanMsg FrameRecord(std::int32_t type, const CanFrame& frame) {
     CanMsg m{};
     m.type = type;
     m.id = frame.id;
     m.rtr = frame.rtr ? 1 : 0;
     m.dlc = frame.dlc;
+    m.format = frame.extended ? CAN_RECORD_FORMAT_EXT : CAN_RECORD_FORMAT_STD;
     std::copy_n(frame.data.begin(), frame.DataBytes(), m.data);
     return m;
 }

@@ -1,6 +1,8 @@
 // The replay adapter: the simulated adapter (its SJA1000, filters, modes, record queue and
 // transmit queue unchanged) on a bus whose other nodes are the frames and bus events of a trace
-// file (trace_node.h), played from the moment the channel is opened.
+// file (trace_node.h), played from the moment the opener has applied its settings after the open
+// (platform::Device::Configured): mode, filters and rate are then the operator's, so the file's
+// first frame already goes out at the chosen rate and through the chosen filters.
 //
 // The file is read at every open, so a file corrected meanwhile plays at the next open. A file
 // that cannot be read refuses the open: the reader's German text, naming the file and the line,

@@ -17,7 +17,8 @@ class NodeSource {
     // Called when a handle is being opened, before the adapter's lock is taken (it may read
     // files and report to the operator): 0, or a platform error code that refuses the open.
     virtual int Load() = 0;
-    // Then, under the lock: the nodes for a bus opened at `now`, whose bit rate `baudrate`
+    // Then, under the lock, once the opener has applied its settings: the nodes for a bus that
+    // starts playing at `now`, whose bit rate `baudrate`
     // tells at any moment.
     virtual std::vector<std::unique_ptr<Node>> Build(Nanos now,
                                                      std::function<std::uint32_t()> baudrate) = 0;

@@ -93,8 +93,11 @@ int SimAdapter::OnOpen() {
     // The bus was not simulated while nobody listened; it goes on from now.
     if (options_.clock == ClockMode::kRealTime)
         bus_.SkipTo(SteadyNow());
+    // The source's nodes wait for the opener's settings (Configured), so a node source's bus is
+    // quiet until then.
     if (options_.nodeSource)
-        bus_.ReplaceNodes(options_.nodeSource->Build(bus_.Now(), [this] { return Baudrate(); }));
+        bus_.ReplaceNodes({});
+    nodesStarted_ = false;
     if (options_.clock == ClockMode::kRealTime) {
         try {
             scheduler_ = std::jthread([this](std::stop_token stop) { SchedulerLoop(stop); });
@@ -106,6 +109,18 @@ int SimAdapter::OnOpen() {
     }
     controller_.GoOnline();
     return 0;
+}
+
+void SimAdapter::Configured() {
+    if (!options_.nodeSource || !IsOpen())
+        return;
+    std::lock_guard lock(mutex_);
+    if (nodesStarted_)
+        return;  // once an open: a second call would start the file again
+    nodesStarted_ = true;
+    CatchUp();
+    bus_.ReplaceNodes(options_.nodeSource->Build(bus_.Now(), [this] { return Baudrate(); }));
+    KickLocked();
 }
 
 void SimAdapter::OnClose() {

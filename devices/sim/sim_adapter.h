@@ -62,6 +62,7 @@ class SimAdapter final : public devices::AdapterBase {
 
     int OnOpen() override;
     void OnClose() override;
+    void Configured() override;
     CanDeviceInfo DeviceInfo() override;
     int SetBaudrate(std::uint32_t rate) override;
     int SetMode(std::uint8_t mode) override;
@@ -83,7 +84,8 @@ class SimAdapter final : public devices::AdapterBase {
     const Nanos created_;
     mutable std::mutex mutex_;
     std::condition_variable_any wake_;
-    bool kick_ = false;  // guarded by mutex_
+    bool kick_ = false;          // guarded by mutex_
+    bool nodesStarted_ = false;  // guarded by mutex_: the node source's nodes are on the bus
     Controller controller_;
     Bus bus_;
     bool schedulerRunning_ = false;

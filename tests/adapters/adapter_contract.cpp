@@ -110,10 +110,12 @@ TEST_P(AdapterContract, FormatReportingAndModeDecideTypesAndTransmittedIdentifie
     };
     for (const Case& c :
          {Case{CAN_CMD_FORMAT_REPORT_ON,
-               {CAN_EV_RX_STD, CAN_EV_RX_EXT, CAN_EV_TX_STD, CAN_EV_TX_EXT}},
+               {CAN_EV_RX_EXT, CAN_EV_RX_STD, CAN_EV_TX_STD, CAN_EV_TX_EXT}},
           Case{CAN_CMD_FORMAT_REPORT_OFF, {CAN_EV_RX, CAN_EV_RX, CAN_EV_TX, CAN_EV_TX}}}) {
         ASSERT_EQ(device_->Command(c.command), 0);
-        records = Receive({Frame(0x100), Frame(0x10000000, {}, true)});
+        // A 29-bit identifier that fits in 11 bits (it wins the bus against 0x100): only the
+        // record's own format tells it.
+        records = Receive({Frame(0x123, {}, true), Frame(0x100)});
         ASSERT_EQ(device_->SetFrameFormat(CAN_FORMAT_STANDARD), 0);
         auto sent = Transmit({TxMsg(0x1ABCDEF)});
         ASSERT_EQ(device_->SetFrameFormat(CAN_FORMAT_EXTENDED), 0);
@@ -121,7 +123,11 @@ TEST_P(AdapterContract, FormatReportingAndModeDecideTypesAndTransmittedIdentifie
         records.insert(records.end(), sent.begin(), sent.end());
         records.insert(records.end(), sentExtended.begin(), sentExtended.end());
         EXPECT_EQ(Types(records), c.types) << int{c.command};
-        EXPECT_EQ(Ids(records), (std::vector<std::uint32_t>{0x100, 0x10000000, 0x5EF, 0x1ABCDEF}));
+        EXPECT_EQ(Ids(records), (std::vector<std::uint32_t>{0x123, 0x100, 0x5EF, 0x1ABCDEF}));
+        std::vector<bool> extended;
+        for (const CanMsg& r : records)
+            extended.push_back(CanMsgIsExtended(r));
+        EXPECT_EQ(extended, (std::vector<bool>{true, false, false, true})) << int{c.command};
     }
 }
 

@@ -27,10 +27,12 @@ using simtest::Frame;
 constexpr std::uint32_t kBaud = 125000;
 constexpr Nanos kOpenAt = 3 * kSecond;  // the driver's clock has run before the open
 
-// A hand-driven replay of `text`, opened at kOpenAt at kBaud.
+// A hand-driven replay of `text`, opened at kOpenAt and (unless told to wait) configured at once
+// at kBaud.
 class Replay {
   public:
-    Replay(const std::string& name, const std::string& text, bool loop = false)
+    Replay(const std::string& name, const std::string& text, bool loop = false,
+           bool configure = true)
         : path_("\\\\.\\Replay." + name) {
         const std::string file = ::testing::TempDir() + "replay-" + name;
         std::ofstream(file, std::ios::binary) << text;
@@ -38,9 +40,12 @@ class Replay {
         driver_->Register(path_);
         driver_->AdvanceTo(kOpenAt);
         device_ = std::make_unique<simtest::OpenDevice>(path_);
-        if (device_->IsOpen()) {
-            EXPECT_EQ(device_->SetBaudrate(kBaud), 0);
-        }
+        if (device_->IsOpen() && configure)
+            Configure();
+    }
+    void Configure() {
+        EXPECT_EQ(device_->SetBaudrate(kBaud), 0);
+        platform::FindDevice(path_)->Configured();
     }
     ~Replay() {
         device_.reset();
@@ -205,6 +210,20 @@ TEST(ReplayAdapter, ModeAndFiltersApplyToTheFilesFrames) {
         ASSERT_EQ(replay.Device().SetSoftAcceptance(c.softCode, c.softMask), 0);
         EXPECT_EQ(simtest::Ids(replay.RunFor(kSecond)), c.ids);
     }
+}
+
+// The open's 200 ms hold and the settings after it: the file waits for them, so its first frame
+// goes out at the chosen rate, through the chosen filters, in the chosen mode.
+TEST(ReplayAdapter, TheFileStartsOnceTheOpenerHasConfiguredTheChannel) {
+    Replay replay("configure.log", "(0.000000) can0 00000123#01\n(0.001000) can0 200#02\n", false,
+                  /*configure=*/false);
+    EXPECT_TRUE(replay.RunFor(200 * kMillisecond).empty());
+    ASSERT_EQ(replay.Device().SetMode(CAN_MODE_PELICAN), 0);
+    replay.Configure();
+    const auto records = replay.RunFor(kSecond);
+    ASSERT_EQ(simtest::Ids(records), (std::vector<std::uint32_t>{0x123, 0x200}));
+    EXPECT_EQ(CanMsgTicks(records[0]), sim::NanosToTicks(kOpenAt + 200 * kMillisecond +
+                                                         OnBus(Frame(0x123, {1}, true), false)));
 }
 
 TEST(ReplayAdapter, OwnFramesContendWithTheFilesAndNothingIsDropped) {

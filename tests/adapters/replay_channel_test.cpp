@@ -29,6 +29,7 @@ TEST(ReplayChannel, ALoopingFilePlaysThroughTheChannelUntilItCloses) {
     int error = 0;
     ASSERT_EQ(CanOpen(channel, path.c_str(), 1, 1, &error), 1) << error;  // PeliCAN, extended
     ASSERT_EQ(CanSetBaudrate(channel, 500000), 1);
+    platform::FindDevice(path)->Configured();
     ASSERT_TRUE(recorder.WaitForCount(30)) << "the file's frames did not arrive";
     CanClose(channel);
     const auto records = recorder.Deliveries();

@@ -55,9 +55,11 @@ class HeadlessTest : public testing::Test {
     fs::path dir;
 };
 
-// SIGTERM (or SIGINT) ends the run in order: status 0, the recording complete.
+// SIGTERM, SIGINT or SIGHUP (a closed terminal) ends the run in order: status 0, the recording
+// complete.
 TEST_F(HeadlessTest, ASignalEndsTheRunWithTheRecordingComplete) {
-    for (const int signal : {SIGTERM, SIGINT}) {
+    int closes = 0;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
         const fs::path file = dir / ("run" + std::to_string(signal) + ".asc");
         HeadlessOptions options;
         options.recordPath = file.string();
@@ -68,8 +70,36 @@ TEST_F(HeadlessTest, ASignalEndsTheRunWithTheRecordingComplete) {
         std::ifstream in(file);
         std::string all((std::istreambuf_iterator<char>(in)), {});
         EXPECT_EQ(all.rfind("End TriggerBlock\n"), all.size() - 17) << all;
-        EXPECT_EQ(adapter->CloseCount(), signal == SIGTERM ? 1 : 2) << "the channel was closed";
+        EXPECT_EQ(adapter->CloseCount(), ++closes) << "the channel was closed";
     }
+}
+
+// A recording that cannot be made, or fails at any moment (its last write too), ends the run
+// with status 1 and says why; a file that a replay reads is never truncated.
+TEST_F(HeadlessTest, ARecordingThatFailsEndsWithStatusOneAndItsReason) {
+    const fs::path full = dir / "full.log";
+    fs::create_symlink("/dev/full", full);
+    const fs::path replayed = dir / "replayed.log";
+    std::ofstream(replayed) << "(1.000000) can0 123#11\n";
+    struct Case {
+        fs::path record;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {full, "wurde abgebrochen"},  // the first write fails, after the run's short duration
+        {dir / "." / "replayed.log", "wird gerade gelesen"},
+    };
+    for (const Case& c : cases) {
+        HeadlessOptions options;
+        options.recordPath = c.record.string();
+        options.readTraces = {replayed.string()};
+        options.duration = 0.01;
+        adapter->PushRecord(testsupport::Frame(CAN_EV_RX, 0x123, 1250, 1));
+        const Outcome run = RunWith(options);
+        EXPECT_EQ(run.status, 1) << run.output;
+        EXPECT_NE(run.output.find(c.reason), std::string::npos) << run.output;
+    }
+    EXPECT_EQ(fs::file_size(replayed), 23u);
 }
 
 TEST_F(HeadlessTest, ItRunsForItsDurationAndSaysWhatItSees) {

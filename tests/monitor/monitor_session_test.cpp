@@ -114,11 +114,13 @@ TEST_F(SessionRecording, EverythingTheLogGetsIsRecordedAcrossCloseAndReopen) {
     EXPECT_GE(LineMicros(lines[3]), LineMicros(lines[2]));
 }
 
-// Every event the channel delivers reaches the overview and the exact load.
+// Every event the channel delivers reaches the overview and the exact load, also while the log
+// gets nothing ("Daten anzeigen" off).
 TEST_F(SessionRecording, EveryEventReachesTheOverviewAndTheExactLoad) {
     RegisteredDevice adapter;
     adapter->SetDeviceInfo(CAN_DEVICE_IDENT, 0, 1'000'000);
     OpenOn(adapter);
+    CanEnableNotify(session.m_channel, 0);
     const std::int64_t start = MonitorSession::ArrivalClockNs();
     const CanMsg received = Frame(CAN_EV_RX_STD, 0x123, 1'000'000 + 1250, 8);
     const CanMsg sent = Frame(CAN_EV_TX_STD, 0x123, 1'000'000 + 3 * 1250, 8);
@@ -139,6 +141,7 @@ TEST_F(SessionRecording, EveryEventReachesTheOverviewAndTheExactLoad) {
                      TrueBusLoad::kErrorFrameBits;
     EXPECT_NEAR(session.m_trueLoad.Sample(start + 2'000'000'000, 1'000'000).peakPercent,
                 bits * 1e-4, 1e-9);
+    EXPECT_FALSE(session.m_log.HasPending());
 }
 
 }  // namespace

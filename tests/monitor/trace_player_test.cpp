@@ -4,6 +4,7 @@
 #include "monitor/trace_player.h"
 
 #include <cerrno>
+#include <chrono>
 #include <memory>
 
 #include <gtest/gtest.h>
@@ -36,7 +37,14 @@ std::shared_ptr<const trace::TraceFile> File() {
 
 class TracePlayerTest : public testing::Test {
   protected:
-    void SetUp() override { channel = CanCreateChannel(nullptr, nullptr, nullptr); }
+    void SetUp() override {
+        channel = CanCreateChannel(nullptr, &player, nullptr);
+        // The confirmations reach the player as the session hands them on.
+        channel->tap = [](CanChannel* c, double, const CanMsg* m) {
+            static_cast<TracePlayer*>(c->owner)->OnTransmitted(*m);
+        };
+        device->ConfirmWrites(true);
+    }
     void TearDown() override {
         player.Stop();
         CanDestroyChannel(channel);
@@ -58,7 +66,8 @@ class TracePlayerTest : public testing::Test {
 
     testsupport::RegisteredDevice device;
     CanChannel* channel = nullptr;
-    TracePlayer player;
+    // Short: a test that withholds confirmations waits this long for them.
+    TracePlayer player{std::chrono::milliseconds(100)};
 };
 
 TEST_F(TracePlayerTest, EveryFrameGoesOutInItsOwnFormatPassAfterPass) {
@@ -84,9 +93,33 @@ TEST_F(TracePlayerTest, EveryFrameGoesOutInItsOwnFormatPassAfterPass) {
         EXPECT_EQ(player.Sent(), expected.size());
         EXPECT_EQ(player.Skipped(), 2 * c.skippedPerPass);
         EXPECT_EQ(player.FramesPerPass(), 3u);
+        EXPECT_EQ(player.Unconfirmed(), 0u);
         EXPECT_EQ(player.TakeFailure(), "");
         CanClose(channel);
     }
+}
+
+// Only what the bus confirmed counts as sent; the play waits for it (bounded) before it ends.
+TEST_F(TracePlayerTest, OnlyConfirmedFramesCountAndThePlayWaitsForThem) {
+    Open(CAN_MODE_PELICAN);
+    device->ConfirmWrites(false);
+    player.Start(channel, File(), 1);
+    ASSERT_TRUE(device->WaitUntil([&] { return device->Writes().size() == 3; }));
+    // The bus confirms the first two frames, and a frame of someone else in between, which is
+    // no confirmation of the play's; the third never goes out (a close dropped it).
+    std::vector<CanMsg> confirmations;
+    for (CanMsg m : device->Writes()) {
+        m.format = m.type == CAN_EV_TX_EXT ? CAN_RECORD_FORMAT_EXT : CAN_RECORD_FORMAT_STD;
+        m.type = CAN_EV_TX;
+        m.valid = 1;
+        confirmations.push_back(m);
+    }
+    CanMsg other = confirmations[1];
+    other.id = 0x555;
+    device->PushBurst({confirmations[0], other, confirmations[1]});
+    ASSERT_TRUE(PlayedOut());
+    EXPECT_EQ(player.Sent(), 2u);
+    EXPECT_EQ(player.Unconfirmed(), 1u);
 }
 
 TEST_F(TracePlayerTest, AFullTransmitQueueIsWaitedOutNotDropped) {

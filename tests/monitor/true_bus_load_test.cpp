@@ -67,9 +67,11 @@ TEST(TrueBusLoadTest, LastSecondPeakAndMean) {
     for (const Case& c : cases) {
         TrueBusLoad load;
         const CanMsg frame = Msg(CAN_EV_RX_STD, 0x123, 8, 0x55);
+        // Each starts on the bus at its millisecond and is stamped at its end of frame.
+        const std::int64_t toEnd = (112 - 3) * 2000;
         for (std::int64_t ms = 0; ms < 4000; ++ms) {
             for (int i = 0; i < c.framesPerMs[ms / 1000]; ++i)
-                load.Add(frame, ms * kMs);
+                load.Add(frame, ms * kMs + toEnd, ms * kMs + toEnd, 500000);
         }
         const BusLoadFigures f = load.Sample(c.nowMs * kMs, 500000);
         EXPECT_NEAR(f.percent, c.percent, 1e-9) << c.name;
@@ -78,15 +80,35 @@ TEST(TrueBusLoadTest, LastSecondPeakAndMean) {
     }
 }
 
+// A full bus whose records arrive late, in batches and after a 60 ms stall across a step
+// boundary: each frame counts where it was on the bus, so no second reads above 100 %.
+TEST(TrueBusLoadTest, AFullBusNeverReadsAbove100PercentHoweverLateItsRecordsArrive) {
+    TrueBusLoad load;
+    const CanMsg frame = Msg(CAN_EV_RX_STD, 0x123, 8, 0x55);  // 112 bits: 112 us at 1 Mbit/s
+    constexpr std::int64_t kLength = 112'000, kToEnd = 109'000;
+    for (std::int64_t start = 0; start < 3000 * kMs; start += kLength) {
+        const std::int64_t end = start + kToEnd;
+        // Delivered at the next millisecond; frames of 940..1000 ms only at 1000 ms.
+        std::int64_t arrival = (end / kMs + 1) * kMs;
+        if (end >= 940 * kMs && end < 1000 * kMs)
+            arrival = 1000 * kMs;
+        load.Add(frame, end + 5 * kMs, arrival, 1'000'000);  // the device clock's own origin
+    }
+    const BusLoadFigures f = load.Sample(2500 * kMs, 1'000'000);
+    EXPECT_NEAR(f.percent, 100.0, 0.02);
+    EXPECT_LE(f.peakPercent, 100.0 + 1e-9);
+    EXPECT_GE(f.peakPercent, 99.98);
+}
+
 // A reset forgets everything; the mean then starts at the first sample. No rate, no figures.
 TEST(TrueBusLoadTest, ResetAndUnknownRate) {
     TrueBusLoad load;
-    load.Add(Msg(CAN_EV_RX_STD, 0x123, 8, 0x55), 0);
+    load.Add(Msg(CAN_EV_RX_STD, 0x123, 8, 0x55), 0, 0, 500000);
     const BusLoadFigures none = load.Sample(1000 * kMs, 0);
     EXPECT_EQ(none.percent + none.peakPercent + none.meanPercent, 0);
     load.Reset();
     EXPECT_EQ(load.Sample(1000 * kMs, 500000).peakPercent, 0);
-    load.Add(Msg(CAN_EV_RX_STD, 0x123, 8, 0x55), 1500 * kMs);
+    load.Add(Msg(CAN_EV_RX_STD, 0x123, 8, 0x55), 1500 * kMs, 1500 * kMs, 500000);
     EXPECT_NEAR(load.Sample(2000 * kMs, 500000).meanPercent, 0.0224, 1e-9);
 }
 

@@ -32,6 +32,11 @@ CanMsg Msg(std::int32_t type, std::uint32_t id = 0, int rtr = 0, int dlc = 0,
     return m;
 }
 
+CanMsg Formatted(CanMsg m, std::uint8_t format) {
+    m.format = format;
+    return m;
+}
+
 std::string EventText(TraceLines& lines, const CanMsg& m, std::int64_t timeNs,
                       std::uint32_t bitrate = 0) {
     char buffer[trace::kTraceLinesCapacity];
@@ -93,6 +98,11 @@ TEST(TraceLinesTest, CandumpLogLines) {
         {Msg(CAN_EV_TX, 0x800, 0, 0), "(1700000001.000001) vcan0 00000800# T\n"},
         {Msg(CAN_EV_RX_STD, 0xfffff123, 0, 0), "(1700000001.000001) vcan0 123# R\n"},
         {Msg(CAN_EV_RX_EXT, 0xffffffff, 0, 0), "(1700000001.000001) vcan0 1FFFFFFF# R\n"},
+        // Format reporting off: the record's own format byte, not the identifier's value.
+        {Formatted(Msg(CAN_EV_RX, 0x123, 0, 1, {0x11}), CAN_RECORD_FORMAT_EXT),
+         "(1700000001.000001) vcan0 00000123#11 R\n"},
+        {Formatted(Msg(CAN_EV_TX, 0x7ff, 0, 0), CAN_RECORD_FORMAT_EXT),
+         "(1700000001.000001) vcan0 000007FF# T\n"},
         // Lost frames: an RX overflow error frame just before the frame that reports them.
         {Msg(CAN_EV_RX, 0x10, 0, 1, {0xab}, 0, 3),
          "(1700000001.000001) vcan0 20000004#0001000000000000 R\n"
@@ -164,6 +174,8 @@ TEST(TraceLinesTest, AscLines) {
         {Msg(CAN_EV_RX_STD, 0x1, 0, 15, std::vector<std::uint8_t>(10, 0xa5)), 0,
          "   1.235024 1  1               Rx   d F A5 A5 A5 A5 A5 A5 A5 A5  Length = 0 "
          "BitCount = 113 ID = 1\n"},
+        {Formatted(Msg(CAN_EV_RX, 0x100, 0, 0), CAN_RECORD_FORMAT_EXT), 500000,
+         "   1.235024 1  100x            Rx   d 0  Length = 142000 BitCount = 71 ID = 256x\n"},
         {Msg(CAN_EV_RX, 0x10, 0, 1, {0xab}, 0, 3), 0,
          "   1.235024 CAN 1 Status:data overrun - 3 frames lost\n"
          "   1.235024 1  10              Rx   d 1 AB  Length = 0 BitCount = 55 ID = 16\n"},

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <string_view>
@@ -27,8 +28,13 @@ std::vector<std::string> uitest::StartArguments() {
 
 namespace {
 
-// Whether the process has a handler for the signal (its SigCgt mask in /proc).
+// Whether the process runs the program and has a handler for the signal (its SigCgt mask in
+// /proc). Until the exec the child is this test's image, which catches the signal too.
 bool Catches(pid_t pid, int signal) {
+    std::error_code error;
+    const auto exe = std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/exe", error);
+    if (error || !std::filesystem::equivalent(exe, VESK_PROGRAM, error))
+        return false;
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     std::string line;
     while (std::getline(status, line)) {
@@ -83,9 +89,12 @@ pid_t Start(const std::vector<std::string>& args, bool withoutDisplay = false, i
     return pid;
 }
 
+// Also while the start shows the box for a document that cannot be opened.
 TEST(ShutdownTest, WindowlessStartEndsCleanlyOnSigterm) {
-    for (int signal : {SIGTERM, SIGINT}) {
-        const pid_t pid = Start({"/Embedding"});
+    const std::pair<const char*, int> cases[] = {
+        {"/Embedding", SIGTERM}, {"/Embedding", SIGINT}, {"/no/such/folder/x.vsk", SIGTERM}};
+    for (const auto& [arg, signal] : cases) {
+        const pid_t pid = Start({arg});
         ASSERT_GT(pid, 0);
         // Starting takes a moment on a loaded machine; the handler is in place once it is ready.
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -94,7 +103,7 @@ TEST(ShutdownTest, WindowlessStartEndsCleanlyOnSigterm) {
         }
         ASSERT_TRUE(Catches(pid, signal)) << "the program never got ready";
         kill(pid, signal);
-        EXPECT_EQ(WaitForExit(pid, std::chrono::seconds(60)), 0) << "signal " << signal;
+        EXPECT_EQ(WaitForExit(pid, std::chrono::seconds(60)), 0) << arg << " signal " << signal;
     }
 }
 

@@ -697,6 +697,7 @@ TEST(WindowPlayTest, APlayEndsWithItsCountsAndSkippedFramesAreReported) {
                                      "(1000.001000) can0 1ABCDEF0#02\n"
                                      "(1000.002000) can0 7FF#03\n");
     RegisteredDevice adapter;
+    adapter->ConfirmWrites(true);  // a frame counts as sent once the bus confirmed it
     int error = 0;
     EXPECT_FALSE(MenuItem(ID_PLAY_START).enabled);  // nothing to send through
     struct Case {
@@ -731,6 +732,7 @@ TEST(WindowPlayTest, APlayEndsWithItsCountsAndSkippedFramesAreReported) {
 
 TEST(WindowPlayTest, APlayShowsHowFarItIsAndClosingTheChannelEndsIt) {
     RegisteredDevice adapter;
+    adapter->ConfirmWrites(true);
     int error = 0;
     ASSERT_EQ(CanOpen(View()->m_channel, adapter.path(), 0, 0, &error), 1);
     // A file that cannot be read is named, and nothing plays.
