@@ -3,7 +3,7 @@
 set -eu
 sed -n 's/ R$//p' "$2" > vesk.rx
 count=$(wc -l < "$1")
-[ "$count" -eq 300 ] || { echo "candump recorded $count frames, not 300"; exit 1; }
+[ "$count" -eq 400 ] || { echo "candump recorded $count frames, not 400"; exit 1; }
 if cmp -s "$1" vesk.rx; then
     echo "the recordings agree: $count frames"
 else
