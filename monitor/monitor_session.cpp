@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "channel/adapter_path.h"
+#include "log/log_row.h"
 #include "monitor/trace_clock.h"
 #include "platform/device.h"
 #include "platform/error.h"
@@ -24,6 +25,18 @@ MonitorSession::MonitorSession()
     m_channel = CanCreateChannel(nullptr, this, &MonitorSession::NotifyCallback);
     if (m_channel)
         m_channel->tap = &MonitorSession::TapCallback;
+    // The order is the pipeline's: replies and the log first.
+    AddSink(m_logSink);
+    AddSink(m_counts);
+    AddSink(m_playerSink);
+    AddSink(m_recorderSink);
+    AddSink(m_overviewSink);
+    AddSink(m_trueLoadSink);
+}
+
+void MonitorSession::AddSink(RecordSink& sink) {
+    if (m_sinkCount < kMaxSinks)
+        m_sinks[m_sinkCount++] = &sink;
 }
 
 MonitorSession::~MonitorSession() {
@@ -123,61 +136,47 @@ int MonitorSession::NotifyCallback(CanChannel* channel, double absSeconds, doubl
 }
 
 int MonitorSession::OnCanNotify(const CanMsg* msg, double absSeconds, double deltaSeconds) {
-    // Replies leave before the frame's own row, and before it is recorded (the tap comes after).
-    if (msg)
-        m_eventLog.OnCanNotify(msg, absSeconds, deltaSeconds);
+    if (msg) {
+        Dispatch(*msg, absSeconds, deltaSeconds, true);
+        m_dispatched = true;  // the tap that follows has nothing more to do
+    }
     return 0;
 }
 
 void MonitorSession::TapCallback(CanChannel* channel, double absSeconds, const CanMsg* msg) {
-    if (channel && channel->owner && msg)
-        static_cast<MonitorSession*>(channel->owner)->OnRecord(*msg, absSeconds);
+    if (!channel || !channel->owner || !msg)
+        return;
+    auto* session = static_cast<MonitorSession*>(channel->owner);
+    if (std::exchange(session->m_dispatched, false))
+        return;
+    session->Dispatch(*msg, absSeconds, 0.0, false);
 }
 
-void MonitorSession::OnRecord(const CanMsg& msg, double absSeconds) {
-    switch (msg.type) {
-        case CAN_EV_RX:
-        case CAN_EV_RX_STD:
-        case CAN_EV_RX_EXT:
-            m_received.fetch_add(1, std::memory_order_relaxed);
-            if (msg.lost > 0)
-                m_lost.fetch_add(static_cast<std::uint64_t>(msg.lost), std::memory_order_relaxed);
-            break;
-        case CAN_EV_TX:
-        case CAN_EV_TX_STD:
-        case CAN_EV_TX_EXT:
-            m_sent.fetch_add(1, std::memory_order_relaxed);
-            break;
-        default:
-            break;
-    }
-    m_player.OnTransmitted(msg);
-    Record(msg);
-    const std::int64_t arrivalNs = ArrivalClockNs();
-    m_overview.Push(msg, absSeconds, arrivalNs);
+void MonitorSession::Dispatch(const CanMsg& msg, double absSeconds, double deltaSeconds,
+                              bool delivered) {
+    const LogRowKind kind = ClassifyLogEvent(msg.type).kind;
+    const bool frame = kind == LogRowKind::kReceived || kind == LogRowKind::kTransmitted;
     const CanChannel& channel = *m_channel;
-    m_trueLoad.Add(msg,
-                   TicksToNs(CanMsgTicks(msg), channel.ticksPerMs.load(std::memory_order_relaxed)),
-                   arrivalNs, channel.baudrate.load(std::memory_order_relaxed));
+    const RecordEvent event{
+        msg,
+        absSeconds,
+        deltaSeconds,
+        delivered,
+        frame,
+        kind == LogRowKind::kReceived,
+        frame && CanMsgIsExtended(msg),
+        TicksToNs(CanMsgTicks(msg), channel.ticksPerMs.load(std::memory_order_relaxed)),
+        ArrivalClockNs(),
+        channel.baudrate.load(std::memory_order_relaxed),
+    };
+    for (int i = 0; i < m_sinkCount; ++i)
+        m_sinks[i]->OnRecord(event);
 }
 
 std::int64_t MonitorSession::ArrivalClockNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
-}
-
-void MonitorSession::Record(const CanMsg& msg) {
-    // Announced before the recorder is looked at: a stopper that has cleared the pointer and then
-    // sees no push under way knows that none can still reach the old recorder.
-    m_pushing.fetch_add(1);
-    if (trace::TraceRecorder* recorder = m_activeRecorder.load()) {
-        const CanChannel& channel = *m_channel;
-        recorder->Push(msg, RecordWallNs(CanMsgTicks(msg), CanDeviceClock(channel.info),
-                                         channel.ticksPerMs.load(std::memory_order_relaxed),
-                                         channel.openWallNs));
-    }
-    m_pushing.fetch_sub(1);
 }
 
 bool MonitorSession::StartRecording(const std::string& path, std::string& error) {
@@ -201,16 +200,14 @@ bool MonitorSession::StartRecording(const std::string& path, std::string& error)
     m_recorder = trace::TraceRecorder::Start(options, error);
     if (!m_recorder)
         return false;
-    m_activeRecorder.store(m_recorder.get());
+    m_recorderSink.Attach(m_recorder.get());
     return true;
 }
 
 void MonitorSession::StopRecording() {
     if (!m_recorder)
         return;
-    m_activeRecorder.store(nullptr);
-    while (m_pushing.load() != 0)
-        std::this_thread::yield();
+    m_recorderSink.Detach();
     m_recorder->Stop();
     // A failure of the last write too is the operator's to hear of.
     if (m_recorder->Failed() && m_recordingFailure.empty())

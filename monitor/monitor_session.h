@@ -2,7 +2,8 @@
 // recording) and the settings applied to it. The window's view and the program without a window
 // both drive a session, so both open, answer and record the same way.
 //
-// The receive thread calls into the session for every event; nothing it does there allocates,
+// The receive thread calls into the session for every event, which builds one RecordEvent of it
+// and hands it to the session's sinks (monitor/record_sink.h); nothing it does there allocates,
 // and it waits for another thread only on locks held for a few stores or one overview row's copy
 // (longest: a clear of a full overview, some 55 us, when a new identifier arrives during it).
 #pragma once
@@ -20,6 +21,8 @@
 #include "log/id_overview.h"
 #include "log/log_model.h"
 #include "monitor/filter_values.h"
+#include "monitor/record_sink.h"
+#include "monitor/session_sinks.h"
 #include "monitor/trace_player.h"
 #include "monitor/true_bus_load.h"
 
@@ -119,9 +122,9 @@ class MonitorSession {
     void SetAdapterName(const std::string& name) { m_adapterName = name; }
 
     // --- Counts since the session began (for the status line of the program without window) ----
-    std::uint64_t FramesReceived() const { return m_received.load(std::memory_order_relaxed); }
-    std::uint64_t FramesSent() const { return m_sent.load(std::memory_order_relaxed); }
-    std::uint64_t FramesLost() const { return m_lost.load(std::memory_order_relaxed); }
+    std::uint64_t FramesReceived() const { return m_counts.Received(); }
+    std::uint64_t FramesSent() const { return m_counts.Sent(); }
+    std::uint64_t FramesLost() const { return m_counts.Lost(); }
 
     static int NotifyCallback(CanChannel* channel, double absSeconds, double deltaSeconds,
                               const CanMsg* msg);
@@ -130,9 +133,12 @@ class MonitorSession {
     static void TapCallback(CanChannel* channel, double absSeconds, const CanMsg* msg);
 
   private:
+    static constexpr int kMaxSinks = 8;
+
     int OnCanNotify(const CanMsg* msg, double absSeconds, double deltaSeconds);
-    void OnRecord(const CanMsg& msg, double absSeconds);
-    void Record(const CanMsg& msg);
+    void Dispatch(const CanMsg& msg, double absSeconds, double deltaSeconds, bool delivered);
+    // Before the first open only.
+    void AddSink(RecordSink& sink);
 
     void EndPlay(const char* reason);
 
@@ -146,13 +152,17 @@ class MonitorSession {
     std::string m_recordingFailure;  // of a recording that ended by it, until taken
     std::uint64_t m_endedRecordingsLost = 0;
     std::vector<std::string> m_readTraces;
-    // The receive thread's view of the recorder: set while recording; the stopper clears it and
-    // waits until no push is under way before the recorder goes.
-    std::atomic<trace::TraceRecorder*> m_activeRecorder{nullptr};
-    std::atomic<int> m_pushing{0};
-    std::atomic<std::uint64_t> m_received{0};
-    std::atomic<std::uint64_t> m_sent{0};
-    std::atomic<std::uint64_t> m_lost{0};
+
+    LogSink m_logSink{m_eventLog};
+    CountSink m_counts;
+    PlayerSink m_playerSink{m_player};
+    RecorderSink m_recorderSink{m_channel};
+    OverviewSink m_overviewSink{m_overview};
+    TrueLoadSink m_trueLoadSink{m_trueLoad};
+    RecordSink* m_sinks[kMaxSinks] = {};
+    int m_sinkCount = 0;
+    // Receive thread only: the callback has dispatched the record the tap is about to see.
+    bool m_dispatched = false;
 };
 
 // How many frames a play sent (and skipped), as the operator reads it at its end.
