@@ -13,10 +13,14 @@
 
 namespace dbc {
 
+// {"Drehzahl", 1200.0} or, by a value table's text, {"Gang", "Rückwärts"}.
 struct SignalValue {
+    SignalValue(std::string_view name, double value) : signal(name), physical(value) {}
+    SignalValue(std::string_view name, std::string_view text) : signal(name), label(text) {}
+
     std::string_view signal;  // name or symbol
     double physical = 0;
-    std::string_view label;  // a value table's text; when given, it is sent instead of physical
+    std::string_view label;  // sent instead of physical when not empty
 };
 
 struct EncodedFrame {
