@@ -1,6 +1,7 @@
 #include "dbc/dbc_reader.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cctype>
 #include <cerrno>
@@ -29,24 +30,37 @@ struct Token {
     bool firstOnLine = true;
     bool escaped = false;  // a string holding backslash escapes
     int line = 0;
+    int previousLine = 0;   // where the token before it ended
     std::string_view text;  // a string's text without its quotes
 
     bool Is(char c) const { return kind == TokenKind::kPunct && text[0] == c; }
     bool IsWord(std::string_view w) const { return kind == TokenKind::kIdent && text == w; }
 };
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
+enum : std::uint8_t { kDigit = 1, kNameStart = 2 };
 
 // Bytes from 0x80 up belong to names, so that names in either encoding pass through.
+constexpr std::array<std::uint8_t, 256> kCharClass = [] {
+    std::array<std::uint8_t, 256> table{};
+    for (int c = 0; c < 256; ++c) {
+        if (c >= '0' && c <= '9')
+            table[c] = kDigit;
+        else if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80)
+            table[c] = kNameStart;
+    }
+    return table;
+}();
+
+bool IsDigit(char c) {
+    return kCharClass[static_cast<unsigned char>(c)] == kDigit;
+}
+
 bool IsNameStart(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' ||
-           static_cast<unsigned char>(c) >= 0x80;
+    return kCharClass[static_cast<unsigned char>(c)] == kNameStart;
 }
 
 bool IsNameChar(char c) {
-    return IsNameStart(c) || IsDigit(c);
+    return kCharClass[static_cast<unsigned char>(c)] != 0;
 }
 
 class Lexer {
@@ -54,11 +68,43 @@ class Lexer {
     explicit Lexer(std::string_view text) : text_(text) {}
 
     Token Next() {
-        previousLine_ = lastLine_;
+        if (peeked_) {
+            peeked_ = false;
+            return peek_;
+        }
+        return Lex();
+    }
+
+    const Token& Peek() {
+        if (!peeked_) {
+            peek_ = Lex();
+            peeked_ = true;
+        }
+        return peek_;
+    }
+
+    // The SG_ lines that follow the current one, so that a message's signals are allocated once.
+    std::size_t SignalLinesAhead() const {
+        std::size_t count = 0;
+        for (std::size_t p = text_.find('\n', pos_); p != std::string_view::npos;
+             p = text_.find('\n', p)) {
+            ++p;
+            while (p < text_.size() && (text_[p] == ' ' || text_[p] == '\t' || text_[p] == '\r'))
+                ++p;
+            if (text_.substr(p, 4) == "SG_ ")
+                ++count;
+            else if (p >= text_.size() || text_[p] != '\n')
+                break;
+        }
+        return count;
+    }
+
+  private:
+    Token Lex() {
         const std::size_t size = text_.size();
         for (;;) {
             if (pos_ >= size)
-                return Token{TokenKind::kEnd, true, false, line_, {}};
+                return Token{TokenKind::kEnd, true, false, line_, lastLine_, {}};
             const char c = text_[pos_];
             if (c == '\n') {
                 ++line_;
@@ -74,6 +120,7 @@ class Lexer {
         }
         Token t;
         t.line = line_;
+        t.previousLine = lastLine_;
         t.firstOnLine = line_ != lastLine_;
         const std::size_t start = pos_;
         const char c = text_[pos_];
@@ -140,20 +187,12 @@ class Lexer {
         return t;
     }
 
-    Token Peek() const {
-        Lexer copy = *this;
-        return copy.Next();
-    }
-
-    // Where the token before the last one ended.
-    int PreviousLine() const { return previousLine_; }
-
-  private:
     std::string_view text_;
     std::size_t pos_ = 0;
     int line_ = 1;
     int lastLine_ = 0;
-    int previousLine_ = 0;
+    bool peeked_ = false;
+    Token peek_;
 };
 
 std::string Unescape(const Token& t) {
@@ -350,7 +389,11 @@ class Parser {
   private:
     void Statement(const Token& t) {
         const std::string_view w = t.text;
-        if (w == "VERSION") {
+        if (w == "SG_") {
+            SignalLine(t);
+        } else if (w == "BO_") {
+            Message();
+        } else if (w == "VERSION") {
             db_.version = TextOf(Expect(TokenKind::kString, "Zeichenkette"));
         } else if (w == "NS_") {
             SkipNewSymbols();
@@ -362,10 +405,6 @@ class Parser {
             while (!lexer_.Peek().firstOnLine)
                 db_.nodes.push_back(
                     Node{std::string(Expect(TokenKind::kIdent, "Name").text), {}, {}});
-        } else if (w == "BO_") {
-            Message();
-        } else if (w == "SG_") {
-            SignalLine(t);
         } else if (w == "VAL_TABLE_") {
             ValueTable table;
             table.name = Expect(TokenKind::kIdent, "Name").text;
@@ -484,13 +523,16 @@ class Parser {
                                  std::to_string(db_.messages[it->second].line) + ")."};
         }
         current_ = it->second;
+        m.signals.reserve(lexer_.SignalLinesAhead());
         db_.messages.push_back(std::move(m));
     }
 
     void SignalLine(const Token& keyword) {
         if (current_ == -1)
             throw ParseError{keyword.line, "SG_ ohne vorangehende Botschaft (BO_)."};
-        Signal s;
+        // Built in place: a move of a signal costs about as much as reading it.
+        Signal scratch;
+        Signal& s = current_ == kPseudo ? scratch : db_.messages[current_].signals.emplace_back();
         const Token name = Expect(TokenKind::kIdent, "Signalname");
         s.symbol = name.text;
         s.line = name.line;
@@ -541,12 +583,11 @@ class Parser {
                                             std::to_string(m.length) + " Bytes der Botschaft \"" +
                                             m.symbol + "\"."};
         }
-        if (FindSymbol(m, s.symbol) >= 0) {
+        if (FindSymbol(m, s.symbol) + 1 != static_cast<int>(m.signals.size())) {
             throw ParseError{name.line, "Signal \"" + s.symbol +
                                             "\" steht zweimal in Botschaft \"" + m.symbol + "\"."};
         }
         s.name = s.symbol;
-        m.signals.push_back(std::move(s));
     }
 
     // `M`, `mN` or `mNM`.
@@ -746,7 +787,7 @@ class Parser {
         int line = t.line;
         std::string found;
         if (t.kind == TokenKind::kEnd || t.firstOnLine) {
-            line = lexer_.PreviousLine();
+            line = t.previousLine;
             found = t.kind == TokenKind::kEnd ? "Dateiende" : "Zeilenende";
         } else if (t.kind == TokenKind::kString) {
             found = "Zeichenkette \"" + std::string(t.text.substr(0, 40)) + "\"";
@@ -945,24 +986,29 @@ class Parser {
             if (std::vector<Attribute>* list = AttributesOf(a.line, a.target))
                 list->push_back(Attribute{d.name, AttributeText(d, a.value)});
         }
-        const std::string* protocol = AttributeValue(db_.attributes, "ProtocolType");
-        if (protocol)
-            db_.protocolType = *protocol;
+        if (const std::string* v = Value(db_.attributes, "ProtocolType", Default("ProtocolType")))
+            db_.protocolType = *v;
+        const std::string* nodeName = Default("SystemNodeLongSymbol");
         for (Node& n : db_.nodes) {
-            if (const std::string* v = AttributeValue(n.attributes, "SystemNodeLongSymbol"))
+            if (const std::string* v = Value(n.attributes, "SystemNodeLongSymbol", nodeName))
                 n.name = *v;
         }
+        const std::string* cycle = Default("GenMsgCycleTime");
+        const std::string* messageName = Default("SystemMessageLongSymbol");
+        const std::string* signalName = Default("SystemSignalLongSymbol");
+        const std::string* start = Default("GenSigStartValue");
         for (dbc::Message& m : db_.messages) {
-            if (const std::string* v = AttributeValue(m.attributes, "GenMsgCycleTime")) {
+            if (const std::string* v = Value(m.attributes, "GenMsgCycleTime", cycle)) {
                 if (auto ms = ParseDouble(*v); ms && *ms >= 0 && *ms < 1e9)
                     m.cycleTimeMs = static_cast<int>(std::lround(*ms));
             }
-            if (const std::string* v = AttributeValue(m.attributes, "SystemMessageLongSymbol"))
+            if (const std::string* v = Value(m.attributes, "SystemMessageLongSymbol", messageName))
                 m.name = *v;
             for (Signal& s : m.signals) {
-                if (const std::string* v = AttributeValue(s.attributes, "SystemSignalLongSymbol"))
+                if (const std::string* v =
+                        Value(s.attributes, "SystemSignalLongSymbol", signalName))
                     s.name = *v;
-                if (const std::string* v = AttributeValue(s.attributes, "GenSigStartValue")) {
+                if (const std::string* v = Value(s.attributes, "GenSigStartValue", start)) {
                     auto bits = RawBitsOf(*v, s);
                     if (bits && FitsWidth(*bits, s))
                         s.startValue = bits;
@@ -974,17 +1020,23 @@ class Parser {
         }
     }
 
-    // The value given for the object, else the definition's default; null when neither.
-    const std::string* AttributeValue(const std::vector<Attribute>& list, std::string_view name) {
-        for (const Attribute& a : list) {
-            if (a.name == name)
-                return &a.value;
-        }
+    // The definition's default value, null when there is none.
+    const std::string* Default(std::string_view name) const {
         auto it = definitionIndex_.find(std::string(name));
         if (it == definitionIndex_.end())
             return nullptr;
         const auto& d = db_.attributeDefinitions[it->second].defaultValue;
         return d ? &*d : nullptr;
+    }
+
+    // The value given for the object, else the fallback.
+    static const std::string* Value(const std::vector<Attribute>& list, std::string_view name,
+                                    const std::string* fallback) {
+        for (const Attribute& a : list) {
+            if (a.name == name)
+                return &a.value;
+        }
+        return fallback;
     }
 
     void ResolveMultiplexing() {

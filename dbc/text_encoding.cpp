@@ -1,6 +1,7 @@
 #include "dbc/text_encoding.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace dbc {
 
@@ -25,6 +26,12 @@ bool IsUtf8(std::string_view bytes) noexcept {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto* end = p + bytes.size();
     while (p < end) {
+        // Most of a file is ASCII: pass it eight bytes at a time.
+        std::uint64_t eight;
+        if (end - p >= 8 && (std::memcpy(&eight, p, 8), (eight & 0x8080808080808080u) == 0)) {
+            p += 8;
+            continue;
+        }
         const unsigned c = *p;
         if (c < 0x80) {
             ++p;
