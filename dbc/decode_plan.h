@@ -3,7 +3,9 @@
 // byte order's numbering.
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 namespace dbc {
 
@@ -31,24 +33,31 @@ BitPlan PlanBits(int startBit, int length, ByteOrder order);
 // is at most 8 n. Negative when the signal would run before the first bit.
 int BitsNeeded(int startBit, int length, ByteOrder order);
 
+inline std::uint64_t LoadLittle64(const std::uint8_t* p) noexcept {
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    return std::endian::native == std::endian::little ? v : __builtin_bswap64(v);
+}
+
+inline std::uint64_t LoadBig64(const std::uint8_t* p) noexcept {
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    return std::endian::native == std::endian::big ? v : __builtin_bswap64(v);
+}
+
 // Reads the bits from a frame buffer that holds at least firstByte + 9 bytes (pad with zeros).
 inline std::uint64_t DecodeBits(const BitPlan& plan, const std::uint8_t* buffer) noexcept {
     const std::uint8_t* p = buffer + plan.firstByte;
-    std::uint64_t v = 0;
+    std::uint64_t v;
     if (!plan.motorola) {
-        for (int i = 7; i >= 0; --i)
-            v = (v << 8) | p[i];
-        v >>= plan.shift;
+        v = LoadLittle64(p) >> plan.shift;
         if (plan.wide)
             v |= static_cast<std::uint64_t>(p[8]) << (64 - plan.shift);
     } else if (!plan.wide) {
-        for (int i = 0; i < 8; ++i)
-            v = (v << 8) | p[i];
-        v >>= plan.shift;
+        v = LoadBig64(p) >> plan.shift;
     } else {
-        for (int i = 1; i < 9; ++i)
-            v = (v << 8) | p[i];
-        v = (v >> plan.shift) | (static_cast<std::uint64_t>(p[0]) << (64 - plan.shift));
+        v = (LoadBig64(p + 1) >> plan.shift) |
+            (static_cast<std::uint64_t>(p[0]) << (64 - plan.shift));
     }
     return v & plan.mask;
 }
