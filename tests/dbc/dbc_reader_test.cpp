@@ -37,6 +37,10 @@ BA_ "ProtocolType" "J1939";
 VAL_ 256 Temp -1 "Fehler" 0 "Null";
 SIG_VALTYPE_ 2147483904 Wert : 1;
 SIG_GROUP_ 256 Gruppe 1 : Drehzahl Temp;
+BA_ "Unbekannt" BO_ 256 1;
+CM_ BO_ 999 "weg";
+BO_ 3221225472 Frei: 0 X
+ SG_ Lose : 0|8@1+ (1,0) [0|0] "" X
 )";
 
 TEST(DbcReader, ReadsTheModelWhateverTheOrder) {
@@ -70,7 +74,10 @@ TEST(DbcReader, ReadsTheModelWhateverTheOrder) {
     EXPECT_TRUE(db.IsJ1939());
     EXPECT_EQ(r.warnings,
               (std::vector<std::string>{
-                  "motor.dbc, Zeile 20: unbekannter Abschnitt \"FOO_\" übersprungen."}));
+                  "motor.dbc, Zeile 20: unbekannter Abschnitt \"FOO_\" übersprungen.",
+                  "motor.dbc, Zeile 29: CM_ nennt die unbekannte Botschaft 999; übersprungen.",
+                  "motor.dbc, Zeile 28: Attribut \"Unbekannt\" ist nicht definiert (BA_DEF_ "
+                  "fehlt); übersprungen."}));
 }
 
 TEST(DbcReader, NumbersIgnoreTheUsersLocale) {
