@@ -40,8 +40,8 @@ std::string_view CsvHeader() noexcept {
     return "time,id,extended,message,signal,raw,value,unit,label";
 }
 
-void AppendCsvLine(std::string& out, std::int64_t timeNs, const Message& message,
-                   const Signal& signal, const DecodedSignal& decoded) {
+void AppendCsvLine(std::string& out, std::int64_t timeNs, std::uint32_t frameId, bool extended,
+                   const Message& message, const Signal& signal, const DecodedSignal& decoded) {
     if (decoded.state == SignalState::kNotSelected)
         return;
     // Rounded to the microsecond, half away from zero.
@@ -55,11 +55,11 @@ void AppendCsvLine(std::string& out, std::int64_t timeNs, const Message& message
     out += fraction;
     out += ',';
     std::string id;
-    AppendInteger(id, message.id, 16);
+    AppendInteger(id, frameId, 16);
     for (char& c : id)
         c = static_cast<char>(c >= 'a' ? c - 'a' + 'A' : c);
     out += id;
-    out += message.extended ? ",1," : ",0,";
+    out += extended ? ",1," : ",0,";
     AppendField(out, message.name);
     out += ',';
     AppendField(out, signal.name);

@@ -23,8 +23,9 @@ namespace dbc {
 // Without line end.
 std::string_view CsvHeader() noexcept;
 
-// Appends one line and '\n'; a signal in state kNotSelected appends nothing.
-void AppendCsvLine(std::string& out, std::int64_t timeNs, const Message& message,
-                   const Signal& signal, const DecodedSignal& decoded);
+// Appends one line and '\n'; a signal in state kNotSelected appends nothing. The identifier is
+// the frame's own (a J1939 match names another message identifier).
+void AppendCsvLine(std::string& out, std::int64_t timeNs, std::uint32_t frameId, bool extended,
+                   const Message& message, const Signal& signal, const DecodedSignal& decoded);
 
 }  // namespace dbc

@@ -77,7 +77,19 @@ int RunHeadless(const HeadlessOptions& options, std::FILE* status) {
                 result = 1;
             }
         };
-        if (!options.playPath.empty() && !play) {
+        bool databasesRead = true;
+        for (const std::string& path : options.databases) {
+            std::vector<std::string> warnings;
+            databasesRead = session.LoadDatabase(path, error, warnings, /*save=*/false);
+            for (const std::string& warning : warnings)
+                std::fprintf(status, "vesk: %s\n", warning.c_str());
+            if (!databasesRead)
+                break;
+        }
+        if (!databasesRead) {
+            std::fprintf(status, "vesk: %s\n", error.c_str());
+            result = 1;
+        } else if (!options.playPath.empty() && !play) {
             std::fprintf(status, "vesk: %s\n", error.c_str());
             result = 1;
         } else if (!options.recordPath.empty() &&
@@ -128,6 +140,10 @@ int RunHeadless(const HeadlessOptions& options, std::FILE* status) {
                     if (play) {
                         std::fprintf(status, "  gespielt %llu",
                                      static_cast<unsigned long long>(session.Player().Sent()));
+                    }
+                    if (!options.databases.empty()) {
+                        std::fprintf(status, "  dekodiert %llu",
+                                     static_cast<unsigned long long>(session.FramesDecoded()));
                     }
                     if (session.IsRecording()) {
                         std::fprintf(status, "  aufgezeichnet %llu",

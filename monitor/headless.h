@@ -27,6 +27,8 @@ struct HeadlessOptions {
     int playPasses = 1;              // 0: until the run ends
     // Trace files that replay adapters read: never recorded into.
     std::vector<std::string> readTraces;
+    // CAN databases to decode with (--dbc); the status line counts the frames they define.
+    std::vector<std::string> databases;
 };
 
 // Blocks SIGINT, SIGTERM and SIGHUP for the calling thread and every thread it starts later (a
@@ -35,5 +37,6 @@ struct HeadlessOptions {
 void BlockEndSignals();
 
 // 0 after a clean end; 1 when the channel could not be opened, the recording not started or
-// failed at any moment, the trace to play could not be read (the reason printed on `status`).
+// failed at any moment, the trace to play or a database could not be read (the reason printed on
+// `status`).
 int RunHeadless(const HeadlessOptions& options, std::FILE* status);

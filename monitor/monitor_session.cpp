@@ -32,6 +32,8 @@ MonitorSession::MonitorSession()
     AddSink(m_recorderSink);
     AddSink(m_overviewSink);
     AddSink(m_trueLoadSink);
+    AddSink(m_decoder);
+    m_decoder.Attach(m_databases.Set().get());
 }
 
 void MonitorSession::AddSink(RecordSink& sink) {
@@ -44,6 +46,36 @@ MonitorSession::~MonitorSession() {
     CanDestroyChannel(m_channel);
     m_channel = nullptr;
     StopRecording();
+}
+
+bool MonitorSession::LoadDatabase(const std::string& path, std::string& error,
+                                  std::vector<std::string>& warnings, bool save) {
+    // `old` keeps the set alive until the receive thread has let go of it.
+    const auto old = m_databases.Set();
+    if (!m_databases.Load(path, error, warnings))
+        return false;
+    m_decoder.Replace(m_databases.Set().get());
+    if (save)
+        settings::SaveDatabaseFiles(m_databases.Files());
+    return true;
+}
+
+void MonitorSession::ClearDatabases() {
+    const auto old = m_databases.Set();
+    m_databases.Clear();
+    m_decoder.Replace(m_databases.Set().get());
+    settings::SaveDatabaseFiles(m_databases.Files());
+}
+
+std::vector<std::string> MonitorSession::RestoreDatabases() {
+    std::vector<std::string> problems;
+    for (const std::string& file : settings::LoadDatabaseFiles()) {
+        std::string error;
+        std::vector<std::string> warnings;
+        if (!LoadDatabase(file, error, warnings, /*save=*/false))
+            problems.push_back(error);
+    }
+    return problems;
 }
 
 void MonitorSession::LoadSettings() {

@@ -23,6 +23,7 @@
 #include "monitor/filter_values.h"
 #include "monitor/record_sink.h"
 #include "monitor/session_sinks.h"
+#include "monitor/signal_databases.h"
 #include "monitor/trace_player.h"
 #include "monitor/true_bus_load.h"
 
@@ -118,6 +119,21 @@ class MonitorSession {
     // Once a started play has ended: how it went, once. Nothing while it runs.
     std::optional<PlayEnd> TakePlayEnd();
 
+    // --- CAN databases ----------------------------------------------------------------------
+    // Loads a database for decoding (the frames it defines are decoded in every view) and keeps
+    // the list in the settings file unless `save` is false. False and the reader's German text
+    // when it cannot be read; what was loaded before stays. `warnings`: what the reader skipped.
+    bool LoadDatabase(const std::string& path, std::string& error,
+                      std::vector<std::string>& warnings, bool save = true);
+    // Removes every database, in the settings file too.
+    void ClearDatabases();
+    // The databases the settings file names, as the last run left them; one German text for each
+    // that is missing or cannot be read (the others load).
+    std::vector<std::string> RestoreDatabases();
+    const SignalDatabases& Databases() const { return m_databases; }
+    // Frames since the session began that a loaded database defines.
+    std::uint64_t FramesDecoded() const { return m_decoder.Decoded(); }
+
     // The adapter a recording names until the next open names its own.
     void SetAdapterName(const std::string& name) { m_adapterName = name; }
 
@@ -159,6 +175,8 @@ class MonitorSession {
     RecorderSink m_recorderSink{m_channel};
     OverviewSink m_overviewSink{m_overview};
     TrueLoadSink m_trueLoadSink{m_trueLoad};
+    DecoderSink m_decoder;
+    SignalDatabases m_databases;
     RecordSink* m_sinks[kMaxSinks] = {};
     int m_sinkCount = 0;
     // Receive thread only: the callback has dispatched the record the tap is about to see.

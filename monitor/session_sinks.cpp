@@ -1,7 +1,5 @@
 #include "monitor/session_sinks.h"
 
-#include <thread>
-
 #include "channel/can_channel.h"
 #include "monitor/trace_clock.h"
 #include "trace/trace_recorder.h"
@@ -19,20 +17,10 @@ void CountSink::OnRecord(const RecordEvent& e) {
 }
 
 void RecorderSink::OnRecord(const RecordEvent& e) {
-    // Announced before the recorder is looked at: a detacher that has cleared the pointer and
-    // then sees no push under way knows that none can still reach the old recorder.
-    m_pushing.fetch_add(1);
-    if (trace::TraceRecorder* recorder = m_recorder.load()) {
+    m_recorder.Visit([&](trace::TraceRecorder& recorder) {
         const CanChannel& channel = *m_channel;
-        recorder->Push(e.msg, RecordWallNs(CanMsgTicks(e.msg), CanDeviceClock(channel.info),
-                                           channel.ticksPerMs.load(std::memory_order_relaxed),
-                                           channel.openWallNs));
-    }
-    m_pushing.fetch_sub(1);
-}
-
-void RecorderSink::Detach() {
-    m_recorder.store(nullptr);
-    while (m_pushing.load() != 0)
-        std::this_thread::yield();
+        recorder.Push(e.msg, RecordWallNs(CanMsgTicks(e.msg), CanDeviceClock(channel.info),
+                                          channel.ticksPerMs.load(std::memory_order_relaxed),
+                                          channel.openWallNs));
+    });
 }

@@ -1,13 +1,15 @@
 // The sinks every session has, in the order it registers them: the automatic replies with the
 // log, the counts of the program without a window, the player's confirmations, the recording,
-// the overview by identifier and the exact bus load.
+// the overview by identifier, the exact bus load and the frames the databases know.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 
+#include "dbc/database_set.h"
 #include "log/event_log.h"
 #include "log/id_overview.h"
+#include "monitor/hand_off.h"
 #include "monitor/record_sink.h"
 #include "monitor/trace_player.h"
 #include "monitor/true_bus_load.h"
@@ -52,20 +54,38 @@ class PlayerSink final : public RecordSink {
     TracePlayer& m_player;
 };
 
-// The recording comes and goes while the channel is open: Attach hands a recorder to the receive
-// thread, Detach takes it back and returns once no push can still reach it.
+// The recording comes and goes while the channel is open.
 class RecorderSink final : public RecordSink {
   public:
     // `channel` is the owner's channel pointer, read at every record.
     explicit RecorderSink(CanChannel* const& channel) : m_channel(channel) {}
     void OnRecord(const RecordEvent& e) override;
-    void Attach(trace::TraceRecorder* recorder) { m_recorder.store(recorder); }
-    void Detach();
+    void Attach(trace::TraceRecorder* recorder) { m_recorder.Attach(recorder); }
+    void Detach() { m_recorder.Detach(); }
 
   private:
     CanChannel* const& m_channel;
-    std::atomic<trace::TraceRecorder*> m_recorder{nullptr};
-    std::atomic<int> m_pushing{0};
+    HandOff<trace::TraceRecorder> m_recorder;
+};
+
+// Frames that the loaded databases define; the set changes while the channel is open.
+class DecoderSink final : public RecordSink {
+  public:
+    void OnRecord(const RecordEvent& e) override {
+        if (!e.frame)
+            return;
+        m_set.Visit([&](const dbc::DatabaseSet& set) {
+            if (set.Find(e.msg.id, e.extended).message)
+                m_decoded.fetch_add(1, std::memory_order_relaxed);
+        });
+    }
+    void Attach(const dbc::DatabaseSet* set) { m_set.Attach(set); }
+    void Replace(const dbc::DatabaseSet* set) { m_set.Replace(set); }
+    std::uint64_t Decoded() const { return m_decoded.load(std::memory_order_relaxed); }
+
+  private:
+    HandOff<const dbc::DatabaseSet> m_set;
+    std::atomic<std::uint64_t> m_decoded{0};
 };
 
 class OverviewSink final : public RecordSink {

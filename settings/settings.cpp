@@ -162,4 +162,26 @@ bool SaveColumnWidths(const std::array<int, kLogColumns>& widths) {
     return SaveColumnWidths(kLogColumnsSection, std::span<const int>(widths));
 }
 
+std::vector<std::string> LoadDatabaseFiles() {
+    const ProfileDocument document = LoadProfile(kSettingsFile);
+    std::vector<std::string> files;
+    const std::uint32_t count = ReadInt(document, kDatabasesSection, "Anzahl", 0);
+    for (std::uint32_t i = 1; i <= count && i <= 64; ++i) {
+        std::string file = ReadText(document, kDatabasesSection, "Datei" + std::to_string(i));
+        if (!file.empty())
+            files.push_back(std::move(file));
+    }
+    return files;
+}
+
+bool SaveDatabaseFiles(const std::vector<std::string>& files) {
+    return UpdateProfile(kSettingsFile, [&](ProfileDocument& document) {
+        bool changed = document.Set(kDatabasesSection, "Anzahl",
+                                    FormatLong(static_cast<std::int32_t>(files.size())));
+        for (std::size_t i = 0; i < files.size(); ++i)
+            changed |= document.Set(kDatabasesSection, "Datei" + std::to_string(i + 1), files[i]);
+        return changed;
+    });
+}
+
 }  // namespace settings

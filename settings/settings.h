@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace settings {
 
@@ -70,5 +71,11 @@ inline constexpr const char* kLogColumnsSection = "LogColumns";
 inline constexpr const char* kOverviewColumnsSection = "OverviewColumns";
 void LoadColumnWidths(const char* section, std::span<int> widths);
 bool SaveColumnWidths(const char* section, std::span<const int> widths);
+
+// [Datenbanken]: the CAN databases loaded when the program last changed them, "Anzahl" and
+// "Datei1" to "DateiN", in the order they were loaded.
+inline constexpr const char* kDatabasesSection = "Datenbanken";
+std::vector<std::string> LoadDatabaseFiles();
+bool SaveDatabaseFiles(const std::vector<std::string>& files);
 
 }  // namespace settings

@@ -150,6 +150,7 @@ class Reader {
     TraceFile Finish() {
         if (!file_.entries.empty()) {
             const std::int64_t first = file_.entries.front().timeNs;
+            file_.startNs = first;
             for (TraceFrame& e : file_.entries)
                 e.timeNs -= first;
         }

@@ -48,6 +48,7 @@ struct TraceFrame {
 
 struct TraceFile {
     std::vector<TraceFrame> entries;
+    std::int64_t startNs = 0;  // the first entry's time as the file gives it
 };
 
 // The whole file, its format chosen by the extension (FormatForPath). nullopt and a German error

@@ -9,6 +9,7 @@
 
 #include "devices/device_mapping.h"
 #include "monitor/headless.h"
+#include "monitor/trace_decode.h"
 #include "ui/shell_command.h"
 #include "ui/vesk_app.h"
 
@@ -33,6 +34,7 @@ int Headless(const ShellCommand& cmd) {
     options.playPath = cmd.playPath;
     options.playPasses = cmd.playPasses;
     options.readTraces = ReplayTraceFiles();
+    options.databases = cmd.databases;
     return RunHeadless(options, stderr);
 }
 
@@ -45,5 +47,7 @@ int main(int argc, char** argv) {
         return *status;
     if (cmd.action == ShellCommand::Action::kHeadless)
         return Headless(cmd);
+    if (cmd.action == ShellCommand::Action::kDecode)
+        return DecodeTrace(cmd.decodePath, cmd.databases, stdout, stderr);
     return wxEntry(argc, argv);
 }

@@ -38,6 +38,8 @@ enum class Switch {
     kDuration,
     kPlay,
     kLoop,
+    kDbc,
+    kDecode,
 };
 
 struct SwitchName {
@@ -71,6 +73,8 @@ constexpr SwitchName kSwitches[] = {
     {"duration", Switch::kDuration, false},
     {"play", Switch::kPlay, false},
     {"loop", Switch::kLoop, false},
+    {"dbc", Switch::kDbc, false},
+    {"decode", Switch::kDecode, false},
 };
 
 // The value of a switch that takes one; nullopt and an error for anything else.
@@ -164,7 +168,8 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
                                 *p.which == Switch::kAdapter || *p.which == Switch::kMode ||
                                 *p.which == Switch::kFormat || *p.which == Switch::kRecord ||
                                 *p.which == Switch::kDuration || *p.which == Switch::kPlay ||
-                                *p.which == Switch::kLoop;
+                                *p.which == Switch::kLoop || *p.which == Switch::kDbc ||
+                                *p.which == Switch::kDecode;
         if (!takesValue && p.inlineValue) {
             cmd.error = "Option " + p.name + " nimmt keinen Wert";
             return cmd;
@@ -205,7 +210,9 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
             case Switch::kRecord:
             case Switch::kDuration:
             case Switch::kPlay:
-            case Switch::kLoop: {
+            case Switch::kLoop:
+            case Switch::kDbc:
+            case Switch::kDecode: {
                 const auto v = value();
                 if (!v || v->empty()) {
                     cmd.error = "Option " + p.name + " braucht einen Wert";
@@ -259,6 +266,15 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
                         return cmd;
                     }
                     cmd.playPasses = static_cast<int>(n);
+                } else if (*p.which == Switch::kDbc) {
+                    cmd.databases.push_back(*v);
+                } else if (*p.which == Switch::kDecode) {
+                    std::string error;
+                    if (!trace::FormatForPath(*v, error)) {
+                        cmd.error = error;
+                        return cmd;
+                    }
+                    cmd.decodePath = *v;
                 } else if (*p.which == Switch::kRecord) {
                     std::string error;
                     if (!trace::FormatForPath(*v, error)) {
@@ -294,6 +310,19 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
     }
     if (seen.loop && !seen.play) {
         cmd.error = "--loop gilt nur mit --play";
+        return cmd;
+    }
+    if (!cmd.decodePath.empty()) {
+        if (cmd.headless || automation || print || printTo || unregister || cmd.openChannel ||
+            cmd.showOverview || !plain.empty() || !cmd.recordPath.empty()) {
+            cmd.error = "--decode nimmt nur --dbc dazu";
+            return cmd;
+        }
+        if (cmd.databases.empty()) {
+            cmd.error = "--decode braucht mindestens eine Datenbank (--dbc DATEI)";
+            return cmd;
+        }
+        cmd.action = ShellCommand::Action::kDecode;
         return cmd;
     }
     if (cmd.headless) {
@@ -398,6 +427,10 @@ std::string ShellCommandUsage() {
            "    --play DATEI          sendet die Botschaften der Aufzeichnung DATEI (.log, .asc)\n"
            "                          in ihren Abständen; ohne --duration endet es danach\n"
            "    --loop N              sendet sie N-mal (0: bis zum Ende des Laufs)\n"
+           "  --dbc DATEI             dekodiert mit der CAN-Datenbank DATEI (auch mehrmals),\n"
+           "                          im Fenster, mit --headless und mit --decode\n"
+           "  --decode AUFZEICHNUNG   dekodiert die Aufzeichnung (.log, .asc) ohne Fenster und\n"
+           "                          schreibt je Signal eine CSV-Zeile auf stdout\n"
            "  -h, --help, /?          zeigt diese Hilfe\n"
            "\n"
            "Schalter lassen sich auch /p, /pt, /dde, /Embedding, /Automation, /Unregserver\n"

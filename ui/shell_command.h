@@ -22,6 +22,7 @@ struct ShellCommand {
         kUnregister,   // nothing was registered outside the install rules: end at once
         kHelp,         // print the usage and end
         kHeadless,     // run without a window (see monitor/headless.h)
+        kDecode,       // decode `decodePath` with `databases` to CSV on stdout and end
     };
 
     Action action = Action::kFileNew;
@@ -56,6 +57,11 @@ struct ShellCommand {
     // the run ends).
     std::string playPath;
     int playPasses = 1;
+
+    // --dbc FILE (repeatable): CAN databases to decode with, in the window, with --headless and
+    // with --decode TRACE (which decodes the recorded trace without a window).
+    std::vector<std::string> databases;
+    std::string decodePath;
 
     // Not empty when the command line could not be understood; the text says why (German).
     std::string error;

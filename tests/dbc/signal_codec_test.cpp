@@ -144,8 +144,9 @@ TEST(SignalCodec, CsvLines) {
 VAL_ 2566914047 B -19 "sagt \"nein\"";
 )");
     std::string out;
-    dbc::AppendCsvLine(out, 12'000'250'400, m, m.signals[0], DecodeAll(m, kPayload)[0]);
-    dbc::AppendCsvLine(out, 5'000, m, m.signals[0], DecodeAll(m, {1})[0]);
+    dbc::AppendCsvLine(out, 12'000'250'400, m.id, m.extended, m, m.signals[0],
+                       DecodeAll(m, kPayload)[0]);
+    dbc::AppendCsvLine(out, 5'000, m.id, m.extended, m, m.signals[0], DecodeAll(m, {1})[0]);
     EXPECT_EQ(dbc::CsvHeader(), "time,id,extended,message,signal,raw,value,unit,label");
     EXPECT_EQ(out,
               "12.000250,18FFFFFF,1,Motor,B,-19,-19.5,\"km,h\",\"sagt \"\"nein\"\"\"\n"

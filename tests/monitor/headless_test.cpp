@@ -103,23 +103,43 @@ TEST_F(HeadlessTest, ARecordingThatFailsEndsWithStatusOneAndItsReason) {
 }
 
 TEST_F(HeadlessTest, ItRunsForItsDurationAndSaysWhatItSees) {
+    const fs::path database = dir / "motor.dbc";
+    std::ofstream(database) << "BO_ 291 Motor: 1 X\n SG_ S : 0|8@1+ (1,0) [0|0] \"\" X\n"
+                               "BO_ 2147483939 MotorExt: 1 X\n";
     HeadlessOptions options;
     options.duration = 1.2;
+    options.databases = {database.string()};
     adapter->PushRecord(testsupport::Frame(CAN_EV_RX, 0x123, 1250, 1));
+    adapter->PushRecord(testsupport::Frame(CAN_EV_RX, 0x124, 1250, 1));
     const Outcome run = RunWith(options);
     EXPECT_EQ(run.status, 0);
-    EXPECT_NE(run.output.find("empfangen 1  gesendet 0  verloren 0  Buslast "), std::string::npos)
+    EXPECT_NE(run.output.find("empfangen 2  gesendet 0  verloren 0  Buslast "), std::string::npos)
         << run.output;
     EXPECT_NE(run.output.find(" %  exakt "), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("  dekodiert 1"), std::string::npos) << run.output;
 }
 
-TEST_F(HeadlessTest, AnAdapterThatCannotBeOpenedEndsWithStatusOne) {
-    HeadlessOptions options;
-    options.adapter = 3;  // nothing registered there
-    options.duration = 5;
-    const Outcome run = RunWith(options);
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.output.find("Error"), std::string::npos) << run.output;
+TEST_F(HeadlessTest, AnAdapterOrDatabaseThatCannotBeOpenedEndsWithStatusOne) {
+    const fs::path broken = dir / "broken.dbc";
+    std::ofstream(broken) << "BO_ 291 M: 1 X\n SG_ S : 4|8@1+ (1,0) [0|0] \"\" X\n";
+    struct Case {
+        int adapter;
+        std::vector<std::string> databases;
+        const char* says;
+    };
+    const Case cases[] = {
+        {3, {}, "Error"},  // nothing registered there
+        {0, {broken.string()}, "broken.dbc, Zeile 2"},
+    };
+    for (const Case& c : cases) {
+        HeadlessOptions options;
+        options.adapter = c.adapter;
+        options.databases = c.databases;
+        options.duration = 5;
+        const Outcome run = RunWith(options);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.output.find(c.says), std::string::npos) << run.output;
+    }
 }
 
 }  // namespace
