@@ -382,17 +382,16 @@ class Reader {
         TraceFrame f;
         f.timeNs = clockNs_;
         f.transmitted = direction == Direction::kTx;
-        std::string_view idText = NextToken(rest);
+        const std::string_view idText = NextToken(rest);
         if (EqualsNoCase(idText, "ErrorFrame")) {
             file_.entries.push_back(Event(Kind::kBusError, clockNs_, f.transmitted));
             return true;
         }
         if (!AscId(idText, f))
             return Fail("ungültige Kennung");
-        std::string_view brs = NextToken(rest);
-        if (!brs.empty() && !IsDigit(brs.front()))
-            brs = NextToken(rest);  // a symbolic name
-        NextToken(rest);            // ESI
+        if (const std::string_view brs = NextToken(rest); !brs.empty() && !IsDigit(brs.front()))
+            NextToken(rest);  // that was a symbolic name, this is BRS
+        NextToken(rest);      // ESI
         std::uint32_t length = 0;
         if (!ParseNumber(NextToken(rest), base_, 15, value) ||
             !ParseNumber(NextToken(rest), 10, 64, length))

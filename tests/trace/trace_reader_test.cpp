@@ -201,6 +201,7 @@ TEST(TraceReaderTest, AscLines) {
              {Frame(0x1FFFFFFF, true, true, 3, {}, true)}},
             {"1.0 CANFD 1 Rx 7FF EngineData 0 0 c 8 1 2 3 4 5 6 7 8 0 0 0",
              {Frame(0x7FF, false, false, 12, {1, 2, 3, 4, 5, 6, 7, 8})}},
+            {"1.0 CANFD 1 Tx ErrorFrame 0 0 0", {Ev(Kind::kBusError, 0, true)}},
             // Lines without a frame or a bus event.
             {"date Tue Nov 14 11:13:20.123 pm 2023", {}},
             {"base hex  timestamps absolute", {}},
