@@ -2,10 +2,10 @@
 
 #include <locale.h>
 
+#include <array>
 #include <cerrno>
 #include <clocale>
 #include <cstdlib>
-#include <optional>
 #include <string>
 
 #include "platform/error.h"
@@ -25,37 +25,28 @@ TEST(ErrorText, TheUsersLanguageInUtf8) {
     if (german == static_cast<locale_t>(0))
         GTEST_SKIP() << "de_DE.UTF-8 is not generated (scripts/install-deps does it)";
     freelocale(german);
-    struct Case {
-        const char* ctype;     // nullptr: unset
-        const char* language;  // nullptr: unset
-    };
-    // glibc keeps the first translation for the locale name, whatever its codeset: the ASCII
-    // LC_CTYPE goes first, or it would find the text another case cached.
-    const Case cases[] = {{"C", nullptr}, {nullptr, nullptr}, {nullptr, "de"}};
+    using Env = std::array<const char*, 5>;  // nullptr: unset
     const char* const names[] = {"LANG", "LC_CTYPE", "LANGUAGE", "LC_ALL", "LC_MESSAGES"};
-    std::optional<std::string> saved[std::size(names)];
-    for (std::size_t i = 0; i < std::size(names); ++i) {
+    const auto set = [&](const Env& values) {
+        for (std::size_t i = 0; i < values.size(); ++i)
+            values[i] ? setenv(names[i], values[i], 1) : unsetenv(names[i]);
+    };
+    std::string saved[5];
+    Env before{};
+    for (std::size_t i = 0; i < before.size(); ++i) {
         if (const char* value = std::getenv(names[i]))
-            saved[i] = value;
+            before[i] = (saved[i] = value).c_str();
     }
-    for (const Case& c : cases) {
-        const char* values[] = {"de_DE.UTF-8", c.ctype, c.language, nullptr, nullptr};
-        for (std::size_t i = 0; i < std::size(names); ++i) {
-            if (values[i] != nullptr)
-                setenv(names[i], values[i], 1);
-            else
-                unsetenv(names[i]);
-        }
+    // glibc keeps the first translation for a locale name whatever its codeset: the ASCII
+    // LC_CTYPE goes first, or it would find the text another case cached.
+    for (const Env& env :
+         {Env{"de_DE.UTF-8", "C"}, Env{"de_DE.UTF-8"}, Env{"de_DE.UTF-8", nullptr, "de"}}) {
+        set(env);
         EXPECT_NE(platform::ErrorText(ENODEV).find("Gerät"), std::string::npos)
-            << platform::ErrorText(ENODEV) << " with LC_CTYPE " << (c.ctype ? c.ctype : "unset")
-            << ", LANGUAGE " << (c.language ? c.language : "unset");
+            << platform::ErrorText(ENODEV) << " with LC_CTYPE " << (env[1] ? env[1] : "unset")
+            << ", LANGUAGE " << (env[2] ? env[2] : "unset");
     }
-    for (std::size_t i = 0; i < std::size(names); ++i) {
-        if (saved[i])
-            setenv(names[i], saved[i]->c_str(), 1);
-        else
-            unsetenv(names[i]);
-    }
+    set(before);
 }
 
 TEST(ErrorText, UnknownCodesGetTheGermanFallback) {
