@@ -13,9 +13,15 @@ int GetLastError() { return errno; }
 void SetLastError(int code) { errno = code; }
 
 std::string ErrorText(int code) {
-    // strerror_l with the user's LC_MESSAGES locale; "Unknown error N" means the system has none.
-    locale_t loc = newlocale(LC_MESSAGES_MASK, "", static_cast<locale_t>(0));
-    if (loc == static_cast<locale_t>(0)) loc = newlocale(LC_MESSAGES_MASK, "C", static_cast<locale_t>(0));
+    // The language from LC_MESSAGES (and LANGUAGE), the codeset from C.UTF-8: converted to the
+    // user's LC_CTYPE the text could lose its umlauts ("?" in ASCII). glibc caches a translation
+    // by locale name and not by codeset, so a strerror with an ASCII LC_CTYPE for the same
+    // language in this process would still hand its "?" text to later calls.
+    locale_t loc = newlocale(LC_ALL_MASK, "C.UTF-8", static_cast<locale_t>(0));
+    if (loc != static_cast<locale_t>(0)) {
+        if (locale_t user = newlocale(LC_MESSAGES_MASK, "", loc); user != static_cast<locale_t>(0))
+            loc = user;
+    }
     std::string text = loc ? strerror_l(code, loc) : "";
     if (loc) freelocale(loc);
 

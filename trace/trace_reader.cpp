@@ -1,11 +1,19 @@
 #include "trace/trace_reader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <string_view>
 
+#include "platform/end_signal.h"
+#include "platform/error.h"
 #include "trace/error_frame_bits.h"
 #include "trace/trace_format.h"
 
@@ -18,6 +26,10 @@ constexpr std::uint32_t kStandardIdMax = 0x7FF;
 constexpr std::uint32_t kExtendedIdMax = 0x1FFFFFFF;
 constexpr std::size_t kQuotedLineMax = 100;
 constexpr std::size_t kBlockSize = 1 << 20;
+constexpr std::size_t kLineMax = 4096;
+// Flags of an ASC CANFD line: the frame has the FD format (EDL), a classic one is remote.
+constexpr std::uint32_t kAscFlagEdl = 0x1000;
+constexpr std::uint32_t kAscFlagRemote = 0x10;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
@@ -147,6 +159,13 @@ class Reader {
         return format_ == TraceFormat::kAsc ? AscLine(line) : LogLine(line);
     }
 
+    // A line that reaches past kLineMax; `start` is what of it has been read.
+    bool TooLong(std::string_view start) {
+        ++lineNumber_;
+        line_ = start;
+        return Fail("länger als " + std::to_string(kLineMax) + " Zeichen");
+    }
+
     TraceFile Finish() {
         if (!file_.entries.empty()) {
             const std::int64_t first = file_.entries.front().timeNs;
@@ -158,9 +177,20 @@ class Reader {
     }
 
   private:
-    bool Fail(const char* why) {
-        std::string_view text = Trim(line_);
-        std::string quoted(text.substr(0, kQuotedLineMax));
+    bool Fail(const std::string& why) {
+        const std::string_view text = Trim(line_);
+        // Control bytes shown escaped: a NUL would end the message, others garble a terminal.
+        std::string quoted;
+        for (const char c : text.substr(0, kQuotedLineMax)) {
+            const auto u = static_cast<unsigned char>(c);
+            if ((u < 0x20 && c != '\t') || u == 0x7F) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\x%02X", u);
+                quoted += escaped;
+            } else {
+                quoted += c;
+            }
+        }
         if (text.size() > kQuotedLineMax)
             quoted += "…";
         error_ = "Die Aufzeichnung „" + path_ + "“ kann nicht gelesen werden: Zeile " +
@@ -294,30 +324,98 @@ class Reader {
         if (!ParseSeconds(first, ns))
             return Fail("kein gültiger Zeitstempel");
         // Relative time stamps count from the event before.
+        if (relative_ && ns > std::numeric_limits<std::int64_t>::max() - clockNs_)
+            return Fail("Zeitstempel jenseits des Zeitbereichs");
         clockNs_ = relative_ ? clockNs_ + ns : ns;
         const std::string_view what = NextToken(rest);
         if (what.empty())
             return Fail("Ereignis fehlt");
         if (EqualsNoCase(what, "CANFD"))
-            return Fail("CAN-FD-Rahmen werden nicht unterstützt");
+            return AscFdFrame(rest);
         if (EqualsNoCase(what, "CAN"))
             return AscStatus(rest);
         std::uint32_t channel = 0;
-        if (!ParseNumber(what, 10, 0xFFFF, channel))
-            return true;  // "Start of measurement" and other events without a channel
+        if (!ParseNumber(what, 10, 0xFFFF, channel)) {
+            // Events without a channel: the start, system variables.
+            if ((EqualsNoCase(what, "Start") && EqualsNoCase(Trim(rest), "of measurement")) ||
+                EqualsNoCase(what, "SV:"))
+                return true;
+            return Fail("unbekanntes Ereignis");
+        }
         const std::string_view idText = NextToken(rest);
         if (idText.empty())
             return Fail("Ereignis fehlt");
-        if (StartsWithNoCase(idText, "ErrorFrame")) {
+        if (EqualsNoCase(idText, "ErrorFrame")) {
             file_.entries.push_back(Event(Kind::kBusError, clockNs_, false));
             return true;
         }
-        const std::string_view direction = NextToken(rest);
-        const bool rx = EqualsNoCase(direction, "Rx");
-        const bool tx = EqualsNoCase(direction, "Tx");
-        if (!rx && !tx)
-            return true;  // statistics, system variables, TxRq and the like
-        return AscFrame(idText, tx, rest);
+        if (EqualsNoCase(idText, "Statistic:"))
+            return true;
+        const Direction direction = AscDirection(NextToken(rest));
+        if (direction == Direction::kRequest)
+            return true;
+        if (direction == Direction::kNone)
+            return Fail("Richtung ist weder Rx noch Tx");
+        return AscFrame(idText, direction == Direction::kTx, rest);
+    }
+
+    // A transmit request (TxRq) is a frame not yet on the bus: nothing to play.
+    enum class Direction { kRx, kTx, kRequest, kNone };
+    static Direction AscDirection(std::string_view token) {
+        if (EqualsNoCase(token, "Rx"))
+            return Direction::kRx;
+        if (EqualsNoCase(token, "Tx"))
+            return Direction::kTx;
+        return EqualsNoCase(token, "TxRq") ? Direction::kRequest : Direction::kNone;
+    }
+
+    // "CHANNEL Rx|Tx ID [NAME] BRS ESI DLC LENGTH DATA... DURATION BITCOUNT FLAGS ...", as log2asc
+    // -f writes classic frames too; only those are read. Without the flags it may be FD.
+    bool AscFdFrame(std::string_view rest) {
+        std::uint32_t value = 0;
+        if (!ParseNumber(NextToken(rest), 10, 0xFFFF, value))
+            return Fail("ungültiger Kanal");
+        const Direction direction = AscDirection(NextToken(rest));
+        if (direction == Direction::kRequest)
+            return true;
+        if (direction == Direction::kNone)
+            return Fail("Richtung ist weder Rx noch Tx");
+        TraceFrame f;
+        f.timeNs = clockNs_;
+        f.transmitted = direction == Direction::kTx;
+        const std::string_view idText = NextToken(rest);
+        if (EqualsNoCase(idText, "ErrorFrame")) {
+            file_.entries.push_back(Event(Kind::kBusError, clockNs_, f.transmitted));
+            return true;
+        }
+        if (!AscId(idText, f))
+            return Fail("ungültige Kennung");
+        if (const std::string_view brs = NextToken(rest); !brs.empty() && !IsDigit(brs.front()))
+            NextToken(rest);  // that was a symbolic name, this is BRS
+        NextToken(rest);      // ESI
+        std::uint32_t length = 0;
+        if (!ParseNumber(NextToken(rest), base_, 15, value) ||
+            !ParseNumber(NextToken(rest), 10, 64, length))
+            return Fail("ungültige Länge");
+        if (length > 8)
+            return Fail("CAN-FD-Rahmen werden nicht unterstützt");
+        f.dlc = static_cast<std::uint8_t>(value);
+        f.length = static_cast<std::uint8_t>(length);
+        for (std::uint8_t i = 0; i < f.length; ++i) {
+            if (!ParseNumber(NextToken(rest), base_, 0xFF, value))
+                return Fail("weniger Datenbytes als die Länge angibt");
+            f.data[i] = static_cast<std::uint8_t>(value);
+        }
+        NextToken(rest);  // duration
+        NextToken(rest);  // bit count
+        std::uint32_t flags = 0;
+        if (!ParseNumber(NextToken(rest), 16, 0xFFFFFFFF, flags) || (flags & kAscFlagEdl) != 0)
+            return Fail("CAN-FD-Rahmen werden nicht unterstützt");
+        f.remote = (flags & kAscFlagRemote) != 0;
+        if (f.length != (f.remote ? 0 : std::min<int>(f.dlc, 8)))
+            return Fail("Länge und Datenlänge passen nicht zusammen");
+        file_.entries.push_back(f);
+        return true;
     }
 
     bool AscHeader(std::string_view keyword, std::string_view rest) {
@@ -348,10 +446,12 @@ class Reader {
     }
 
     bool AscStatus(std::string_view rest) {
-        NextToken(rest);  // the channel
+        std::uint32_t channel = 0;
+        if (!ParseNumber(NextToken(rest), 10, 0xFFFF, channel))
+            return Fail("ungültiger Kanal");
         rest = Trim(rest);
         if (!StartsWithNoCase(rest, "Status:"))
-            return true;
+            return Fail("unbekanntes Ereignis");
         rest = Trim(rest.substr(7));
         struct Status {
             const char* text;
@@ -366,12 +466,13 @@ class Reader {
             {"arbitration lost", Kind::kArbitration},
         };
         for (const Status& s : kStatus) {
-            if (StartsWithNoCase(rest, s.text)) {
+            const std::size_t n = std::strlen(s.text);
+            if (StartsWithNoCase(rest, s.text) && (rest.size() == n || IsBlank(rest[n]))) {
                 file_.entries.push_back(Event(s.kind, clockNs_, false));
-                break;
+                return true;
             }
         }
-        return true;
+        return Fail("unbekannter Status");
     }
 
     // "ID[x] Rx|Tx d DLC BYTES... [Length = ...]" or "ID[x] Rx|Tx r [DLC] [...]", from the id on.
@@ -379,11 +480,7 @@ class Reader {
         TraceFrame f;
         f.timeNs = clockNs_;
         f.transmitted = transmitted;
-        if (idText.back() == 'x' || idText.back() == 'X') {
-            f.extended = true;
-            idText.remove_suffix(1);
-        }
-        if (!ParseNumber(idText, base_, f.extended ? kExtendedIdMax : kStandardIdMax, f.id))
+        if (!AscId(idText, f))
             return Fail("ungültige Kennung");
         const std::string_view type = NextToken(rest);
         std::uint32_t value = 0;
@@ -410,6 +507,15 @@ class Reader {
         return true;
     }
 
+    // "ID" or "IDx" (29 bits) into f.id and f.extended.
+    bool AscId(std::string_view text, TraceFrame& f) const {
+        if (!text.empty() && (text.back() == 'x' || text.back() == 'X')) {
+            f.extended = true;
+            text.remove_suffix(1);
+        }
+        return ParseNumber(text, base_, f.extended ? kExtendedIdMax : kStandardIdMax, f.id);
+    }
+
     const std::string& path_;
     TraceFormat format_;
     std::string& error_;
@@ -421,9 +527,32 @@ class Reader {
     std::int64_t clockNs_ = 0;
 };
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
+// Closes the file when it goes.
+class Fd {
+  public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int Get() const { return fd_; }
+
+  private:
+    int fd_;
 };
+
+// What a path that is not a regular file names instead, for the message.
+const char* NotAFile(mode_t mode) {
+    if (S_ISDIR(mode))
+        return "ein Ordner";
+    if (S_ISFIFO(mode))
+        return "eine benannte Pipe";
+    if (S_ISSOCK(mode))
+        return "ein Socket";
+    return "ein Gerät";
+}
 
 }  // namespace
 
@@ -431,59 +560,64 @@ std::optional<TraceFile> ReadTrace(const std::string& path, std::string& error) 
     const std::optional<TraceFormat> format = FormatForPath(path, error);
     if (!format)
         return std::nullopt;
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file) {
-        error = "Die Aufzeichnung „" + path +
-                "“ kann nicht geöffnet werden: " + std::strerror(errno) + ".";
+    const std::string named = "Die Aufzeichnung „" + path + "“ ";
+    // Without O_NONBLOCK a FIFO would hold the open until some writer came along.
+    const Fd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat status {};
+    if (file.Get() < 0 || ::fstat(file.Get(), &status) != 0) {
+        error = named + "kann nicht geöffnet werden: " + platform::ErrorText(errno) + ".";
+        return std::nullopt;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        error = named + "kann nicht gelesen werden: Das ist keine Datei, sondern " +
+                NotAFile(status.st_mode) + ".";
         return std::nullopt;
     }
     Reader reader(path, *format, error);
     // Whole lines are parsed where they lie in the block; a line cut by the block's end moves to
-    // the front before the next read.
+    // the front before the next read. Lines are capped, so a file without line ends costs no more
+    // than the block.
     std::unique_ptr<char[]> block(new char[kBlockSize]);
-    std::string longLine;  // only for a line longer than a block
     std::size_t held = 0;
     for (;;) {
-        const std::size_t got = std::fread(block.get() + held, 1, kBlockSize - held, file.get());
-        if (got == 0 && std::ferror(file.get())) {
-            error = "Die Aufzeichnung „" + path +
-                    "“ kann nicht gelesen werden: " + std::strerror(errno) + ".";
+        // The program without a window holds its end signals pending while this thread reads.
+        if (platform::EndSignalPending()) {
+            error = "Das Lesen der Aufzeichnung „" + path + "“ wurde abgebrochen.";
             return std::nullopt;
         }
-        const std::size_t filled = held + got;
+        const ssize_t got = ::read(file.Get(), block.get() + held, kBlockSize - held);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            error = named + "kann nicht gelesen werden: " + platform::ErrorText(errno) + ".";
+            return std::nullopt;
+        }
         const char* p = block.get();
-        const char* end = p + filled;
+        const char* end = p + held + got;
         for (;;) {
             const char* nl = static_cast<const char*>(std::memchr(p, '\n', end - p));
             if (nl == nullptr)
                 break;
-            std::string_view line(p, static_cast<std::size_t>(nl - p));
-            if (!longLine.empty()) {
-                longLine.append(line);
-                line = longLine;
+            const std::string_view line(p, static_cast<std::size_t>(nl - p));
+            if (line.size() > kLineMax) {
+                reader.TooLong(line);
+                return std::nullopt;
             }
             if (!reader.Line(line))
                 return std::nullopt;
-            longLine.clear();
             p = nl + 1;
         }
         held = static_cast<std::size_t>(end - p);
+        if (held > kLineMax) {
+            reader.TooLong(std::string_view(p, held));
+            return std::nullopt;
+        }
         if (got == 0) {
-            std::string_view last(p, held);
-            if (!longLine.empty()) {
-                longLine.append(last);
-                last = longLine;
-            }
-            if (!last.empty() && !reader.Line(last))
+            if (held > 0 && !reader.Line(std::string_view(p, held)))
                 return std::nullopt;
             break;
         }
-        if (held == kBlockSize) {  // no end of line in a whole block
-            longLine.append(p, held);
-            held = 0;
-        } else {
-            std::memmove(block.get(), p, held);
-        }
+        std::memmove(block.get(), p, held);
     }
     error.clear();
     return reader.Finish();

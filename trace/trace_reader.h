@@ -3,14 +3,19 @@
 // It takes what vesk's recorder writes and what the common CAN tools write in the same formats:
 // candump's log (`-l`, `-L`, with or without the R/T direction, `_<dlc>` codes), the ASC that
 // log2asc and python-can write (absolute or relative time stamps, `base hex` or `base dec`), and
-// what asc2log and python-can's log writer make of them. Reading happens once, when a trace is
-// opened, so it may allocate; it reads the file in large blocks and parses each line in place.
+// what asc2log and python-can's log writer make of them, classic frames in the CANFD layout of
+// `log2asc -f` among them (FD frames are refused). Reading happens once, when a trace is opened,
+// so it may allocate; it reads the file in large blocks and parses each line in place.
 //
 // Lines that carry nothing to play are skipped: blank lines, `#` comments in the log; the ASC
-// header, `//` comments, `Start of measurement`, trigger block lines and events that are not CAN
-// frames or bus events (statistics, system variables, TxRq). Every other line must parse, or the
-// whole file is refused with its line number and text: playing a trace with a hole in it would
-// show a bus that never was.
+// header, `//` comments, `Start of measurement`, trigger block lines and the events that are not
+// CAN frames or bus events (statistics, system variables, TxRq). Every other line must parse, or
+// the whole file is refused with its line number and text (control bytes escaped): playing a
+// trace with a hole in it would show a bus that never was. So is a line longer than 4096 bytes,
+// which no trace has, so that a file without line ends cannot take the memory.
+//
+// Only a regular file is read, and opening never waits (a FIFO is refused, not held open). A
+// pending SIGINT, SIGTERM or SIGHUP ends the read between blocks (platform::EndSignalPending).
 #pragma once
 
 #include <array>

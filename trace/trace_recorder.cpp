@@ -3,12 +3,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <locale.h>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <clocale>
 #include <cstring>
+
+#include "platform/error.h"
 
 namespace trace {
 namespace {
@@ -20,13 +20,7 @@ constexpr std::size_t kBufferSize = 64 * 1024;
 
 // The system's reason in the user's language, as the program's other messages give it.
 std::string SystemText(int code) {
-    locale_t loc = newlocale(LC_MESSAGES_MASK, "", static_cast<locale_t>(0));
-    if (loc == static_cast<locale_t>(0))
-        loc = newlocale(LC_MESSAGES_MASK, "C", static_cast<locale_t>(0));
-    std::string text = loc ? strerror_l(code, loc) : "Fehler " + std::to_string(code);
-    if (loc)
-        freelocale(loc);
-    return text;
+    return platform::ErrorText(code);
 }
 
 }  // namespace
@@ -36,7 +30,12 @@ std::unique_ptr<TraceRecorder> TraceRecorder::Start(const RecorderOptions& optio
     const std::optional<TraceFormat> format = FormatForPath(options.path, error);
     if (!format)
         return nullptr;
-    const int fd = ::open(options.path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // O_NONBLOCK so that a FIFO without a reader fails the open (ENXIO) instead of holding it;
+    // devices such as /dev/null open as before. Writes block again once the file is open.
+    const int fd =
+        ::open(options.path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
+    if (fd >= 0)
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     if (fd < 0) {
         error = "Die Aufzeichnung „" + options.path +
                 "“ kann nicht angelegt werden: " + SystemText(errno);

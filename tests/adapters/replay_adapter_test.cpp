@@ -4,6 +4,7 @@
 #include "devices/replay/replay_adapter.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include "devices/common/sja1000_status.h"
 #include "devices/sim/sim_driver.h"
 #include "tests/sim/device_requests.h"
+#include "tests/support/blocking_call_watchdog.h"
 #include "tests/support/message_box_capture.h"
 
 namespace {
@@ -239,12 +241,13 @@ TEST(ReplayAdapter, OwnFramesContendWithTheFilesAndNothingIsDropped) {
 TEST(ReplayAdapter, AFileItCannotReadFailsTheOpenNamingFileAndLine) {
     struct Case {
         const char* name;
-        const char* text;  // nullptr: no such file
+        const char* text;  // nullptr: no such file; "|": a FIFO
         int error;
         const char* says;
     };
     const Case cases[] = {
         {"missing.log", nullptr, ENOENT, ""},
+        {"fifo.log", "|", EINVAL, "benannte Pipe"},  // refused, not waited on for a writer
         {"broken.log", "(0.000000) can0 100#01\n\nthis is no frame\n", EINVAL, "Zeile 3"},
         {"broken.asc", "base hex  timestamps absolute\n1.0 1 zzz Rx d 1 00\n", EINVAL, "Zeile 2"},
     };
@@ -252,8 +255,11 @@ TEST(ReplayAdapter, AFileItCannotReadFailsTheOpenNamingFileAndLine) {
         SCOPED_TRACE(c.name);
         const std::string file = ::testing::TempDir() + "replay-" + c.name;
         std::remove(file.c_str());
-        if (c.text)
+        if (c.text && std::string(c.text) == "|")
+            ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+        else if (c.text)
             std::ofstream(file) << c.text;
+        testsupport::BlockingCallWatchdog watchdog;
         testsupport::MessageBoxCapture boxes;
         sim::SimDriver driver(replay::ReplayOptions(file, false));
         driver.Register("\\\\.\\ReplayBroken");

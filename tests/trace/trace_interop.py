@@ -5,6 +5,10 @@ vesk writes: python-can (Debian's python3-can) must read trace.log and trace.asc
 can-utils' log2asc and asc2log must convert them without losing a frame or an error frame.
 vesk reads: python-can writes one set of messages as a log and as an ASC file, log2asc and asc2log
 convert them, and ReadTrace must find in all four what was written.
+The corpus: another set (29-bit identifiers below 0x800, remote frames with their DLC, error
+frames, two channels, both directions) through python-can's writers, asc2log, log2asc with each of
+its options and asc2log again; every file must read as written, and its frames must come out of
+the replay adapter's bus and out of the player in the file's order with their own format.
 Every side is put into one line form, "F TIME_US ID EXT RTR DLC DATA TX" for a frame (DATA "-"
 when empty) and "E TIME_US BusError" for a bus error, and compared line by line.
 
@@ -144,6 +148,81 @@ def vesk_reads(tool, folder):
             check("ReadTrace of asc2log", read_with_tool(tool, conv_log), exp_asc))
 
 
+def corpus_messages():
+    """Frames close together, so that the player (real time) is through a file in a blink."""
+    seed = 815
+
+    def rand():
+        nonlocal seed
+        seed = (seed * 1103515245 + 12345) & 0xFFFFFFFF
+        return seed >> 8
+
+    messages, us = [], 0
+    for i in range(150):
+        t = 1_700_000_000.0 + us / 1e6
+        channel = f"vcan{i % 2}"
+        if i % 23 == 11:
+            messages.append((us, can.Message(timestamp=t, is_error_frame=True, channel=channel)))
+        else:
+            ext, rtr, dlc = rand() % 3 == 0, rand() % 6 == 0, rand() % 9
+            # Every other 29-bit identifier is one that 11 bits would hold.
+            ident = rand() & (0x7FF if not ext or i % 2 else 0x1FFFFFFF)
+            messages.append((us, can.Message(
+                timestamp=t, arbitration_id=ident, is_extended_id=ext, is_remote_frame=rtr,
+                dlc=dlc, data=None if rtr else bytes(rand() & 0xFF for _ in range(dlc)),
+                is_rx=rand() % 3 != 0, channel=channel)))
+        us += 100 + rand() % 1400
+    return messages
+
+
+def corpus(tool, folder):
+    folder = os.path.join(folder, "corpus")
+    os.makedirs(folder, exist_ok=True)
+    path = lambda name: os.path.join(folder, name)
+    messages = corpus_messages()
+    for name, writer in (("python-can.log", can.CanutilsLogWriter),
+                         ("python-can.asc", can.ASCWriter)):
+        out = writer(path(name))
+        for _, msg in messages:
+            out.on_message_received(msg)
+        out.stop()
+    full = [line(us, m) for us, m in messages]
+    no_remote_dlc = [line(us, m, remote_dlc=False) for us, m in messages]
+    # asc2log keeps the remote frames' DLC, which python-can's log loses: log2asc starts from it.
+    source = convert("asc2log", path("python-can.asc"), path("asc2log.log"))
+    # log2asc -f writes an error frame as a data frame of its class bits: left out there.
+    with open(source) as f, open(path("no-error-frames.log"), "w") as out:
+        out.writelines(l for l in f if not l.split()[2].startswith("2000"))
+    channels = ("can0", "can1")
+    files = [
+        ("python-can.log", no_remote_dlc),
+        ("python-can.asc", full),
+        ("asc2log.log", full),
+        (convert("log2asc", source, path("log2asc.asc"), *channels), full),
+        (convert("log2asc", source, path("log2asc-n.asc"), "-n", *channels), full),
+        # Four decimal places: the times cut to 100 us.
+        (convert("log2asc", source, path("log2asc-4.asc"), "-4", *channels),
+         [f"{k} {int(us) // 100 * 100} {rest}" for k, us, rest in (e.split(" ", 2) for e in full)]),
+        (convert("log2asc", source, path("log2asc-r.asc"), "-r", *channels),
+         [line(us, m, remote_dlc=False) for us, m in messages]),
+        (convert("log2asc", path("no-error-frames.log"), path("log2asc-f.asc"), "-f", *channels),
+         [e for e in full if e[0] == "F"]),
+        (convert("asc2log", path("log2asc.asc"), path("asc2log-of-log2asc.log")), full),
+    ]
+    faults = 0
+    for name, expected in files:
+        file = path(name)
+        faults += check("corpus " + os.path.basename(file), read_with_tool(tool, file), expected)
+        result = subprocess.run([tool, "play", file], capture_output=True, text=True)
+        out = result.stdout.splitlines()
+        frames = [" ".join(e.split()[2:7]) for e in expected if e[0] == "F"]
+        for tag, what in (("B", "replay bus"), ("P", "player")):
+            got = [l[2:] for l in out if l[0] == tag] if result.returncode == 0 else [
+                f"not played: {result.stderr.strip()}"]
+            faults += check(f"corpus {os.path.basename(file)} on the {what}", got, frames)
+    return faults
+
+
 def main():
     tool, folder = sys.argv[1:3]
     for name in ("log2asc", "asc2log"):
@@ -154,7 +233,7 @@ def main():
     # The ASC header gives the start in local time; fix the zone so that both sides agree.
     os.environ["TZ"] = "Europe/Berlin"
     time.tzset()
-    return 1 if vesk_writes(tool, folder) + vesk_reads(tool, folder) else 0
+    return 1 if vesk_writes(tool, folder) + vesk_reads(tool, folder) + corpus(tool, folder) else 0
 
 
 if __name__ == "__main__":

@@ -5,16 +5,26 @@
 // FOLDER/expected-{log,asc}.txt.
 // trace_interop_tool read FILE: prints what ReadTrace finds in FILE (exit status 1 and the error
 // text when it cannot be read).
+// trace_interop_tool play FILE: prints the frames of FILE as the replay adapter puts them on its
+// bus ("B ID EXT RTR DLC DATA"), then as the player sends them on the simulated adapter ("P …"),
+// both on the hand-driven clock.
 // One entry a line: "F TIME_US ID EXT RTR DLC DATA TX" for a frame (DATA "-" when empty),
 // "E TIME_US BusError" for a bus error and "E TIME_US KIND" for other bus events ReadTrace finds;
 // in the expected log "C …" like F for an error frame python-can keeps as a frame.
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "channel/can_channel.h"
 #include "channel/device_protocol.h"
 #include "devices/common/sja1000_status.h"
+#include "devices/replay/replay_adapter.h"
+#include "devices/sim/sim_driver.h"
+#include "monitor/trace_player.h"
+#include "tests/sim/device_requests.h"
 #include "trace/trace_reader.h"
 #include "trace/trace_recorder.h"
 
@@ -94,15 +104,96 @@ int Read(const char* path) {
     return 0;
 }
 
+void PrintFrames(char tag, const std::vector<devices::CanFrame>& frames) {
+    for (const devices::CanFrame& f : frames) {
+        std::string line =
+            FrameLine(0, f.id, f.extended, f.rtr, f.dlc, f.data.data(), f.DataBytes(), false);
+        // Without the time and the direction, which neither keeps.
+        line = line.substr(line.find(' ', 2) + 1);
+        std::printf("%c %s\n", tag, line.substr(0, line.rfind(' ')).c_str());
+    }
+}
+
+// Runs the hand-driven bus until nothing more is due.
+void RunOut(sim::SimDriver& bus) {
+    for (sim::Nanos next = bus.NextEventTime(); next != sim::kNever; next = bus.NextEventTime())
+        bus.AdvanceTo(next);
+}
+
+int Play(const char* path) {
+    constexpr std::uint32_t kBaud = 1000000;  // so that the files' spacing mostly keeps
+    {
+        const char* const kPath = "\\\\.\\InteropReplay";
+        sim::SimDriver bus(replay::ReplayOptions(path, false));
+        bus.Register(kPath);
+        simtest::OpenDevice device(kPath);
+        if (!device.IsOpen() || device.SetBaudrate(kBaud) != 0) {
+            std::fprintf(stderr, "replay open failed: %d\n", device.OpenError());
+            return 1;
+        }
+        RunOut(bus);
+        std::vector<devices::CanFrame> frames;
+        for (const sim::BusTraffic& t : bus.TakeBusTraffic())
+            frames.push_back(t.frame);
+        PrintFrames('B', frames);
+        device.Close();
+        platform::UnregisterDevice(kPath);
+    }
+    std::string error;
+    auto file = trace::ReadTrace(path, error);
+    if (!file) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    const char* const kPath = "\\\\.\\InteropPlay";
+    sim::SimDriver bus(sim::Scenario::kQuiet);
+    bus.Register(kPath);
+    CanChannel* channel = CanCreateChannel(nullptr, nullptr, nullptr);
+    int code = 0;
+    if (CanOpen(channel, kPath, CAN_MODE_PELICAN, 0, &code) != 1 ||
+        CanSetBaudrate(channel, kBaud) != 1) {
+        std::fprintf(stderr, "channel open failed: %d\n", code);
+        return 1;
+    }
+    std::vector<devices::CanFrame> sent;
+    {
+        TracePlayer player;
+        player.Start(channel, std::make_shared<const trace::TraceFile>(std::move(*file)), 1);
+        // The player keeps the real clock; the bus follows by hand, far ahead of it.
+        while (player.Running()) {
+            bus.Advance(sim::kMillisecond);
+            for (const devices::CanFrame& f : bus.TakeTransmitted())
+                sent.push_back(f);
+            std::this_thread::yield();
+        }
+        error = player.TakeFailure();
+    }
+    RunOut(bus);
+    for (const devices::CanFrame& f : bus.TakeTransmitted())
+        sent.push_back(f);
+    CanClose(channel);
+    CanDestroyChannel(channel);
+    platform::UnregisterDevice(kPath);
+    PrintFrames('P', sent);
+    if (!error.empty()) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3 || (std::string(argv[1]) != "write" && std::string(argv[1]) != "read")) {
-        std::fprintf(stderr, "usage: %s write FOLDER | read FILE\n", argv[0]);
+    const std::string command = argc == 3 ? argv[1] : "";
+    if (command != "write" && command != "read" && command != "play") {
+        std::fprintf(stderr, "usage: %s write FOLDER | read FILE | play FILE\n", argv[0]);
         return 2;
     }
-    if (std::string(argv[1]) == "read")
+    if (command == "read")
         return Read(argv[2]);
+    if (command == "play")
+        return Play(argv[2]);
     namespace sr = devices::sja1000;
     constexpr std::int64_t kStartNs = 1'700'000'000'123'456'789;  // not on a millisecond
     std::vector<CanMsg> events = {

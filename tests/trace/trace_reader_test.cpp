@@ -1,9 +1,14 @@
 #include "trace/trace_reader.h"
 
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <ostream>
 #include <string>
@@ -12,6 +17,7 @@
 
 #include "channel/device_protocol.h"
 #include "devices/common/sja1000_status.h"
+#include "tests/support/blocking_call_watchdog.h"
 #include "trace/trace_recorder.h"
 
 namespace trace {
@@ -186,6 +192,16 @@ TEST(TraceReaderTest, AscLines) {
             {"1.0 CAN 1 Status:chip status bus off", {Ev(Kind::kBusOff)}},
             {"1.0 CAN 1 Status:data overrun - 3 frames lost", {Ev(Kind::kOverrun)}},
             {"1.0 CAN 1 Status:arbitration lost", {Ev(Kind::kArbitration)}},
+            // Classic frames in the CANFD layout (log2asc -f): the flags' EDL bit is clear, 0x10
+            // marks a remote frame; a symbolic name may follow the identifier.
+            {"0.010000 CANFD   1 Rx        123                                   0 0 8  8 11 22 33 "
+             "44 55 66 77 88   130000  130        0 0 0 0 0 0",
+             {Frame(0x123, false, false, 8, {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88})}},
+            {"1.0 CANFD 2 Tx 1FFFFFFFx 0 0 3 0 130000 130 10 0 0 0 0 0",
+             {Frame(0x1FFFFFFF, true, true, 3, {}, true)}},
+            {"1.0 CANFD 1 Rx 7FF EngineData 0 0 c 8 1 2 3 4 5 6 7 8 0 0 0",
+             {Frame(0x7FF, false, false, 12, {1, 2, 3, 4, 5, 6, 7, 8})}},
+            {"1.0 CANFD 1 Tx ErrorFrame 0 0 0", {Ev(Kind::kBusError, 0, true)}},
             // Lines without a frame or a bus event.
             {"date Tue Nov 14 11:13:20.123 pm 2023", {}},
             {"base hex  timestamps absolute", {}},
@@ -197,7 +213,7 @@ TEST(TraceReaderTest, AscLines) {
             {"   0.000000 Start of measurement", {}},
             {"1.0 1  Statistic: D 0 R 0 XD 0 XR 0 E 0 O 0 B 0.00%", {}},
             {"1.0 1  123 TxRq d 1 00", {}},
-            {"1.0 CAN 1 Status:something new", {}},
+            {"1.0 SV: 1 0 1 ::Engine::Speed = 1200", {}},
             {"base hex  timestamps absolute\n"
              "   0.000000 Start of measurement\n"
              "   2.000100 1  123 Rx d 1 11\n"
@@ -225,22 +241,55 @@ TEST(TraceReaderTest, AscLines) {
             {"1.0 1  123 Rx d 1 100", {}, "Datenbytes"},
             {"1.0 1  123 Rx d G", {}, "Länge"},
             {"1.0 1  123 Rx q 1", {}, "Rahmentyp"},
-            {"1.0 CANFD 1 Rx 123 1 0 8 8 01 02 03 04 05 06 07 08", {}, "CAN-FD"},
+            {"1.0 CANFD 1 Rx 123 0 0 8 8 01 02 03 04 05 06 07 08 0 0 1000 0", {}, "CAN-FD"},
+            {"1.0 CANFD 1 Rx 123 1 0 8 8 01 02 03 04 05 06 07 08", {}, "CAN-FD"},  // no flags
+            {"1.0 CANFD 1 Rx 123 1 0 F 64", {}, "CAN-FD"},
+            {"1.0 CANFD 1 Rx 123 0 0 2 1 01 0 0 0", {}, "Datenlänge"},
+            {"0.5 1 123 Rz d 1 00", {}, "Richtung"},
+            {"0.5 1 ErrorFrameJUNK", {}, "Richtung"},
+            {"0.5 1x 123 Rx d 1 00", {}, "unbekanntes Ereignis"},
+            {"0.5 hello world", {}, "unbekanntes Ereignis"},
+            {"0.5 CAN 1 Status:chip status exploded", {}, "unbekannter Status"},
             {"base oct", {}, "Zahlenbasis"},
             {"base hex timestamps sometimes", {}, "Zeitangabe"},
         });
 }
 
 TEST(TraceReaderTest, FilesThatCannotBeReadAndFilesWithNothingToPlay) {
+    const std::string special = testing::TempDir() + "/trace_reader_test_";
+    for (const char* name : {"fifo.log", "zero.asc", "folder.log"})
+        std::remove((special + name).c_str());
+    ASSERT_EQ(::mkfifo((special + "fifo.log").c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("/dev/zero", (special + "zero.asc").c_str()), 0);
+    ASSERT_EQ(::mkdir((special + "folder.log").c_str(), 0700), 0);
+    const auto tooLong = [](int line, const char* start) {
+        return "Zeile " + std::to_string(line) + " „" + start + std::string(100 - 2, 'x') +
+               "…“ (länger als 4096 Zeichen)";
+    };
     // The error names the file and what failed: the line, not the first one.
-    const std::pair<std::string, const char*> failures[] = {
+    const std::pair<std::string, std::string> failures[] = {
         {testing::TempDir() + "/no-such-trace.log", "no-such-trace.log"},
         {WriteFile("x.txt", "(1.0) vcan0 123#11\n"), "(*.log)"},
         {WriteFile("third.log", "(1.0) vcan0 123#11\n\n(2.0) vcan0 12#11\n"),
          "Zeile 3 „(2.0) vcan0 12#11“"},
+        // Opening must not wait for a writer; nothing but a file is read.
+        {special + "fifo.log", "keine Datei, sondern eine benannte Pipe"},
+        {special + "zero.asc", "keine Datei, sondern ein Gerät"},
+        {special + "folder.log", "keine Datei, sondern ein Ordner"},
+        // A line may be at most 4096 bytes: memory stays bounded even without line ends.
+        {WriteFile("long.log", "(1.0) vcan0 123#11\n# " + std::string(5000, 'x') + "\n"),
+         tooLong(2, "# ")},
+        {WriteFile("endless.log", "xx" + std::string(3 << 19, 'x')), tooLong(1, "xx")},
+        {WriteFile("overflow.asc",
+                   "base hex timestamps relative\n9000000000.0 1 1 Rx d 0\n"
+                   "9000000000.0 1 1 Rx d 0\n"),
+         "Zeile 3"},
+        {WriteFile("nul.log", std::string("(1.0) vcan0 12\0#1\x1b", 18)),
+         "„(1.0) vcan0 12\\x00#1\\x1B“"},
     };
     std::string error;
     for (const auto& [path, text] : failures) {
+        testsupport::BlockingCallWatchdog watchdog;
         EXPECT_FALSE(trace::ReadTrace(path, error)) << path;
         EXPECT_NE(error.find(text), std::string::npos) << error;
     }
@@ -260,8 +309,8 @@ TEST(TraceReaderTest, FilesThatCannotBeReadAndFilesWithNothingToPlay) {
     }
 }
 
-// The reader takes the file in blocks: lines across a block's end, and a line longer than a
-// block, must come out whole.
+// The reader takes the file in blocks: lines across a block's end must come out whole, and a
+// line of the longest length is read.
 TEST(TraceReaderTest, LinesAcrossBlocks) {
     std::string text;
     std::vector<TraceFrame> expected;
@@ -275,7 +324,7 @@ TEST(TraceReaderTest, LinesAcrossBlocks) {
         text += line;
         expected.push_back(Frame(id, false, false, 2, data, false, std::int64_t{i} * 1'000'000));
     }
-    text += "# " + std::string(3 << 20, 'x') + "\n(2000.000000) vcan0 7FF#AA R\n";
+    text += "# " + std::string(4096 - 2, 'x') + "\n(2000.000000) vcan0 7FF#AA R\n";
     expected.push_back(Frame(0x7FF, false, false, 1, {0xAA}, false, 1'000'000'000'000));
     std::string error;
     const auto file = trace::ReadTrace(WriteFile("blocks.log", text), error);
@@ -284,6 +333,28 @@ TEST(TraceReaderTest, LinesAcrossBlocks) {
     ASSERT_EQ(file->entries.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i)
         ASSERT_EQ(file->entries[i], expected[i]) << "line " << i + 1;
+}
+
+// The program without a window holds its end signals pending while it reads a trace; a pending
+// one ends the read, and once taken the file reads again.
+TEST(TraceReaderTest, APendingEndSignalEndsTheRead) {
+    const std::string path = WriteFile("signal.log", "(1.0) vcan0 123#11\n");
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        sigset_t set, previous;
+        sigemptyset(&set);
+        sigaddset(&set, sig);
+        ASSERT_EQ(pthread_sigmask(SIG_BLOCK, &set, &previous), 0);
+        ASSERT_EQ(pthread_kill(pthread_self(), sig), 0);
+        std::string error;
+        EXPECT_FALSE(trace::ReadTrace(path, error)) << sig;
+        EXPECT_NE(error.find("Das Lesen der Aufzeichnung „" + path + "“ wurde abgebrochen."),
+                  std::string::npos)
+            << error;
+        const timespec now{};
+        EXPECT_EQ(sigtimedwait(&set, nullptr, &now), sig);
+        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+        EXPECT_TRUE(trace::ReadTrace(path, error)) << error;
+    }
 }
 
 // Recorded by `candump -l vcan0 vcan1` in the CAN guest, while cangen and cansend sent.

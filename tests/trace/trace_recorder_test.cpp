@@ -1,6 +1,7 @@
 #include "trace/trace_recorder.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -12,6 +13,9 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "platform/error.h"
+#include "tests/support/blocking_call_watchdog.h"
 
 namespace {
 
@@ -182,12 +186,16 @@ TEST_F(TraceRecorderTest, WriteErrorStopsTheRecordingWithTheSystemsReason) {
 
 TEST_F(TraceRecorderTest, StartRefusesWhatItCannotWrite) {
     fs::create_symlink("/dev/full", folder_ / "full.asc");
+    ASSERT_EQ(::mkfifo((folder_ / "fifo.log").c_str(), 0600), 0);
     struct Case {
         std::string path;
-        const char* text;
+        std::string text;
     };
     const Case cases[] = {
         {(folder_ / "missing" / "x.log").string(), "kann nicht angelegt werden: "},
+        // A FIFO nobody reads fails at once rather than holding the open.
+        {(folder_ / "fifo.log").string(),
+         "kann nicht angelegt werden: " + platform::ErrorText(ENXIO)},
         {(folder_ / "full.asc").string(), "wurde abgebrochen: "},  // the header does not fit
         {(folder_ / "x.csv").string(), "keinen bekannten Dateityp"},
     };
@@ -195,6 +203,7 @@ TEST_F(TraceRecorderTest, StartRefusesWhatItCannotWrite) {
         trace::RecorderOptions options;
         options.path = c.path;
         std::string error;
+        testsupport::BlockingCallWatchdog watchdog;
         EXPECT_EQ(trace::TraceRecorder::Start(options, error), nullptr) << c.path;
         EXPECT_NE(error.find(c.text), std::string::npos) << error;
     }
