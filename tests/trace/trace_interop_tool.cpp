@@ -131,6 +131,7 @@ int Play(const char* path) {
             std::fprintf(stderr, "replay open failed: %d\n", device.OpenError());
             return 1;
         }
+        platform::FindDevice(kPath)->Configured();  // the file plays once the rate is set
         RunOut(bus);
         std::vector<devices::CanFrame> frames;
         for (const sim::BusTraffic& t : bus.TakeBusTraffic())
@@ -148,7 +149,12 @@ int Play(const char* path) {
     const char* const kPath = "\\\\.\\InteropPlay";
     sim::SimDriver bus(sim::Scenario::kQuiet);
     bus.Register(kPath);
-    CanChannel* channel = CanCreateChannel(nullptr, nullptr, nullptr);
+    TracePlayer player;
+    // The confirmations reach the player as the session hands them on.
+    CanChannel* channel = CanCreateChannel(nullptr, &player, nullptr);
+    channel->tap = [](CanChannel* c, double, const CanMsg* m) {
+        static_cast<TracePlayer*>(c->owner)->OnTransmitted(*m);
+    };
     int code = 0;
     if (CanOpen(channel, kPath, CAN_MODE_PELICAN, 0, &code) != 1 ||
         CanSetBaudrate(channel, kBaud) != 1) {
@@ -157,7 +163,6 @@ int Play(const char* path) {
     }
     std::vector<devices::CanFrame> sent;
     {
-        TracePlayer player;
         player.Start(channel, std::make_shared<const trace::TraceFile>(std::move(*file)), 1);
         // The player keeps the real clock; the bus follows by hand, far ahead of it.
         while (player.Running()) {
