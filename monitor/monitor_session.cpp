@@ -75,6 +75,9 @@ std::vector<std::string> MonitorSession::RestoreDatabases() {
         if (!LoadDatabase(file, error, warnings, /*save=*/false))
             problems.push_back(error);
     }
+    // A file that is gone is named this once; the list keeps what loaded.
+    if (!problems.empty())
+        settings::SaveDatabaseFiles(m_databases.Files());
     return problems;
 }
 

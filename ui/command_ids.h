@@ -27,6 +27,10 @@ inline constexpr int ID_RECORD_STOP = 0x7021;
 inline constexpr int ID_PLAY_START = 0x7022;
 inline constexpr int ID_PLAY_STOP = 0x7023;
 
+// The menu "Datenbank": CAN databases to decode with.
+inline constexpr int ID_DB_LOAD = 0x7030;
+inline constexpr int ID_DB_CLEAR = 0x7031;
+
 // Reached only through F6 and Shift+F6; nothing handles them.
 inline constexpr int ID_NEXT_PANE = 0x7150;
 inline constexpr int ID_PREV_PANE = 0x7151;

@@ -106,6 +106,12 @@ wxEND_EVENT_TABLE()
         {ID_PLAY_STOP, "Senden beenden", "Beendet das Senden der Aufzeichnung"},
     };
 
+    const MenuEntry kDatabaseMenu[] = {
+        {ID_DB_LOAD, "Datenbank laden...",
+         "Lädt CAN-Datenbanken (DBC), mit denen Botschaften in Signale zerlegt werden"},
+        {ID_DB_CLEAR, "Datenbanken entfernen", "Entfernt alle geladenen CAN-Datenbanken"},
+    };
+
     const MenuEntry kHelpMenu[] = {
         {wxID_ABOUT, "Inf&o über vesk...", kAboutPrompt},
     };
@@ -116,8 +122,9 @@ wxEND_EVENT_TABLE()
     };
 
     const MenuDef kMenus[] = {
-        {"&Datei", kFileMenu},         {"CAN", kCanMenu}, {"&Ansicht", kViewMenu},
-        {"Aufzeichnung", kRecordMenu}, {"&?", kHelpMenu},
+        {"&Datei", kFileMenu},        {"CAN", kCanMenu},
+        {"&Ansicht", kViewMenu},      {"Aufzeichnung", kRecordMenu},
+        {"Datenbank", kDatabaseMenu}, {"&?", kHelpMenu},
     };
 
     struct ToolDef {

@@ -28,6 +28,7 @@ const ColumnDef kColumns[COverviewWindow::kColumnCount] = {
     {"DLC", "15"},
     {"Daten", "88 88 88 88 88 88 88 88"},
     {"Zeit", "9999.999 s"},
+    {"Botschaft", "Motorsteuerung"},
 };
 
 // The log's names of the bus events, in the order of their record types.
@@ -40,6 +41,15 @@ std::size_t Put(std::size_t capacity, int written) {
     if (written < 0)
         return 0;
     return std::min(static_cast<std::size_t>(written), capacity - 1);
+}
+
+std::size_t CopyCell(const std::string& text, char* out, std::size_t capacity) {
+    if (capacity == 0)
+        return 0;
+    const std::size_t length = std::min(text.size(), capacity - 1);
+    std::copy_n(text.data(), length, out);
+    out[length] = '\0';
+    return length;
 }
 
 std::size_t Milliseconds(double ms, char* out, std::size_t capacity) {
@@ -118,6 +128,8 @@ class COverviewWindow::RowList : public CFastReportList {
                 out[0] = '\0';
             return 0;
         }
+        if (column == kColMessage)
+            return CopyCell(owner_.m_names[static_cast<std::size_t>(row)], out, capacity);
         return FormatOverviewCell(owner_.m_rows[static_cast<std::size_t>(row)], column, out,
                                   capacity);
     }
@@ -160,6 +172,19 @@ void COverviewWindow::ShowRows(std::int64_t nowNs, bool whole) {
     }
     const std::size_t before = m_rows.size();
     m_session.m_overview.Snapshot(nowNs, m_rows, m_events);
+    const auto databases = m_session.Databases().Set();
+    m_names.resize(m_rows.size());
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        const OverviewRow& row = m_rows[i];
+        const dbc::Message* message =
+            row.other ? nullptr : databases->Find(row.id, row.extended).message;
+        if (message) {
+            if (m_names[i] != message->name)
+                m_names[i] = message->name;
+        } else {
+            m_names[i].clear();
+        }
+    }
     if (!m_selectedKeys.empty() && m_rows.size() != before)
         Reselect();
     const auto load = m_session.m_trueLoad.Sample(
@@ -223,9 +248,16 @@ long COverviewWindow::RowCount() const {
     return static_cast<long>(m_rows.size());
 }
 
+const OverviewRow* COverviewWindow::SelectedRow() const {
+    const long item = m_list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
+    return item >= 0 && item < RowCount() ? &m_rows[static_cast<std::size_t>(item)] : nullptr;
+}
+
 wxString COverviewWindow::CellText(long row, int column) const {
     if (row < 0 || row >= RowCount())
         return wxString();
+    if (column == kColMessage)
+        return wxString::FromUTF8(m_names[static_cast<std::size_t>(row)]);
     char cell[CFastReportList::kCellCapacity];
     const std::size_t length =
         FormatOverviewCell(m_rows[static_cast<std::size_t>(row)], column, cell, sizeof cell);

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include <wx/listctrl.h>
@@ -31,6 +32,7 @@ class COverviewWindow : public wxPanel {
         kColDlc,
         kColData,
         kColTime,
+        kColMessage,  // the message's name in the loaded databases
         kColumnCount
     };
 
@@ -50,6 +52,8 @@ class COverviewWindow : public wxPanel {
     // The selected rows, one line each, cells separated by tabs.
     wxString SelectedRowsText() const;
     bool HasSelection() const;
+    // The first selected row, null when none.
+    const OverviewRow* SelectedRow() const;
 
     CFastReportList* List() const;
 
@@ -64,6 +68,7 @@ class COverviewWindow : public wxPanel {
     wxStaticText* m_summary = nullptr;
     RowList* m_list = nullptr;
     std::vector<OverviewRow> m_rows;
+    std::vector<std::string> m_names;  // the rows' message names (kColMessage)
     OverviewEvents m_events;
     std::vector<std::uint64_t> m_selectedKeys;
     static constexpr std::int64_t kSummaryIntervalNs = 500'000'000;

@@ -4,15 +4,22 @@
 
 #include <wx/clipbrd.h>
 #include <wx/display.h>
+#include <wx/filedlg.h>
 #include <wx/frame.h>
 #include <wx/settings.h>
 #include <wx/sizer.h>
+#include <wx/statusbr.h>
+#include <wx/utils.h>
 
 #include "devices/device_mapping.h"
+#include "log/log_row.h"
+#include "monitor/frame_signals.h"
+#include "platform/message_box.h"
 #include "ui/command_ids.h"
 #include "ui/doc_manager.h"
 #include "ui/log_list_ctrl.h"
 #include "ui/overview_window.h"
+#include "ui/signal_detail.h"
 #include "ui/utf8_text.h"
 
 wxIMPLEMENT_DYNAMIC_CLASS(CVeskView, wxView);
@@ -38,6 +45,9 @@ wxBEGIN_EVENT_TABLE(CVeskView, wxView)
     EVT_UPDATE_UI(ID_RECORD_STOP, CVeskView::OnUpdateRecordStop)
     EVT_MENU(ID_VIEW_OVERVIEW, CVeskView::OnViewOverview)
     EVT_UPDATE_UI(ID_VIEW_OVERVIEW, CVeskView::OnUpdateViewOverview)
+    EVT_MENU(ID_DB_LOAD, CVeskView::OnDbLoad)
+    EVT_MENU(ID_DB_CLEAR, CVeskView::OnDbClear)
+    EVT_UPDATE_UI(ID_DB_CLEAR, CVeskView::OnUpdateDbClear)
     EVT_MENU(wxID_COPY, CVeskView::OnCopy)
     EVT_UPDATE_UI(wxID_COPY, CVeskView::OnUpdateCopy)
     EVT_MENU(ID_PLAY_START, CVeskView::OnPlayStart)
@@ -70,6 +80,8 @@ CVeskView::~CVeskView() {
     m_drainTimer.Stop();
     if (m_dlgSend)
         delete m_dlgSend.get();
+    if (m_signals)
+        m_signals->Destroy();
     if (m_overview)
         m_overview->Destroy();
     if (m_list)
@@ -112,9 +124,22 @@ bool CVeskView::OnCreate(wxDocument* doc, long flags) {
     auto* overview = new COverviewWindow(m_frame, m_session);
     m_overview = overview;
     overview->Hide();
+    // The signals of the selected frame, under either, while a database is loaded.
+    auto* signals = new CSignalDetail(m_frame);
+    m_signals = signals;
+    signals->Hide();
+    list->Bind(wxEVT_LIST_ITEM_SELECTED, [this](wxListEvent& e) {
+        e.Skip();
+        UpdateSignalDetail();
+    });
+    overview->List()->Bind(wxEVT_LIST_ITEM_SELECTED, [this](wxListEvent& e) {
+        e.Skip();
+        UpdateSignalDetail();
+    });
     auto* sizer = new wxBoxSizer(wxVERTICAL);
     sizer->Add(list, 1, wxEXPAND);
     sizer->Add(overview, 1, wxEXPAND);
+    sizer->Add(signals, 0, wxEXPAND);
     m_frame->SetSizer(sizer);
     m_frame->SendSizeEvent();
 
@@ -280,8 +305,128 @@ void CVeskView::DrainTick() {
     DrainRows();
     if (m_bShowOverview && m_overview)
         m_overview->ShowRows(MonitorSession::ArrivalClockNs());
+    // The overview's selected row takes the newest values (the log's rows do not change).
+    if (m_bShowOverview)
+        UpdateSignalDetail();
     // A closed channel delivers nothing more; once its last rows are shown the timer rests, so a
     // closed program uses no processor time.
     if (!CanIsOpen(m_channel) && !m_log.HasPending())
         m_drainTimer.Stop();
+}
+
+// --- CAN databases ---------------------------------------------------------------------------
+
+CSignalDetail* CVeskView::GetSignalDetail() const {
+    return m_signals.get();
+}
+
+void CVeskView::LoadDatabases(const std::vector<std::string>& paths) {
+    std::string problems;
+    std::size_t warnings = 0;
+    {
+        wxBusyCursor busy;  // a large database takes a moment
+        for (const std::string& path : paths) {
+            std::string error;
+            std::vector<std::string> skipped;
+            if (!m_session.LoadDatabase(path, error, skipped))
+                problems += error + "\n";
+            warnings += skipped.size();
+        }
+    }
+    ShowDatabaseState();
+    if (!problems.empty())
+        platform::MessageBox(problems, "vesk", platform::MessageIcon::kError);
+    if (warnings > 0 && m_frame && m_frame->GetStatusBar()) {
+        m_frame->GetStatusBar()->SetStatusText(
+            wxString::Format(U8("Datenbanken geladen; %zu Einträge übersprungen."), warnings), 0);
+    }
+}
+
+void CVeskView::RestoreDatabases(const std::vector<std::string>& paths) {
+    std::string problems;
+    for (const std::string& problem : m_session.RestoreDatabases())
+        problems += problem + "\n";
+    ShowDatabaseState();
+    if (!problems.empty()) {
+        platform::MessageBox(problems + "Die übrigen Datenbanken sind geladen.", "vesk",
+                             platform::MessageIcon::kExclamation);
+    }
+    if (!paths.empty())
+        LoadDatabases(paths);
+}
+
+void CVeskView::ClearDatabases() {
+    m_session.ClearDatabases();
+    ShowDatabaseState();
+}
+
+void CVeskView::ShowDatabaseState() {
+    if (!m_signals || !m_frame)
+        return;
+    const bool any = !m_session.Databases().Empty();
+    m_signals->SetDatabaseNames(wxString::FromUTF8(m_session.Databases().Names()));
+    if (m_signals->IsShown() != any) {
+        m_signals->Show(any);
+        m_frame->Layout();
+    }
+    UpdateSignalDetail();
+    if (m_overview)
+        m_overview->ShowRows(MonitorSession::ArrivalClockNs(), true);
+}
+
+void CVeskView::UpdateSignalDetail() {
+    if (!m_signals || !m_signals->IsShown())
+        return;
+    const auto databases = m_session.Databases().Set();
+    if (m_bShowOverview) {
+        const OverviewRow* row = m_overview ? m_overview->SelectedRow() : nullptr;
+        if (!row || row->other) {
+            m_signals->ShowNothing(U8("Keine Botschaft ausgewählt."));
+            return;
+        }
+        const int length = row->remote ? 0 : std::min<int>(row->dlc, 8);
+        m_signals->ShowSignals(
+            DecodeFrameSignals(*databases, row->id, row->extended, row->remote, row->data, length),
+            row->changedMask);
+        return;
+    }
+    const long item = m_list ? m_list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED) : -1;
+    if (item < 0) {
+        m_signals->ShowNothing(U8("Keine Botschaft ausgewählt."));
+        return;
+    }
+    const LogRow& row = m_log.Row(static_cast<std::size_t>(item));
+    const LogRowKind kind = ClassifyLogEvent(row.msg.type).kind;
+    if (kind != LogRowKind::kReceived && kind != LogRowKind::kTransmitted) {
+        m_signals->ShowNothing(U8("Ein Busereignis hat keine Signale."));
+        return;
+    }
+    const CanMsg& m = row.msg;
+    const bool extended = CanMsgIsExtended(m);
+    const std::uint32_t id = m.id & (extended ? 0x1FFFFFFFu : 0x7FFu);
+    const int length = m.rtr ? 0 : std::min<int>(m.dlc, kCanMaxFrameBytes);
+    m_signals->ShowSignals(
+        DecodeFrameSignals(*databases, id, extended, m.rtr != 0, m.data, length));
+}
+
+void CVeskView::OnDbLoad(wxCommandEvent&) {
+    wxFileDialog dlg(m_frame, U8("Datenbank laden"), wxString(), wxString(),
+                     U8("CAN-Datenbanken (*.dbc)|*.dbc;*.DBC|Alle Dateien (*)|*"),
+                     wxFD_OPEN | wxFD_FILE_MUST_EXIST | wxFD_MULTIPLE);
+    if (dlg.ShowModal() != wxID_OK)
+        return;
+    wxArrayString paths;
+    dlg.GetPaths(paths);
+    std::vector<std::string> files;
+    for (const wxString& p : paths)
+        files.push_back(p.utf8_string());
+    LoadDatabases(files);
+}
+
+void CVeskView::OnDbClear(wxCommandEvent&) {
+    ClearDatabases();
+}
+
+void CVeskView::OnUpdateDbClear(wxUpdateUIEvent& event) {
+    event.Enable(!m_session.Databases().Empty());
 }

@@ -9,6 +9,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include <wx/docview.h>
 #include <wx/timer.h>
@@ -21,6 +23,7 @@
 
 class CLogListCtrl;
 class COverviewWindow;
+class CSignalDetail;
 class wxFrame;
 
 class CVeskView : public wxView {
@@ -46,6 +49,17 @@ class CVeskView : public wxView {
     // The log table, also the parent of every dialog of the view. Null before OnCreate.
     CLogListCtrl* GetList() const;
     wxWindow* GetListWindow() const;
+    // --- CAN databases -------------------------------------------------------------------------
+    // Loads the files (a box names each that cannot be read, the others load) and shows the
+    // signal detail under the log and the overview while any is loaded.
+    void LoadDatabases(const std::vector<std::string>& paths);
+    // The databases of the last run (a box names those that are gone) and then `paths`.
+    void RestoreDatabases(const std::vector<std::string>& paths);
+    void ClearDatabases();
+    CSignalDetail* GetSignalDetail() const;
+    // Shows the signals of the frame selected in the list that is shown.
+    void UpdateSignalDetail();
+
     // The overview by identifier, shown instead of the log while "Übersicht nach ID" is checked.
     COverviewWindow* GetOverview() const;
     bool IsOverviewShown() const { return m_bShowOverview; }
@@ -85,6 +99,9 @@ class CVeskView : public wxView {
     void OnClearScreen(wxCommandEvent& event);
     void OnRecordStop(wxCommandEvent& event);
     void OnViewOverview(wxCommandEvent& event);
+    void OnDbLoad(wxCommandEvent& event);
+    void OnDbClear(wxCommandEvent& event);
+    void OnUpdateDbClear(wxUpdateUIEvent& event);
     // Copies the selected rows of the view that is shown, tab-separated.
     void OnCopy(wxCommandEvent& event);
     void OnPlayStop(wxCommandEvent& event);
@@ -116,6 +133,8 @@ class CVeskView : public wxView {
 
     wxWeakRef<CLogListCtrl> m_list;
     wxWeakRef<COverviewWindow> m_overview;
+    wxWeakRef<CSignalDetail> m_signals;
+    void ShowDatabaseState();
     bool m_bShowOverview = false;
     wxFrame* m_frame = nullptr;
     wxTimer m_drainTimer;

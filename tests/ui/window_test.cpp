@@ -29,6 +29,7 @@
 #include "ui/command_ids.h"
 #include "ui/doc_manager.h"
 #include "ui/overview_window.h"
+#include "ui/signal_detail.h"
 
 namespace fs = std::filesystem;
 using namespace uitest;
@@ -110,12 +111,13 @@ TEST(WindowStartTest, PanesShowTheDefaultsBeforeTheFirstOpen) {
 
 TEST(WindowStartTest, GermanTextsKeepTheirUmlautsInTheCLocale) {
     wxMenuBar* bar = Frame()->GetMenuBar();
-    ASSERT_EQ(bar->GetMenuCount(), 5u);
+    ASSERT_EQ(bar->GetMenuCount(), 6u);
     EXPECT_EQ(bar->GetMenuLabel(0), W("&Datei"));
     EXPECT_EQ(bar->GetMenuLabel(1), W("CAN"));
     EXPECT_EQ(bar->GetMenuLabel(2), W("&Ansicht"));
     EXPECT_EQ(bar->GetMenuLabel(3), W("Aufzeichnung"));
-    EXPECT_EQ(bar->GetMenuLabel(4), W("&?"));
+    EXPECT_EQ(bar->GetMenuLabel(4), W("Datenbank"));
+    EXPECT_EQ(bar->GetMenuLabel(5), W("&?"));
     EXPECT_EQ(bar->GetLabel(ID_CAN_OPEN), W("CAN Kanal öffnen"));
     EXPECT_EQ(bar->GetLabel(ID_CAN_CLOSE), W("CAN Kanal schließen"));
     EXPECT_EQ(bar->GetLabel(ID_CAN_RESET_TIME), W("Zeit rücksetzen"));
@@ -882,8 +884,9 @@ TEST(WindowOverviewTest, CopyPutsTheSelectedRowsOnTheClipboardInEitherView) {
     };
     const Case cases[] = {
         {true,
-         "123\t11 Bit\tEmpfangen\t1\t\t\t1\tab\t0.010 s\n"
-         "456\t11 Bit\tEmpfangen\t1\t\t\t0\t\t0.020 s\n"},
+         // The last column, the message's name, is empty: no database is loaded.
+         "123\t11 Bit\tEmpfangen\t1\t\t\t1\tab\t0.010 s\t\n"
+         "456\t11 Bit\tEmpfangen\t1\t\t\t0\t\t0.020 s\t\n"},
         {false, List()->GetItemText(0, 0) + "\t" + List()->GetItemText(0, 1) + "\t" +
                     List()->GetItemText(0, 2) + "\t0456\t0\t0\t\t0\n"},
     };
@@ -915,6 +918,74 @@ TEST(WindowMessageBoxTest, BoxFromAnotherThreadReachesTheOperator) {
     wxString text;
     wxTEST_DIALOG(Idle(), ExpectMessage(&text));
     EXPECT_EQ(text, W("Can't initialize CALLBACK function"));
+}
+
+// --- CAN databases -------------------------------------------------------------------------
+
+// A loaded database names each frame's message in the overview and shows the selected frame's
+// signals under the log and the overview, values as --decode writes them; a database that cannot
+// be read is named with its line and leaves the loaded ones loaded; the list is kept for the next
+// start; "Datenbanken entfernen" hides it all.
+TEST(WindowDatabaseTest, SignalsOfTheSelectedFrameInTheLogAndTheOverview) {
+    const fs::path dir = fs::path(testing::TempDir()) / "vesk-window-dbc";
+    fs::create_directories(dir);
+    const fs::path motor = dir / "motor.dbc", broken = dir / "broken.dbc";
+    std::ofstream(motor) << "BO_ 291 Motor: 2 X\n SG_ Gang : 0|8@1+ (1,0) [0|0] \"\" X\n"
+                            " SG_ Drehzahl : 8|8@1+ (0.5,10) [0|0] \"1/min\" X\n"
+                            "VAL_ 291 Gang 2 \"Fahrt\" ;\n";
+    std::ofstream(broken) << "BO_ 292 M: 1 X\n SG_ S : 4|8@1+ (1,0) [0|0] \"\" X\n";
+    EXPECT_FALSE(MenuItem(ID_DB_CLEAR).enabled);
+    wxString text;
+    wxTEST_DIALOG(View()->LoadDatabases({motor.string(), broken.string()}), ExpectMessage(&text));
+    EXPECT_NE(text.find("broken.dbc, Zeile 2"), wxString::npos) << text;
+    CSignalDetail* detail = View()->GetSignalDetail();
+    EXPECT_TRUE(detail->IsShown());
+    EXPECT_EQ(settings::LoadDatabaseFiles(), std::vector<std::string>{motor.string()});
+    EXPECT_TRUE(MenuItem(ID_DB_CLEAR).enabled);
+
+    RegisteredDevice adapter;
+    int error = 0;
+    ASSERT_EQ(CanOpen(View()->m_channel, adapter.path(), 0, 0, &error), 1);
+    View()->ShowOverview(true);
+    Command(ID_VIEW_CLEAR_SCREEN);
+    View()->ShowOverview(false);
+    Deliver(adapter, {FrameWithData(0x123, 10, {1, 7}), FrameWithData(0x123, 20, {2, 7})});
+    struct Case {
+        bool overview;
+        std::vector<std::string> cells;  // name, value, unit, label of each signal
+        std::vector<bool> marked;
+    };
+    const Case cases[] = {
+        {false, {"Gang", "2", "", "Fahrt", "Drehzahl", "13.5", "1/min", ""}, {false, false}},
+        // Byte 0 changed within the last second: Gang is marked, Drehzahl is not.
+        {true, {"Gang", "2", "", "Fahrt", "Drehzahl", "13.5", "1/min", ""}, {true, false}},
+    };
+    for (const Case& c : cases) {
+        View()->ShowOverview(c.overview);
+        wxListCtrl* list = c.overview ? View()->GetOverview()->List() : List();
+        list->SetItemState(0, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+        View()->UpdateSignalDetail();
+        EXPECT_EQ(detail->HeadingText(), "Motor") << c.overview;
+        std::vector<std::string> cells;
+        std::vector<bool> marked;
+        for (int row = 0; row < detail->RowCount(); ++row) {
+            for (int column = 0; column < 4; ++column)
+                cells.push_back(detail->CellText(row, column).utf8_string());
+            marked.push_back(detail->RowMarked(row));
+        }
+        EXPECT_EQ(cells, c.cells) << c.overview;
+        EXPECT_EQ(marked, c.marked) << c.overview;
+        list->SetItemState(0, 0, wxLIST_STATE_SELECTED);
+    }
+    EXPECT_EQ(View()->GetOverview()->CellText(0, COverviewWindow::kColMessage), "Motor");
+    View()->ShowOverview(false);
+
+    Command(ID_DB_CLEAR);
+    EXPECT_FALSE(detail->IsShown());
+    EXPECT_TRUE(settings::LoadDatabaseFiles().empty());
+    CanClose(View()->m_channel);
+    View()->DrainRows();
+    fs::remove_all(dir);
 }
 
 }  // namespace
