@@ -1,3 +1,10 @@
+# Debian's python3-can and python3-canmatrix live in the system interpreter's dist-packages: the
+# interop tests run scripts with it.
+find_program(VESK_SYSTEM_PYTHON python3 PATHS /usr/bin NO_DEFAULT_PATH)
+if(NOT VESK_SYSTEM_PYTHON)
+  set(VESK_SYSTEM_PYTHON python3)
+endif()
+
 # vesk_add_test(<name> SOURCES <files...> [LIBS <targets...>] [LABELS <labels...>] [GUI] [TIMEOUT <s>]
 #               [ARGS <arguments...>])
 #

@@ -21,12 +21,6 @@ void AppendField(std::string& out, std::string_view text) {
     out += '"';
 }
 
-void AppendDouble(std::string& out, double v) {
-    char text[32];
-    auto [end, ec] = std::to_chars(text, text + sizeof text, v);
-    out.append(text, ec == std::errc() ? end : text);
-}
-
 template <typename T>
 void AppendInteger(std::string& out, T v, int base = 10) {
     char text[24];
@@ -35,6 +29,12 @@ void AppendInteger(std::string& out, T v, int base = 10) {
 }
 
 }  // namespace
+
+void AppendValueText(std::string& out, double value) {
+    char text[32];
+    auto [end, ec] = std::to_chars(text, text + sizeof text, value);
+    out.append(text, ec == std::errc() ? end : text);
+}
 
 std::string_view CsvHeader() noexcept {
     return "time,id,extended,message,signal,raw,value,unit,label";
@@ -66,13 +66,13 @@ void AppendCsvLine(std::string& out, std::int64_t timeNs, std::uint32_t frameId,
     out += ',';
     if (decoded.state == SignalState::kValue) {
         if (signal.valueType != ValueType::kInteger)
-            AppendDouble(out, RawNumber(signal, decoded.raw));
+            AppendValueText(out, RawNumber(signal, decoded.raw));
         else if (signal.isSigned)
             AppendInteger(out, static_cast<std::int64_t>(decoded.raw));
         else
             AppendInteger(out, decoded.raw);
         out += ',';
-        AppendDouble(out, decoded.value);
+        AppendValueText(out, decoded.value);
     } else {
         out += ',';
     }

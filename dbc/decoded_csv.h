@@ -23,6 +23,10 @@ namespace dbc {
 // Without line end.
 std::string_view CsvHeader() noexcept;
 
+// A physical value as every view writes it: the shortest text that reads back to the same
+// double, with a point ("-19.5", "0.1", "1e+20").
+void AppendValueText(std::string& out, double value);
+
 // Appends one line and '\n'; a signal in state kNotSelected appends nothing. The identifier is
 // the frame's own (a J1939 match names another message identifier).
 void AppendCsvLine(std::string& out, std::int64_t timeNs, std::uint32_t frameId, bool extended,

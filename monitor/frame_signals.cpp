@@ -1,19 +1,13 @@
 #include "monitor/frame_signals.h"
 
 #include <algorithm>
-#include <charconv>
 #include <span>
 
 #include "dbc/decode_plan.h"
+#include "dbc/decoded_csv.h"
 #include "dbc/signal_decoder.h"
 
 namespace {
-
-std::string ValueText(double v) {
-    char text[32];
-    const auto [end, ec] = std::to_chars(text, text + sizeof text, v);
-    return std::string(text, ec == std::errc() ? end : text);
-}
 
 std::uint8_t BytesOf(const dbc::Signal& signal) {
     const dbc::BitPlan plan = dbc::PlanBits(signal.startBit, signal.length, signal.byteOrder);
@@ -48,7 +42,7 @@ FrameSignals DecodeFrameSignals(const dbc::DatabaseSet& databases, std::uint32_t
         row.unit = signal.unit;
         row.bytes = BytesOf(signal);
         if (d.state == dbc::SignalState::kValue) {
-            row.value = ValueText(d.value);
+            dbc::AppendValueText(row.value, d.value);
             if (d.label)
                 row.label = *d.label;
         } else {

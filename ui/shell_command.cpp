@@ -221,6 +221,13 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
                 const auto wrong = [&](const std::string& expected) {
                     cmd.error = "Option " + p.name + ": " + expected + ", nicht " + *v;
                 };
+                // A trace file's name must say its format (.log, .asc).
+                const auto tracePath = [&](std::string& into) {
+                    if (!trace::FormatForPath(*v, cmd.error))
+                        return false;
+                    into = *v;
+                    return true;
+                };
                 if (*p.which == Switch::kScenario) {
                     cmd.scenario = *v;
                 } else if (*p.which == Switch::kDevice) {
@@ -251,12 +258,8 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
                     cmd.format = *n;
                 } else if (*p.which == Switch::kPlay) {
                     seen.play = true;
-                    std::string error;
-                    if (!trace::FormatForPath(*v, error)) {
-                        cmd.error = error;
+                    if (!tracePath(cmd.playPath))
                         return cmd;
-                    }
-                    cmd.playPath = *v;
                 } else if (*p.which == Switch::kLoop) {
                     seen.loop = true;
                     char* end = nullptr;
@@ -269,19 +272,11 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
                 } else if (*p.which == Switch::kDbc) {
                     cmd.databases.push_back(*v);
                 } else if (*p.which == Switch::kDecode) {
-                    std::string error;
-                    if (!trace::FormatForPath(*v, error)) {
-                        cmd.error = error;
+                    if (!tracePath(cmd.decodePath))
                         return cmd;
-                    }
-                    cmd.decodePath = *v;
                 } else if (*p.which == Switch::kRecord) {
-                    std::string error;
-                    if (!trace::FormatForPath(*v, error)) {
-                        cmd.error = error;
+                    if (!tracePath(cmd.recordPath))
                         return cmd;
-                    }
-                    cmd.recordPath = *v;
                 } else {
                     seen.duration = true;
                     char* end = nullptr;
