@@ -22,7 +22,8 @@ std::string ErrorText(int code) {
         if (locale_t user = newlocale(LC_MESSAGES_MASK, "", loc); user != static_cast<locale_t>(0))
             loc = user;
     }
-    std::string text = loc ? strerror_l(code, loc) : "";
+    // A system without the C.UTF-8 locale (a small guest) still has the untranslated texts.
+    std::string text = loc ? strerror_l(code, loc) : std::strerror(code);
     if (loc) freelocale(loc);
 
     char unknownC[64];
