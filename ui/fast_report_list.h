@@ -12,8 +12,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include <wx/colour.h>
 #include <wx/font.h>
 #include <wx/listctrl.h>
+
+// The colour of a text marker behind what changed lately (the overview's bytes, the signal
+// detail's rows); the same light colour in every theme.
+inline wxColour ChangeMarkColour() { return wxColour(255, 221, 120); }
 
 class CFastReportList : public wxListCtrl {
   public:
@@ -69,6 +74,6 @@ class CFastReportList : public wxListCtrl {
     std::array<int, kLastMeasured - kFirstMeasured + 1> charWidths_{};
     int ellipsisWidth_ = 0;
     wxFont widthsFont_;
-    wxColour m_markColour{255, 221, 120};
+    wxColour m_markColour = ChangeMarkColour();
     const char* m_widthsSection = nullptr;
 };

@@ -5,6 +5,7 @@
 #include <wx/sizer.h>
 #include <wx/stattext.h>
 
+#include "ui/fast_report_list.h"
 #include "ui/utf8_text.h"
 
 namespace {
@@ -47,7 +48,7 @@ void CSignalDetail::ShowSignals(const FrameSignals& signals, std::uint8_t change
     // Rows are rewritten in place: the list keeps its scroll position and does not flicker.
     while (m_list->GetItemCount() > rows)
         m_list->DeleteItem(m_list->GetItemCount() - 1);
-    const wxColour marker = wxSystemSettings::GetColour(wxSYS_COLOUR_INFOBK);
+    const wxColour marker = ChangeMarkColour();
     for (int i = 0; i < rows; ++i) {
         const SignalRow& r = signals.rows[static_cast<std::size_t>(i)];
         if (i >= m_list->GetItemCount())
@@ -59,8 +60,10 @@ void CSignalDetail::ShowSignals(const FrameSignals& signals, std::uint8_t change
                 m_list->SetItem(i, c, cells[c]);
         }
         const bool marked = (r.bytes & changedBytes) != 0;
-        if (RowMarked(i) != marked)
+        if (RowMarked(i) != marked) {
             m_list->SetItemBackgroundColour(i, marked ? marker : m_list->GetBackgroundColour());
+            m_list->SetItemTextColour(i, marked ? *wxBLACK : m_list->GetTextColour());
+        }
     }
 }
 
@@ -82,5 +85,5 @@ wxString CSignalDetail::CellText(int row, int column) const {
 }
 
 bool CSignalDetail::RowMarked(int row) const {
-    return m_list->GetItemBackgroundColour(row) == wxSystemSettings::GetColour(wxSYS_COLOUR_INFOBK);
+    return m_list->GetItemBackgroundColour(row) == ChangeMarkColour();
 }
