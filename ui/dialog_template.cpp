@@ -131,10 +131,12 @@ wxWindow* FirstFocusable(wxWindow* window) {
 }
 
 // What a desktop dialog does when it opens: the focus goes to its first control, unless a
-// control of the dialog has it already, and a field with the focus is taken whole.
+// control of the dialog has it already, and a field with the focus is taken whole. A button with
+// the focus is the toolkit's choice (it takes the first control by place, OK in the baud-rate
+// dialog), not the dialog's, and would swallow what the operator types.
 void FocusOnOpen(wxDialog* dialog) {
     wxWindow* focus = wxWindow::FindFocus();
-    if (!Contains(dialog, focus) || focus == dialog) {
+    if (!Contains(dialog, focus) || focus == dialog || dynamic_cast<wxButton*>(focus)) {
         focus = FirstFocusable(dialog);
         if (focus)
             focus->SetFocus();

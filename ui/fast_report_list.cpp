@@ -1,6 +1,7 @@
 #include "ui/fast_report_list.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include <wx/dcclient.h>
@@ -9,6 +10,7 @@
 #include <wx/settings.h>
 
 #include "settings/settings.h"
+#include "ui/paint_clip.h"
 
 CFastReportList::CFastReportList(wxWindow* parent, long style)
     : wxListCtrl(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize,
@@ -16,6 +18,20 @@ CFastReportList::CFastReportList(wxWindow* parent, long style)
     if (wxWindow* rows = RowsWindow(); rows != this) {
         rows->Bind(wxEVT_PAINT, &CFastReportList::OnPaintRows, this);
     }
+    // A window without a font and a background of its own asks the toolkit's style for them at
+    // every paint, which cost as much as the text of a row; they are asked once, and again when
+    // the desktop's look changes.
+    SetFont(GetFont());
+    Bind(wxEVT_SYS_COLOUR_CHANGED, [this](wxSysColourChangedEvent& event) {
+        m_rowsBackground = wxColour();
+        event.Skip();
+    });
+}
+
+const wxColour& CFastReportList::RowsBackground() {
+    if (!m_rowsBackground.IsOk())
+        m_rowsBackground = RowsWindow()->GetBackgroundColour();
+    return m_rowsBackground;
 }
 
 void CFastReportList::KeepColumnWidths(const char* section) {
@@ -64,45 +80,161 @@ wxString CFastReportList::SelectedRowsText() const {
     return text;
 }
 
+bool CFastReportList::ShownCell::operator==(const ShownCell& other) const {
+    return known == other.known && state == other.state && length == other.length &&
+           marked == other.marked && std::equal(text, text + length, other.text);
+}
+
+std::uint8_t CFastReportList::RowState(long row, bool focused) const {
+    if (row < 0 || row >= GetItemCount())
+        return 0;
+    const long state = GetItemState(row, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+    std::uint8_t shown = 0;
+    if (state & wxLIST_STATE_SELECTED)
+        shown |= kShownSelected;
+    if (focused && (state & wxLIST_STATE_FOCUSED))
+        shown |= kShownFocused;
+    return shown;
+}
+
+CFastReportList::ShownCell CFastReportList::CellNow(long row, int column,
+                                                    std::uint8_t state) const {
+    ShownCell cell;
+    cell.known = true;
+    cell.state = state;
+    if (row < 0 || row >= GetItemCount())
+        return cell;
+    cell.length = static_cast<std::uint8_t>(
+        std::min(FormatCell(row, column, cell.text, sizeof cell.text), sizeof cell.text - 1));
+    // A selected row shows no marks.
+    if (cell.length > 0 && !(state & kShownSelected))
+        cell.marked = MarkedCharacters(row, column);
+    return cell;
+}
+
+bool CFastReportList::CurrentLayout(ShownLayout& layout, long& top) const {
+    const long count = GetItemCount();
+    top = GetTopItem();
+    wxRect first;
+    if (count == 0 || top < 0 || top >= count || !GetItemRect(top, first) || first.height <= 0)
+        return false;
+    // The list measures its rows from its own corner, above the header; they are painted in the
+    // rows' window.
+    first.Offset(-const_cast<CFastReportList*>(this)->RowsWindow()->GetPosition());
+    layout.focused = wxWindow::FindFocus() == const_cast<CFastReportList*>(this)->RowsWindow();
+    layout.x = first.x;
+    layout.y = first.y;
+    layout.lineHeight = first.height;
+    layout.widths.resize(static_cast<std::size_t>(GetColumnCount()));
+    for (std::size_t i = 0; i < layout.widths.size(); ++i)
+        layout.widths[i] = GetColumnWidth(static_cast<int>(i));
+    return true;
+}
+
+void CFastReportList::ForgetShownCells(const ShownLayout& layout) {
+    m_shownLayout = layout;
+    const int height = std::max(1, RowsWindow()->GetClientSize().y);
+    const std::size_t slots = static_cast<std::size_t>(height / std::max(1, layout.lineHeight) + 2);
+    m_shownCells.assign(slots * layout.widths.size(), ShownCell{});
+}
+
+CFastReportList::ShownCell& CFastReportList::Shown(std::size_t slot, int column) {
+    static ShownCell beyond;
+    const std::size_t i = slot * m_shownLayout.widths.size() + static_cast<std::size_t>(column);
+    if (i >= m_shownCells.size()) {
+        beyond = ShownCell{};
+        return beyond;
+    }
+    return m_shownCells[i];
+}
+
+std::size_t CFastReportList::RefreshChangedCells() {
+    wxWindow* rows = RowsWindow();
+    ShownLayout layout;
+    long top = 0;
+    if (!CurrentLayout(layout, top)) {
+        m_shownCells.clear();
+        rows->Refresh(false);
+        m_cellsRefreshed = 0;
+        return 0;
+    }
+    const int columns = static_cast<int>(layout.widths.size());
+    const long onScreen = GetCountPerPage() + 1;  // and the one cut at the bottom
+    // Rows that moved, or columns of another width: every cell is somewhere else now.
+    if (!(layout == m_shownLayout) || m_shownCells.empty())
+        ForgetShownCells(layout);
+    // A changed cell is repainted together with the changed cells below it in its column.
+    std::size_t changed = 0;
+    int x = layout.x;
+    for (int column = 0; column < columns; ++column) {
+        const int width = layout.widths[static_cast<std::size_t>(column)];
+        long runStart = -1;
+        auto flush = [&](long end) {
+            if (runStart < 0)
+                return;
+            rows->RefreshRect(wxRect(x, layout.y + static_cast<int>(runStart) * layout.lineHeight,
+                                     width, static_cast<int>(end - runStart) * layout.lineHeight),
+                              false);
+            runStart = -1;
+        };
+        for (long slot = 0; slot < onScreen; ++slot) {
+            const long row = top + slot;
+            const ShownCell now = CellNow(row, column, RowState(row, layout.focused));
+            ShownCell& shown = Shown(static_cast<std::size_t>(slot), column);
+            if (shown == now) {
+                flush(slot);
+                continue;
+            }
+            shown = now;
+            ++changed;
+            if (runStart < 0)
+                runStart = slot;
+        }
+        flush(onScreen);
+        x += width;
+    }
+    m_cellsRefreshed = changed;
+    return changed;
+}
+
 void CFastReportList::OnPaintRows(wxPaintEvent&) {
     wxWindow* rows = RowsWindow();
     wxPaintDC dc(rows);
     const wxRect update = rows->GetUpdateRegion().GetBox();
+    // Only the cells that were asked for are painted: the others in the box still show what
+    // they hold, and the toolkit would clip their text away.
+    const CPaintClip clip(dc);
     dc.SetPen(*wxTRANSPARENT_PEN);
-    dc.SetBrush(wxBrush(rows->GetBackgroundColour()));
+    dc.SetBrush(wxBrush(RowsBackground()));
     dc.DrawRectangle(update);
 
+    ShownLayout layout;
+    long top = 0;
+    if (!CurrentLayout(layout, top))
+        return;
+    if (!(layout == m_shownLayout) || m_shownCells.empty())
+        ForgetShownCells(layout);
     const long count = GetItemCount();
-    if (count == 0)
-        return;
-    const long top = GetTopItem();
-    wxRect first;
-    if (top < 0 || top >= count || !GetItemRect(top, first) || first.height <= 0)
-        return;
-    // The list measures its rows from its own corner, above the header; here they are painted in
-    // the rows' window.
-    first.Offset(-rows->GetPosition());
-    const int lineHeight = first.height;
-    const long from = top + std::max(0, (update.GetTop() - first.y) / lineHeight);
-    const long to = std::min(count - 1, top + (update.GetBottom() - first.y) / lineHeight);
+    const int lineHeight = layout.lineHeight;
+    const long from = top + std::max(0, (update.GetTop() - layout.y) / lineHeight);
+    const long to = std::min(count - 1, top + (update.GetBottom() - layout.y) / lineHeight);
     if (from > to)
         return;
-    auto rowTop = [&](long row) { return first.y + static_cast<int>(row - top) * lineHeight; };
+    auto rowTop = [&](long row) { return layout.y + static_cast<int>(row - top) * lineHeight; };
 
-    // The selected row and the focused one, as the platform draws them.
-    const bool focused = wxWindow::FindFocus() == rows;
-    std::vector<bool> selected(static_cast<std::size_t>(to - from + 1));
+    // The selected rows and the focused one, as the platform draws them.
+    const bool focused = layout.focused;
+    std::vector<std::uint8_t> states(static_cast<std::size_t>(to - from + 1));
     for (long row = from; row <= to; ++row) {
-        const long state = GetItemState(row, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
-        const wxRect line(first.x, rowTop(row), rows->GetClientSize().x - first.x, lineHeight);
-        if (state & wxLIST_STATE_SELECTED) {
-            selected[static_cast<std::size_t>(row - from)] = true;
+        const std::uint8_t state = RowState(row, focused);
+        states[static_cast<std::size_t>(row - from)] = state;
+        const wxRect line(layout.x, rowTop(row), rows->GetClientSize().x - layout.x, lineHeight);
+        if (state & kShownSelected) {
             wxRendererNative::Get().DrawItemSelectionRect(
                 rows, dc, line, wxCONTROL_SELECTED | (focused ? int{wxCONTROL_FOCUSED} : 0));
         }
-        if (focused && (state & wxLIST_STATE_FOCUSED)) {
+        if (state & kShownFocused)
             wxRendererNative::Get().DrawFocusRect(rows, dc, line, 0);
-        }
     }
 
     // Column by column: one clip per column. Cells are measured with a table of character widths
@@ -113,7 +245,7 @@ void CFastReportList::OnPaintRows(wxPaintEvent&) {
     dc.SetFont(font);
     if (!widthsFont_.IsSameAs(font))
         MeasureCharacters(dc, font);
-    const int textOffset = (lineHeight - dc.GetCharHeight()) / 2;
+    const int textOffset = (lineHeight - charHeight_) / 2;
     const wxColour normal = wxSystemSettings::GetColour(wxSYS_COLOUR_LISTBOXTEXT);
     const wxColour highlighted = wxSystemSettings::GetColour(focused ? wxSYS_COLOUR_HIGHLIGHTTEXT
                                                                      : wxSYS_COLOUR_LISTBOXTEXT);
@@ -123,11 +255,29 @@ void CFastReportList::OnPaintRows(wxPaintEvent&) {
         normalFont = gc->CreateFont(font, normal);
         highlightedFont = gc->CreateFont(font, highlighted);
     }
-    char cell[kCellCapacity];
-    const int columns = GetColumnCount();
-    int x = first.x;
+    const int columns = static_cast<int>(layout.widths.size());
+    // Which cells the toolkit lets through, asked before the columns clip anything: none, some
+    // or all of the cell.
+    enum Painted : std::uint8_t { kNone, kPart, kWhole };
+    std::vector<Painted> painted(static_cast<std::size_t>(to - from + 1) *
+                                 static_cast<std::size_t>(columns));
+    auto paintedAt = [&](long row, int column) -> Painted& {
+        return painted[static_cast<std::size_t>(row - from) * static_cast<std::size_t>(columns) +
+                       static_cast<std::size_t>(column)];
+    };
+    for (int column = 0, left = layout.x; column < columns; ++column) {
+        const int width = layout.widths[static_cast<std::size_t>(column)];
+        for (long row = from; row <= to; ++row) {
+            const wxRect cellRect(left, rowTop(row), width, lineHeight);
+            paintedAt(row, column) = clip.Covers(cellRect)    ? kWhole
+                                     : clip.Touches(cellRect) ? kPart
+                                                              : kNone;
+        }
+        left += width;
+    }
+    int x = layout.x;
     for (int column = 0; column < columns; ++column) {
-        const int width = GetColumnWidth(column);
+        const int width = layout.widths[static_cast<std::size_t>(column)];
         const int left = x;
         x += width;
         if (left > update.GetRight() || x < update.GetLeft())
@@ -135,30 +285,42 @@ void CFastReportList::OnPaintRows(wxPaintEvent&) {
         const int room = width - kTextIndent - kCellMargin;
         if (room <= 0)
             continue;
-        wxDCClipper clip(dc, left, update.y, width - kCellMargin, update.height);
+        // The column's own clip on top of the toolkit's: a graphics context's state keeps the
+        // toolkit's, whereas the device context's clipper would drop it when it ends.
+        std::optional<wxDCClipper> dcClip;
+        if (gc) {
+            gc->PushState();
+            gc->Clip(left, update.y, width - kCellMargin, update.height);
+        } else {
+            dcClip.emplace(dc, left, update.y, width - kCellMargin, update.height);
+        }
         bool highlightSet = false;
         if (gc)
             gc->SetFont(normalFont);
         dc.SetTextForeground(normal);
         for (long row = from; row <= to; ++row) {
-            const bool highlight = selected[static_cast<std::size_t>(row - from)];
-            std::size_t length =
-                std::min(FormatCell(row, column, cell, sizeof cell), sizeof cell - 1);
-            if (length == 0)
+            const Painted how = paintedAt(row, column);
+            if (how == kNone)
                 continue;
-            if (!highlight) {
-                if (std::uint64_t marked = MarkedCharacters(row, column); marked != 0)
-                    PaintMarks(dc, cell, length, marked, left + kTextIndent, rowTop(row),
-                               lineHeight);
-            }
+            const std::uint8_t state = states[static_cast<std::size_t>(row - from)];
+            const ShownCell cell = CellNow(row, column, state);
+            // A cell painted in part still shows some of what it held before.
+            Shown(static_cast<std::size_t>(row - top), column) = how == kWhole ? cell : ShownCell{};
+            if (cell.length == 0)
+                continue;
+            const bool highlight = state & kShownSelected;
+            if (cell.marked != 0)
+                PaintMarks(dc, cell.text, cell.length, cell.marked, left + kTextIndent, rowTop(row),
+                           lineHeight);
             if (highlight != highlightSet) {
                 highlightSet = highlight;
                 if (gc)
                     gc->SetFont(highlight ? highlightedFont : normalFont);
                 dc.SetTextForeground(highlight ? highlighted : normal);
             }
-            wxString text = wxString::FromUTF8(cell, FittingLength(cell, length, room));
-            if (text.length() < length)
+            wxString text =
+                wxString::FromUTF8(cell.text, FittingLength(cell.text, cell.length, room));
+            if (text.length() < cell.length)
                 text += wxString::FromUTF8("\u2026");
             const int y = rowTop(row) + textOffset;
             if (gc) {
@@ -167,6 +329,8 @@ void CFastReportList::OnPaintRows(wxPaintEvent&) {
                 dc.DrawText(text, left + kTextIndent, y);
             }
         }
+        if (gc)
+            gc->PopState();
     }
 }
 
@@ -201,6 +365,7 @@ void CFastReportList::MeasureCharacters(wxDC& dc, const wxFont& font) {
         previous = end;
     }
     ellipsisWidth_ = dc.GetTextExtent(wxString::FromUTF8("\u2026")).x;
+    charHeight_ = dc.GetCharHeight();
     widthsFont_ = font;
 }
 

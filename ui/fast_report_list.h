@@ -6,11 +6,16 @@
 // table of character widths taken once per font, a cell too wide for its column ends in an
 // ellipsis, and selection and focus are drawn as the platform draws them. A derived list says
 // what a cell shows (FormatCell) and, optionally, which cells have a background of their own.
+//
+// The list remembers what each cell on screen shows. After its rows changed, RefreshChangedCells
+// repaints only the cells whose text, marks or highlight differ: on a busy bus most cells of a
+// row ("Received", the status, the lost count) read as the one painted there before.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include <wx/colour.h>
 #include <wx/font.h>
@@ -41,6 +46,12 @@ class CFastReportList : public wxListCtrl {
     // every drag writes them all. Called once the columns exist.
     void KeepColumnWidths(const char* section);
 
+    // Repaints the cells on screen that no longer show what their rows hold, all of them when
+    // the rows moved against the screen or the columns changed; returns how many cells that was.
+    std::size_t RefreshChangedCells();
+    // What the last of those calls repainted.
+    std::size_t CellsRefreshed() const { return m_cellsRefreshed; }
+
   protected:
     // Writes the cell's text (zero-terminated, at most `capacity` bytes with the zero) and returns
     // its length; 0 for an empty cell or a row the list no longer has.
@@ -61,6 +72,7 @@ class CFastReportList : public wxListCtrl {
     void OnColumnDragged(wxListEvent& event);
     void SaveColumnWidths();
     void OnPaintRows(wxPaintEvent& event);
+    const wxColour& RowsBackground();
     void MeasureCharacters(wxDC& dc, const wxFont& font);
     int Advance(char c) const;
     void PaintMarks(wxDC& dc, const char* text, std::size_t length, std::uint64_t marked, int x,
@@ -69,11 +81,46 @@ class CFastReportList : public wxListCtrl {
     // room for an ellipsis.
     std::size_t FittingLength(const char* text, std::size_t length, int room) const;
 
+    // A cell as it is (or is about to be) on screen.
+    struct ShownCell {
+        bool known = false;
+        std::uint8_t state = 0;  // kShownSelected, kShownFocused
+        std::uint8_t length = 0;
+        std::uint64_t marked = 0;
+        char text[kCellCapacity];
+        bool operator==(const ShownCell& other) const;
+    };
+    static constexpr std::uint8_t kShownSelected = 1;
+    static constexpr std::uint8_t kShownFocused = 2;
+    // Where the cells are on screen: the first row shown and its place, the row height, the
+    // column widths, and whether the list has the focus (the colours of the selection follow
+    // it). A scroll moves what is on screen, so the cells are known again only once painted.
+    struct ShownLayout {
+        long top = -1;
+        bool focused = false;
+        int x = 0;
+        int y = 0;
+        int lineHeight = 0;
+        std::vector<int> widths;
+        bool operator==(const ShownLayout&) const = default;
+    };
+    // The layout now; false while no row is on screen.
+    bool CurrentLayout(ShownLayout& layout, long& top) const;
+    ShownCell CellNow(long row, int column, std::uint8_t state) const;
+    std::uint8_t RowState(long row, bool focused) const;
+    ShownCell& Shown(std::size_t slot, int column);
+    void ForgetShownCells(const ShownLayout& layout);
+
     static constexpr int kFirstMeasured = 32;
     static constexpr int kLastMeasured = 126;
     std::array<int, kLastMeasured - kFirstMeasured + 1> charWidths_{};
     int ellipsisWidth_ = 0;
+    int charHeight_ = 0;
     wxFont widthsFont_;
     wxColour m_markColour = ChangeMarkColour();
+    wxColour m_rowsBackground;
     const char* m_widthsSection = nullptr;
+    ShownLayout m_shownLayout;
+    std::vector<ShownCell> m_shownCells;  // row slots on screen × columns
+    std::size_t m_cellsRefreshed = 0;
 };

@@ -126,7 +126,7 @@ void CLogListCtrl::KeepViewAfterInsert(long selected, long top, std::size_t adde
         }
     }
     if (!grew)
-        RowsWindow()->Refresh(false);
+        RefreshChangedCells();
 }
 
 void CLogListCtrl::ClearRows() {

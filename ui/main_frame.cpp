@@ -177,6 +177,10 @@ wxEND_EVENT_TABLE()
 CMainFrame::CMainFrame(wxDocManager* manager, const wxString& title)
     : wxDocParentFrame(manager, nullptr, wxID_ANY, title, wxDefaultPosition, wxSize(800, 560)) {
     SetIcons(AppIconBundle());
+    // The frame is drawn behind its children at every repaint of the log; without a font and a
+    // text colour of its own it would ask the toolkit's style for the defaults each time.
+    SetFont(GetFont());
+    SetOwnForegroundColour(GetForegroundColour());
     CreateMenuBar();
     CreateAccelerators();
     CreateToolBarButtons();

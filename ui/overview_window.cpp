@@ -206,11 +206,8 @@ void COverviewWindow::ShowRows(std::int64_t nowNs, bool whole) {
     const long count = static_cast<long>(m_rows.size());
     if (count != m_list->GetItemCount())
         m_list->SetItemCount(count);
-    if (count > 0 && m_list->IsShownOnScreen()) {
-        const long top = std::max(0L, m_list->GetTopItem());
-        const long last = std::min(count - 1, top + m_list->GetCountPerPage());
-        m_list->RefreshItems(top, last);
-    }
+    if (count > 0 && m_list->IsShownOnScreen())
+        m_list->RefreshChangedCells();
 }
 
 std::uint64_t COverviewWindow::KeyOf(const OverviewRow& row) {

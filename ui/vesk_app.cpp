@@ -90,6 +90,10 @@ bool CVeskApp::OnInit() {
 bool CVeskApp::Start(const ShellCommand& cmd) {
     // The layers below report their failures through message boxes, from any thread.
     InstallMessageBoxHook();
+    // On a busy bus the event loop idles after every drain and every repaint; the tool bar's
+    // enable and check rules need not be asked more often than the eye can follow. Menus ask
+    // them anew whenever they open.
+    wxUpdateUIEvent::SetUpdateInterval(kUpdateUiIntervalMs);
     // A session that ends, or Ctrl+C in a terminal, ends the program as closing its window does;
     // from here on, so that a box the start shows is answered as any other.
     SetSignalHandler(SIGTERM, &EndOnSignal);

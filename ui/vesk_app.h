@@ -27,6 +27,9 @@ class CVeskApp : public wxApp {
 
     void OnAppAbout(wxCommandEvent& event);
 
+    // How often idle passes ask the tool bar's enable and check rules.
+    static constexpr int kUpdateUiIntervalMs = 100;
+
     // Ends the program as closing its window does, also while modal windows are open: they are
     // answered with Cancel first, and the window closes from the main loop. Called for SIGTERM
     // and SIGINT.

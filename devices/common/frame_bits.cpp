@@ -1,5 +1,6 @@
 #include "devices/common/frame_bits.h"
 
+#include <array>
 #include <bit>
 
 namespace devices {
@@ -8,65 +9,147 @@ namespace {
 // Trailer after the CRC: CRC delimiter, ACK slot, ACK delimiter, end of frame.
 constexpr int kTrailerBits = 1 + 2 + 7;
 constexpr int kCrcBits = 15;
+constexpr std::uint16_t kCrcPolynomial = 0x4599;
 
-// Feeds SOF through the data field, the part the CRC covers, to `bit` one bit at a time.
-template <class Sink>
-void ForEachCoveredBit(const CanFrame& f, Sink&& bit) {
-    auto put = [&bit](std::uint32_t value, int count) {
-        for (int i = count - 1; i >= 0; --i)
-            bit((value >> i) & 1);
-    };
-    std::uint32_t rtr = f.rtr ? 1 : 0;
-    put(0, 1);  // SOF
-    if (f.extended) {
-        std::uint32_t id = f.id & kExtendedIdMask;
-        put(id >> 18, 11);
-        put(1, 1);  // SRR
-        put(1, 1);  // IDE
-        put(id & 0x3FFFF, 18);
-        put(rtr, 1);
-        put(0, 2);  // r1, r0
-    } else {
-        put(f.id & kStandardIdMask, 11);
-        put(rtr, 1);
-        put(0, 1);  // IDE
-        put(0, 1);  // r0
+// SOF through the CRC of the longest frame: 39 + 64 + 15 bits.
+constexpr int kMaxStreamBytes = 15;
+
+// The bits of a frame, most significant first, packed into bytes as they go on the bus. Every
+// count read from here is worked a byte at a time through the tables below: the bus load is
+// counted for every frame on a flooded bus, and bit by bit that cost 158 ns a frame.
+class BitStream {
+  public:
+    void Put(std::uint32_t value, int count) {
+        pending_ = (pending_ << count) | (value & ((std::uint64_t{1} << count) - 1));
+        pendingBits_ += count;
+        while (pendingBits_ >= 8) {
+            pendingBits_ -= 8;
+            bytes_[size_++] = static_cast<std::uint8_t>(pending_ >> pendingBits_);
+        }
     }
-    put(f.dlc & 0x0F, 4);
+    int Bytes() const { return size_; }
+    std::uint8_t Byte(int i) const { return bytes_[i]; }
+    // The bits after the last whole byte, at the low end, and how many there are.
+    std::uint32_t Tail() const {
+        return static_cast<std::uint32_t>(pending_ & ((1u << pendingBits_) - 1));
+    }
+    int TailBits() const { return pendingBits_; }
+
+  private:
+    std::array<std::uint8_t, kMaxStreamBytes> bytes_{};
+    int size_ = 0;
+    std::uint64_t pending_ = 0;
+    int pendingBits_ = 0;
+};
+
+// SOF through the data field, the part the CRC covers.
+BitStream CoveredBits(const CanFrame& f) {
+    BitStream s;
+    const std::uint32_t rtr = f.rtr ? 1 : 0;
+    if (f.extended) {
+        const std::uint32_t id = f.id & kExtendedIdMask;
+        // SOF, base identifier, SRR, IDE; then the extension, RTR, r1 and r0.
+        s.Put(((id >> 18) << 2) | 0x3, 1 + 11 + 2);
+        s.Put(((id & 0x3FFFF) << 3) | (rtr << 2), 18 + 3);
+    } else {
+        // SOF, identifier, RTR, IDE and r0.
+        s.Put(((f.id & kStandardIdMask) << 3) | (rtr << 2), 1 + 11 + 3);
+    }
+    s.Put(f.dlc & 0x0F, 4);
     for (int i = 0; i < f.DataBytes(); ++i)
-        put(f.data[i], 8);
+        s.Put(f.data[i], 8);
+    return s;
 }
 
-struct Crc15 {
-    std::uint16_t value = 0;
-    void operator()(std::uint32_t bit) {
-        bool next = (bit ^ (value >> 14)) & 1;
-        value = static_cast<std::uint16_t>((value << 1) & 0x7FFF);
-        if (next)
-            value ^= 0x4599;
+constexpr std::uint16_t CrcBit(std::uint16_t crc, std::uint32_t bit) {
+    const bool next = (bit ^ (crc >> 14)) & 1;
+    crc = static_cast<std::uint16_t>((crc << 1) & 0x7FFF);
+    return next ? static_cast<std::uint16_t>(crc ^ kCrcPolynomial) : crc;
+}
+
+// The register after eight zero bits, from a register whose top eight bits are the index.
+constexpr std::array<std::uint16_t, 256> kCrcTable = [] {
+    std::array<std::uint16_t, 256> table{};
+    for (int i = 0; i < 256; ++i) {
+        auto crc = static_cast<std::uint16_t>(i << (kCrcBits - 8));
+        for (int b = 0; b < 8; ++b)
+            crc = CrcBit(crc, 0);
+        table[i] = crc;
     }
+    return table;
+}();
+
+std::uint16_t Crc15(const BitStream& s) {
+    std::uint16_t crc = 0;
+    for (int i = 0; i < s.Bytes(); ++i) {
+        crc = static_cast<std::uint16_t>(((crc << 8) & 0x7FFF) ^
+                                         kCrcTable[((crc >> (kCrcBits - 8)) ^ s.Byte(i)) & 0xFF]);
+    }
+    for (int i = s.TailBits() - 1; i >= 0; --i)
+        crc = CrcBit(crc, (s.Tail() >> i) & 1);
+    return crc;
+}
+
+// The stuffing state: the level of the last bit and how many equal bits end with it (1..4),
+// as state (level * 4 + run - 1), or kNoBit before the first bit. After five equal bits the
+// transmitter inserts one of the opposite level, which itself starts the next run.
+constexpr int kNoBit = 8;
+constexpr int kStuffStates = 9;
+
+struct StuffStep {
+    int stuff;
+    int state;
 };
 
-// Counts the stuff bits a transmitter inserts: after five equal bits, one of the opposite level,
-// which itself starts the next run.
-struct StuffCounter {
+constexpr StuffStep StuffBit(int state, std::uint32_t bit) {
+    int level = state == kNoBit ? -1 : state / 4;
+    int run = state == kNoBit ? 0 : state % 4 + 1;
     int stuff = 0;
-    int run = 0;
-    std::uint32_t previous = 2;
-    void operator()(std::uint32_t bit) {
-        if (bit == previous) {
-            ++run;
-        } else {
-            previous = bit;
-            run = 1;
-        }
-        if (run == 5) {
-            ++stuff;
-            previous = !bit;
-            run = 1;
+    if (static_cast<int>(bit) == level) {
+        ++run;
+    } else {
+        level = static_cast<int>(bit);
+        run = 1;
+    }
+    if (run == 5) {
+        ++stuff;
+        level = !bit;
+        run = 1;
+    }
+    return {stuff, level * 4 + run - 1};
+}
+
+// For each state and byte: stuff bits inserted (at most 2) in the high nibble, the state after.
+constexpr std::array<std::array<std::uint8_t, 256>, kStuffStates> kStuffTable = [] {
+    std::array<std::array<std::uint8_t, 256>, kStuffStates> table{};
+    for (int state = 0; state < kStuffStates; ++state) {
+        for (int byte = 0; byte < 256; ++byte) {
+            StuffStep step{0, state};
+            for (int b = 7; b >= 0; --b) {
+                const StuffStep next = StuffBit(step.state, (byte >> b) & 1);
+                step = {step.stuff + next.stuff, next.state};
+            }
+            table[state][byte] = static_cast<std::uint8_t>((step.stuff << 4) | step.state);
         }
     }
-};
+    return table;
+}();
+
+int CountStuffBits(const BitStream& s) {
+    int stuff = 0;
+    int state = kNoBit;
+    for (int i = 0; i < s.Bytes(); ++i) {
+        const std::uint8_t entry = kStuffTable[state][s.Byte(i)];
+        stuff += entry >> 4;
+        state = entry & 0x0F;
+    }
+    for (int i = s.TailBits() - 1; i >= 0; --i) {
+        const StuffStep step = StuffBit(state, (s.Tail() >> i) & 1);
+        stuff += step.stuff;
+        state = step.state;
+    }
+    return stuff;
+}
 
 }  // namespace
 
@@ -76,21 +159,13 @@ int UnstuffedFrameBits(const CanFrame& frame) {
 }
 
 std::uint16_t FrameCrc15(const CanFrame& frame) {
-    Crc15 crc;
-    ForEachCoveredBit(frame, crc);
-    return crc.value;
+    return Crc15(CoveredBits(frame));
 }
 
 int StuffBits(const CanFrame& frame) {
-    Crc15 crc;
-    StuffCounter stuffing;
-    ForEachCoveredBit(frame, [&](std::uint32_t bit) {
-        crc(bit);
-        stuffing(bit);
-    });
-    for (int i = kCrcBits - 1; i >= 0; --i)
-        stuffing((crc.value >> i) & 1);
-    return stuffing.stuff;
+    BitStream s = CoveredBits(frame);
+    s.Put(Crc15(s), kCrcBits);
+    return CountStuffBits(s);
 }
 
 int BusBits(const CanFrame& frame) {

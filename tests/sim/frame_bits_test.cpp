@@ -85,13 +85,26 @@ TEST(FrameBits, CountsStuffBitsExactly) {
     EXPECT_EQ(devices::StuffBits(Make(0, false, false, 0, 0)), 6);
     EXPECT_EQ(devices::BusBits(Make(0, false, false, 0, 0)), 44 + 6 + 3);
 
+    // Many random frames against the bit-by-bit reference, with long runs of equal bits made
+    // likely (all-zero and all-one bytes and identifiers) so that stuffing across byte
+    // boundaries, into the CRC and after a stuff bit is exercised.
     std::mt19937 rng(7);
-    for (int i = 0; i < 2000; ++i) {
+    const auto value = [&rng](std::uint32_t mask) -> std::uint32_t {
+        switch (rng() % 4) {
+            case 0:
+                return 0;
+            case 1:
+                return mask;
+            default:
+                return rng() & mask;
+        }
+    };
+    for (int i = 0; i < 100000; ++i) {
         bool extended = rng() & 1;
-        CanFrame f = Make(rng() & (extended ? 0x1FFFFFFF : 0x7FF), extended, (rng() % 8) == 0,
-                          rng() % 16, 0);
+        CanFrame f =
+            Make(value(extended ? 0x1FFFFFFF : 0x7FF), extended, (rng() % 8) == 0, rng() % 16, 0);
         for (auto& b : f.data)
-            b = static_cast<std::uint8_t>(rng() % 3 == 0 ? 0 : rng());
+            b = static_cast<std::uint8_t>(value(0xFF));
         std::string covered = ReferenceCrcCovered(f);
         std::string crc = ReferenceCrc(covered);
         ASSERT_EQ(Binary(devices::FrameCrc15(f), 15), crc) << i;

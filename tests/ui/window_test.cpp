@@ -540,6 +540,35 @@ TEST_F(WindowLogTest, AtTheTopNewRowsComeIntoView) {
     EXPECT_EQ(Id(0), "0197");
 }
 
+TEST_F(WindowLogTest, AFullTableRepaintsOnlyTheCellsWhoseTextChanged) {
+    Deliver(1, 5000);
+    View()->DrainRows();
+    Idle();
+    List()->EnsureVisible(0);
+    Idle();
+    const long slots = List()->GetCountPerPage() + 1;
+    const auto screen = [&] {
+        std::vector<std::string> cells;
+        for (long row = 0; row < slots; ++row) {
+            for (int column = 0; column < kLogColumnCount; ++column)
+                cells.push_back(Cell(row, column));
+        }
+        return cells;
+    };
+    List()->RefreshChangedCells();  // what is on screen is known from here on
+    const std::vector<std::string> before = screen();
+    Deliver(5001, 3);
+    View()->DrainRows();
+    const std::vector<std::string> after = screen();
+    std::size_t changed = 0;
+    for (std::size_t i = 0; i < before.size(); ++i)
+        changed += before[i] != after[i];
+    // "Received", the status, RTR, DLC, data and lost read alike from row to row.
+    EXPECT_LT(changed, before.size() / 2);
+    EXPECT_EQ(List()->CellsRefreshed(), changed);
+    EXPECT_EQ(List()->RefreshChangedCells(), 0u);
+}
+
 TEST_F(WindowLogTest, ClearEmptiesTheTableAndNewRowsFollow) {
     Deliver(0x301, 4);
     View()->DrainRows();
