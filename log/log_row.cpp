@@ -126,9 +126,7 @@ std::size_t FormatLogCell(const LogRow& row, int column, char* out, std::size_t 
             w.PutDecimal(m.dlc);
             break;
         case 6: {
-            const int limit = event.kind == LogRowKind::kReceived ? kLogReceivedDataLimit
-                                                                  : kLogTransmittedDataLimit;
-            const int count = std::min<int>(m.dlc, limit);
+            const int count = std::min<int>(m.dlc, kLogDataLimit);
             for (int i = 0; i < count; ++i) {
                 w.Put(' ');
                 w.PutHexByte(m.data[i]);

@@ -37,11 +37,10 @@ inline constexpr std::int32_t kLogTransmittedTypes[3] = {CAN_EV_TX, CAN_EV_TX_ST
 // 6 "Botschaft", 7 "Lost".
 inline constexpr int kLogColumnCount = 8;
 
-// "Botschaft" shows the first dlc bytes of data, but never more than the record can hold for the
-// row's kind: a frame on the bus carries 8 bytes, a transmit request up to 10. A dlc above that
-// (the device fills it, it is a whole byte) shows only those bytes; nothing past data is read.
-inline constexpr int kLogReceivedDataLimit = kCanMaxFrameBytes;
-inline constexpr int kLogTransmittedDataLimit = kCanMaxSendBytes;
+// "Botschaft" shows the first dlc bytes of data, but never more than a frame carries on the bus:
+// a dlc of 9 to 15 (a transmit request may ask for 10 bytes; the device fills a whole byte) puts
+// 8 data bytes on the wire, and those are what the row shows. The DLC cell keeps the code.
+inline constexpr int kLogDataLimit = kCanMaxFrameBytes;
 
 // Enough for every cell of any row whose times stay below 10^15 s.
 inline constexpr std::size_t kLogCellCapacity = 64;

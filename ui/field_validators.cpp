@@ -26,8 +26,9 @@ void Refuse(wxWindow* field, const wxString& prompt) {
 
 }  // namespace
 
-wxString RangePrompt(std::uint32_t min, std::uint32_t max) {
-    return wxString::Format(U8("Geben Sie eine ganze Zahl zwischen %u und %u ein."), min, max);
+wxString RangePrompt(std::int64_t min, std::int64_t max) {
+    return wxString::Format(U8("Geben Sie eine ganze Zahl zwischen %lld und %lld ein."),
+                            static_cast<long long>(min), static_cast<long long>(max));
 }
 
 wxString IntegerPrompt() {
@@ -113,7 +114,7 @@ bool CUnsignedRangeValidator::TransferFromWindow() {
 }
 
 CSignedValidator::CSignedValidator(const CSignedValidator& other)
-    : wxValidator(), m_value(other.m_value) {
+    : wxValidator(), m_value(other.m_value), m_min(other.m_min), m_max(other.m_max) {
     Copy(other);
 }
 
@@ -121,9 +122,11 @@ bool CSignedValidator::Validate(wxWindow*) {
     wxTextEntry* text = TextOf(GetWindow());
     if (!text)
         return false;
-    if (ParseSignedDecimal(text->GetValue().utf8_string()))
+    const auto value = ParseSignedDecimal(text->GetValue().utf8_string());
+    if (value && *value >= m_min && *value <= m_max)
         return true;
-    Refuse(GetWindow(), IntegerPrompt());
+    const bool ranged = m_min != INT32_MIN || m_max != INT32_MAX;
+    Refuse(GetWindow(), value && ranged ? RangePrompt(m_min, m_max) : IntegerPrompt());
     return false;
 }
 
@@ -140,7 +143,7 @@ bool CSignedValidator::TransferFromWindow() {
     if (!text)
         return false;
     auto value = ParseSignedDecimal(text->GetValue().utf8_string());
-    if (!value)
+    if (!value || *value < m_min || *value > m_max)
         return false;
     *m_value = *value;
     return true;

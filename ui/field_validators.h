@@ -53,10 +53,13 @@ class CUnsignedRangeValidator : public wxValidator {
     std::uint32_t m_max;
 };
 
-// A signed 32-bit decimal number; anything else is refused with a prompt.
+// A signed 32-bit decimal number, from min to max when a range is given; anything else is
+// refused with a prompt (the range prompt when the number is out of a range).
 class CSignedValidator : public wxValidator {
   public:
-    explicit CSignedValidator(std::int32_t* value) : m_value(value) {}
+    explicit CSignedValidator(std::int32_t* value, std::int32_t min = INT32_MIN,
+                              std::int32_t max = INT32_MAX)
+        : m_value(value), m_min(min), m_max(max) {}
     CSignedValidator(const CSignedValidator& other);
     wxObject* Clone() const override { return new CSignedValidator(*this); }
     bool Validate(wxWindow* parent) override;
@@ -65,8 +68,10 @@ class CSignedValidator : public wxValidator {
 
   private:
     std::int32_t* m_value;
+    std::int32_t m_min;
+    std::int32_t m_max;
 };
 
 // The prompts, so that tests can tell which one was shown.
-wxString RangePrompt(std::uint32_t min, std::uint32_t max);
+wxString RangePrompt(std::int64_t min, std::int64_t max);
 wxString IntegerPrompt();

@@ -103,3 +103,53 @@ std::optional<std::int32_t> ParseSignedDecimal(std::string_view text) {
     return static_cast<std::int32_t>(negative ? -static_cast<std::int64_t>(*v)
                                               : static_cast<std::int64_t>(*v));
 }
+
+namespace {
+
+bool AllHexDigits(std::string_view text) {
+    if (text.empty())
+        return false;
+    for (char c : text) {
+        if (HexDigit(c) < 0)
+            return false;
+    }
+    return true;
+}
+
+std::string NotHex(std::string_view what, std::string_view text) {
+    return std::string(what) + " „" + std::string(text) + "“ ist keine Hexadezimalzahl.";
+}
+
+}  // namespace
+
+std::optional<std::string> IdentifierProblem(std::string_view text, std::uint32_t widest) {
+    std::string_view digits = TrimBlanks(text);
+    if (digits.empty())
+        return std::string("Die CAN-ID fehlt.");
+    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X'))
+        digits.remove_prefix(2);
+    if (!AllHexDigits(digits))
+        return NotHex("Die CAN-ID", TrimBlanks(text));
+    while (digits.size() > 1 && digits.front() == '0')
+        digits.remove_prefix(1);
+    const std::optional<std::uint32_t> value = digits.size() <= 8 ? ScanHex(digits) : std::nullopt;
+    if (value && *value <= widest)
+        return std::nullopt;
+    const int bits = widest > 0x7FF ? 29 : 11;
+    return "Die CAN-ID " + std::string(digits) + " hat mehr als " + std::to_string(bits) +
+           " Bit (höchstens " + FormatHex(widest, 1) + ").";
+}
+
+std::optional<std::string> ByteListProblem(std::string_view text) {
+    while (!text.empty()) {
+        const std::size_t end = text.find(' ');
+        const std::string_view token = text.substr(0, end);
+        if (!token.empty()) {
+            if (!AllHexDigits(token))
+                return "Die Daten enthalten „" + std::string(token) +
+                       "“, das ist keine Hexadezimalzahl.";
+        }
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    }
+    return std::nullopt;
+}

@@ -28,3 +28,23 @@ std::string FormatHex(std::uint32_t value, int minDigits);
 // allowed; anything else after it, an empty field and values outside the type are refused.
 std::optional<std::uint32_t> ParseUnsignedDecimal(std::string_view text);
 std::optional<std::int32_t> ParseSignedDecimal(std::string_view text);
+
+// What the transmit dialog refuses before it sends, because the reading rules above would send
+// something other than what was typed. Each returns nothing for a text that may go out, else
+// the German reason for the status line.
+//
+//   identifier text   widest     result
+//   "123", " 0x7ff "  0x7ff      nothing
+//   "18fef100"        0x7ff      "Die CAN-ID 18fef100 hat mehr als 11 Bit (höchstens 7ff)."
+//   "18fef100"        0x1fffffff nothing
+//   "zz", "12g"       any        "Die CAN-ID „zz“ ist keine Hexadezimalzahl."
+//   "", "  "          any        "Die CAN-ID fehlt."
+//   "-1"              any        "Die CAN-ID „-1“ ist keine Hexadezimalzahl."
+std::optional<std::string> IdentifierProblem(std::string_view text, std::uint32_t widest);
+
+//   data text             result
+//   "", "11 22", "123"    nothing ("123" is 12 03, the byte list's rule for long tokens;
+//                         values past the tenth are left out as the byte list leaves them)
+//   "123 zz 4"            "Die Daten enthalten „zz“, das ist keine Hexadezimalzahl."
+//   "11,22"               "Die Daten enthalten „11,22“, das ist keine Hexadezimalzahl."
+std::optional<std::string> ByteListProblem(std::string_view text);

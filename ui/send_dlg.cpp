@@ -1,5 +1,10 @@
 #include "ui/send_dlg.h"
 
+#include <algorithm>
+#include <iterator>
+
+#include <wx/frame.h>
+#include <wx/statusbr.h>
 #include <wx/textctrl.h>
 #include <wx/valgen.h>
 
@@ -65,7 +70,7 @@ bool CSendDlg::Create(wxWindow* parent, CanChannel* channel) {
     // leaves untouched: everything after it.
     Exchange(kIdSendId1, wxGenericValidator(&m_strId1));
     Exchange(kIdSendMsg1, wxGenericValidator(&m_strMsg1));
-    Exchange(kIdSendWait, CSignedValidator(&m_nWait));
+    Exchange(kIdSendWait, CSignedValidator(&m_nWait, 0, INT32_MAX));
     Exchange(kIdSendId2, wxGenericValidator(&m_strId2));
     Exchange(kIdSendId3, wxGenericValidator(&m_strId3));
     Exchange(kIdSendId4, wxGenericValidator(&m_strId4));
@@ -144,10 +149,62 @@ void CSendDlg::OnOK(wxCommandEvent&) {
                 {m_bChk2, m_strId2, m_strMsg2},
                 {m_bChk3, m_strId3, m_strMsg3},
                 {m_bChk4, m_strId4, m_strMsg4}};
+    std::vector<FieldProblem> problems;
+    const int fields[][2] = {{kIdSendId1, kIdSendMsg1},
+                             {kIdSendId2, kIdSendMsg2},
+                             {kIdSendId3, kIdSendMsg3},
+                             {kIdSendId4, kIdSendMsg4}};
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        if (rows[i].check != 0 && !rows[i].id.empty())
+            CheckRow(rows[i].id, rows[i].msg, fields[i][0], fields[i][1], problems);
+    }
+    if (!ShowProblems(problems))
+        return;
     for (const auto& row : rows) {
         if (row.check != 0 && !row.id.empty())
             SendFrame(row.id, row.msg);
     }
+}
+
+void CSendDlg::CheckRow(const wxString& idText, const wxString& dataText, int idField,
+                        int dataField, std::vector<FieldProblem>& problems) const {
+    // The frame format the channel sends in: 29-bit identifiers only in PeliCAN with the
+    // extended format; a closed channel sends nothing, so any identifier may stand.
+    std::uint32_t widest = 0x1FFFFFFFu;
+    if (m_channel && m_channel->device.load() != platform::kNoHandle &&
+        !(m_channel->mode == CAN_MODE_PELICAN &&
+          m_channel->frameFormat.load() == CAN_FORMAT_EXTENDED))
+        widest = 0x7FFu;
+    if (auto problem = IdentifierProblem(idText.utf8_string(), widest))
+        problems.push_back({idField, *problem});
+    if (auto problem = ByteListProblem(dataText.utf8_string()))
+        problems.push_back({dataField, *problem});
+}
+
+bool CSendDlg::ShowProblems(const std::vector<FieldProblem>& problems) {
+    static const wxColour kRefused(255, 200, 200);
+    for (int id : {kIdSendId1, kIdSendMsg1, kIdSendId2, kIdSendMsg2, kIdSendId3, kIdSendMsg3,
+                   kIdSendId4, kIdSendMsg4, kIdSendId5, kIdSendMsg5}) {
+        wxWindow* field = FindWindow(id);
+        if (!field)
+            continue;
+        const auto problem = std::find_if(problems.begin(), problems.end(),
+                                          [id](const FieldProblem& p) { return p.field == id; });
+        const bool refused = problem != problems.end();
+        field->SetBackgroundColour(refused ? kRefused : wxNullColour);
+        field->SetToolTip(refused ? wxString::FromUTF8(problem->text) : wxString());
+        field->Refresh();
+    }
+    m_problem = problems.empty() ? wxString() : wxString::FromUTF8(problems.front().text);
+    if (problems.empty())
+        return true;
+    if (auto* frame = wxDynamicCast(wxGetTopLevelParent(GetParent()), wxFrame)) {
+        if (wxStatusBar* bar = frame->GetStatusBar())
+            bar->SetStatusText(U8("Nichts gesendet: ") + m_problem, 0);
+    }
+    if (wxWindow* first = FindWindow(problems.front().field))
+        first->SetFocus();
+    return false;
 }
 
 void CSendDlg::OnCancel(wxCommandEvent&) {
@@ -163,7 +220,10 @@ void CSendDlg::OnStartEndless(wxCommandEvent&) {
     if (ProgramEnding())
         return;
     SaveSettings();
-    StartEndless(m_strId5, m_strMsg5);
+    std::vector<FieldProblem> problems;
+    CheckRow(m_strId5, m_strMsg5, kIdSendId5, kIdSendMsg5, problems);
+    if (ShowProblems(problems))
+        StartEndless(m_strId5, m_strMsg5);
 }
 
 void CSendDlg::OnStopEndless(wxCommandEvent&) {
@@ -205,8 +265,8 @@ void CSendDlg::SendFrame(const wxString& idText, const wxString& dataText) {
 void CSendDlg::StartEndless(const wxString& idText, const wxString& dataText) {
     std::uint8_t bytes[kByteListLimit] = {};
     const int length = ParseByteList(bytes, kByteListLimit, dataText.utf8_str());
-    // A negative interval reaches the channel as the unsigned value it stands for; the channel
-    // bounds the pause.
+    // The interval field takes no negative number; one from the settings file reaches the
+    // channel as the unsigned value it stands for, and the channel bounds the pause.
     CanStartCyclic(m_channel, kEndlessJobKey, ScanIdentifier(idText), 0, length, bytes,
                    static_cast<std::uint32_t>(m_nWait));
 }

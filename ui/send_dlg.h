@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include <wx/string.h>
 
@@ -76,9 +78,24 @@ class CSendDlg : public CExchangeDialog {
     void SendFrame(const wxString& idText, const wxString& dataText);
     void StartEndless(const wxString& idText, const wxString& dataText);
 
+    // Why the last Start sent nothing (empty when it sent): a text that the reading rules would
+    // send as another frame than typed — an identifier that is no hexadecimal number or too wide
+    // for the channel's frame format, a data value that is no hexadecimal number. Such fields
+    // are marked, and the main window's status line gives the first reason.
+    const wxString& Problem() const { return m_problem; }
+
   private:
+    struct FieldProblem {
+        int field;
+        std::string text;
+    };
+    void CheckRow(const wxString& idText, const wxString& dataText, int idField, int dataField,
+                  std::vector<FieldProblem>& problems) const;
+    // Marks the refused fields and clears the others; true when nothing was refused.
+    bool ShowProblems(const std::vector<FieldProblem>& problems);
     void OnCloseWindow(wxCloseEvent& event);
 
     CanChannel* m_channel = nullptr;
     bool m_placed = false;  // centred on the main window once; after that where the operator put it
+    wxString m_problem;
 };

@@ -106,3 +106,49 @@ TEST(ParseSignedDecimal, TakesAWholeSigned32BitNumber) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TransmitTextChecks, RefuseWhatTheReadingRulesWouldSendOtherwise) {
+    const std::optional<std::string> ok;
+    struct Case {
+        const char* text;
+        std::uint32_t widest;
+        std::optional<std::string> problem;
+    } ids[] = {
+        {"123", 0x7FF, ok},
+        {" 0x7ff ", 0x7FF, ok},
+        {"000007ff", 0x7FF, ok},
+        {"1fffffff", 0x1FFFFFFF, ok},
+        {"800", 0x7FF, "Die CAN-ID 800 hat mehr als 11 Bit (höchstens 7ff)."},
+        {"18fef100", 0x7FF, "Die CAN-ID 18fef100 hat mehr als 11 Bit (höchstens 7ff)."},
+        {"20000000", 0x1FFFFFFF, "Die CAN-ID 20000000 hat mehr als 29 Bit (höchstens 1fffffff)."},
+        {"123456789", 0x1FFFFFFF, "Die CAN-ID 123456789 hat mehr als 29 Bit (höchstens 1fffffff)."},
+        {"zz", 0x1FFFFFFF, "Die CAN-ID „zz“ ist keine Hexadezimalzahl."},
+        {"12g", 0x7FF, "Die CAN-ID „12g“ ist keine Hexadezimalzahl."},
+        {"-1", 0x7FF, "Die CAN-ID „-1“ ist keine Hexadezimalzahl."},
+        {"0x", 0x7FF, "Die CAN-ID „0x“ ist keine Hexadezimalzahl."},
+        {"  ", 0x7FF, "Die CAN-ID fehlt."},
+    };
+    for (const Case& c : ids)
+        EXPECT_EQ(IdentifierProblem(c.text, c.widest), c.problem) << c.text;
+
+    const struct {
+        const char* text;
+        std::optional<std::string> problem;
+    } data[] = {
+        {"", ok},
+        {"11 22  33", ok},
+        {"123", ok},
+        {"0 1 2 3 4 5 6 7 8 9", ok},
+        {"00112233445566778899", ok},
+        {"123 zz 4", "Die Daten enthalten „zz“, das ist keine Hexadezimalzahl."},
+        {"11,22", "Die Daten enthalten „11,22“, das ist keine Hexadezimalzahl."},
+        {"\t5", "Die Daten enthalten „\t5“, das ist keine Hexadezimalzahl."},
+        {"0 1 2 3 4 5 6 7 8 9 a", ok},
+    };
+    for (const auto& c : data)
+        EXPECT_EQ(ByteListProblem(c.text), c.problem) << c.text;
+}
+
+}  // namespace

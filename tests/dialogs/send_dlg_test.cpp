@@ -142,6 +142,45 @@ TEST_F(SendDlgTest, RowsWithTextOnlyOrNineValuesOrA0xPrefixSendAsTyped) {
     EXPECT_EQ(writes[1].dlc, 9);
 }
 
+TEST_F(SendDlgTest, StartSendsNothingThatWouldGoOutAsAnotherFrameThanTyped) {
+    Open();  // Basic CAN: 11-bit identifiers
+    CreateAndShow();
+    const struct {
+        const char* id;
+        const char* data;
+        int markedField;  // 0: the row goes out
+        const char* problem;
+    } rows[] = {
+        {"123", "11 22", 0, ""},
+        {"18fef100", "11", kIdSendId1, "Die CAN-ID 18fef100 hat mehr als 11 Bit (höchstens 7ff)."},
+        {"zz", "11", kIdSendId1, "Die CAN-ID „zz“ ist keine Hexadezimalzahl."},
+        {"-1", "11", kIdSendId1, "Die CAN-ID „-1“ ist keine Hexadezimalzahl."},
+        {"100", "123 zz 4", kIdSendMsg1, "Die Daten enthalten „zz“, das ist keine Hexadezimalzahl."},
+    };
+    SetCheck(dlg, kIdSendChk1, true);
+    SetCheck(dlg, kIdSendChk2, true);
+    SetText(dlg, kIdSendId2, "7ff");  // a good row beside a refused one waits as well
+    for (const auto& row : rows) {
+        device->ClearRequests();
+        SetText(dlg, kIdSendId1, row.id);
+        SetText(dlg, kIdSendMsg1, row.data);
+        Press(dlg, wxID_OK);
+        EXPECT_EQ(dlg->Problem().utf8_string(), row.problem) << row.id;
+        EXPECT_EQ(Writes().size(), row.markedField ? 0u : 2u) << row.id;
+        for (int field : {kIdSendId1, kIdSendMsg1, kIdSendId2}) {
+            const bool marked = dlg->FindWindow(field)->GetBackgroundColour() != wxNullColour &&
+                                !dlg->FindWindow(field)->GetToolTipText().empty();
+            EXPECT_EQ(marked, field == row.markedField) << row.id << " field " << field;
+        }
+    }
+
+    device->ClearRequests();
+    SetText(dlg, kIdSendId5, "800");
+    Press(dlg, kIdSendStartEndless);
+    EXPECT_EQ(CanFindCyclic(channel, kEndlessJobKey), nullptr);
+    EXPECT_EQ(dlg->Problem().utf8_string(), "Die CAN-ID 800 hat mehr als 11 Bit (höchstens 7ff).");
+}
+
 TEST_F(SendDlgTest, BothStartButtonsWriteAll15KeysEvenWithNothingToSend) {
     CreateAndShow();  // channel closed: nothing goes out, nothing is reported
     testsupport::MessageBoxCapture boxes;
@@ -214,10 +253,17 @@ TEST_F(SendDlgTest, CloseHidesOnlyWithAValidIntervalAndNeitherSendsNorSaves) {
     EXPECT_TRUE(dlg->IsShown());
     EXPECT_EQ(boxes.Boxes().size(), 1u);
 
+    // A negative pause would stop the endless row after one frame.
     SetText(dlg, kIdSendWait, "-5");
     Press(dlg, kIdSendClose);
+    EXPECT_TRUE(dlg->IsShown());
+    ASSERT_EQ(boxes.Boxes().size(), 2u);
+    EXPECT_EQ(boxes.Boxes()[1].text, RangePrompt(0, INT32_MAX).utf8_string());
+
+    SetText(dlg, kIdSendWait, "5");
+    Press(dlg, kIdSendClose);
     EXPECT_FALSE(dlg->IsShown());
-    EXPECT_EQ(dlg->m_nWait, -5);
+    EXPECT_EQ(dlg->m_nWait, 5);
     EXPECT_EQ(dlg->m_bChk1, 1);
     EXPECT_TRUE(Writes().empty());
     EXPECT_FALSE(SettingsFileExists());

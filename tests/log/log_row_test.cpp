@@ -113,7 +113,7 @@ TEST(LogRowCells, TimesUseAPointInAGermanLocaleToo) {
     EXPECT_EQ(cell, "1.500 s  [0.000 s]");
 }
 
-TEST(LogRowCells, DataShowsTheFirstDlcBytesButNoMoreThanTheRecordHolds) {
+TEST(LogRowCells, DataShowsTheFirstDlcBytesButNoMoreThanTheBusCarried) {
     EXPECT_EQ(FormatLogCell(MakeRow(CAN_EV_RX, 1, {}), 6), "");
     EXPECT_EQ(FormatLogCell(MakeRow(CAN_EV_RX, 1, {0x01, 0xa0, 0xff}), 6), " 01 a0 ff");
 
@@ -123,9 +123,9 @@ TEST(LogRowCells, DataShowsTheFirstDlcBytesButNoMoreThanTheRecordHolds) {
     EXPECT_EQ(FormatLogCell(rx, 6), " 00 01 02 03 04 05 06 07");
     LogRow tx = rx;
     tx.msg.type = CAN_EV_TX_EXT;
-    EXPECT_EQ(FormatLogCell(tx, 6), " 00 01 02 03 04 05 06 07 08 09");
-    tx.msg.dlc = 9;
-    EXPECT_EQ(FormatLogCell(tx, 6), " 00 01 02 03 04 05 06 07 08");
+    tx.msg.dlc = 10;  // a transmit request for ten bytes puts eight on the wire
+    EXPECT_EQ(FormatLogCell(tx, 5), "10");
+    EXPECT_EQ(FormatLogCell(tx, 6), " 00 01 02 03 04 05 06 07");
 }
 
 TEST(LogRowCells, EachRowKindLeavesItsOwnColumnsEmpty) {
