@@ -9,6 +9,7 @@
 #include <wx/settings.h>
 #include <wx/sizer.h>
 #include <wx/statusbr.h>
+#include <wx/toolbar.h>
 #include <wx/utils.h>
 
 #include "devices/device_mapping.h"
@@ -128,14 +129,18 @@ bool CVeskView::OnCreate(wxDocument* doc, long flags) {
     auto* signals = new CSignalDetail(m_frame);
     m_signals = signals;
     signals->Hide();
-    list->Bind(wxEVT_LIST_ITEM_SELECTED, [this](wxListEvent& e) {
+    // A selection changes what "Kopieren" offers: the tool bar is asked at once, since on a quiet
+    // bus no later idle pass may come within the tool bar's update interval.
+    const auto selectionChanged = [this](wxListEvent& e) {
         e.Skip();
         UpdateSignalDetail();
-    });
-    overview->List()->Bind(wxEVT_LIST_ITEM_SELECTED, [this](wxListEvent& e) {
-        e.Skip();
-        UpdateSignalDetail();
-    });
+        if (wxToolBar* bar = m_frame->GetToolBar())
+            bar->UpdateWindowUI();
+    };
+    for (wxListCtrl* l : {static_cast<wxListCtrl*>(list), static_cast<wxListCtrl*>(overview->List())}) {
+        l->Bind(wxEVT_LIST_ITEM_SELECTED, selectionChanged);
+        l->Bind(wxEVT_LIST_ITEM_DESELECTED, selectionChanged);
+    }
     auto* sizer = new wxBoxSizer(wxVERTICAL);
     sizer->Add(list, 1, wxEXPAND);
     sizer->Add(overview, 1, wxEXPAND);
