@@ -39,6 +39,8 @@ inline constexpr int ID_VIEW_TOOLBAR = 0x7800;
 inline constexpr int ID_VIEW_STATUS_BAR = 0x7801;
 // Switches the view area between the log and the overview by identifier.
 inline constexpr int ID_VIEW_OVERVIEW = 0x7802;
+// Holds the log and the overview on screen while everything behind them goes on.
+inline constexpr int ID_VIEW_HOLD = 0x7810;
 
 // The items of the CAN menu that need an open channel and have no check mark: they share one
 // enable rule.

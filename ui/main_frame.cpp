@@ -10,8 +10,10 @@
 #include <wx/accel.h>
 #include <wx/artprov.h>
 #include <wx/filename.h>
+#include <wx/image.h>
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
+#include <wx/settings.h>
 #include <wx/statusbr.h>
 #include <wx/toolbar.h>
 #include <wx/utils.h>
@@ -81,6 +83,10 @@ wxEND_EVENT_TABLE()
         "Zeigt je Identifier eine Zeile mit Anzahl, Zykluszeit und geänderten Bytes statt des "
         "Protokolls an.";
 
+    constexpr const char* kHoldPrompt =
+        "Hält Protokoll und Übersicht an, während Empfang und Aufzeichnung weiterlaufen "
+        "(Pause oder Leertaste).";
+
     const MenuEntry kViewMenu[] = {
         {ID_VIEW_CLEAR_SCREEN, "Bildschirm löschen", ""},
         {wxID_SEPARATOR, "", ""},
@@ -89,6 +95,7 @@ wxEND_EVENT_TABLE()
          wxITEM_CHECK},
         {wxID_SEPARATOR, "", ""},
         {ID_VIEW_OVERVIEW, "Übersicht nach ID", kOverviewPrompt, wxITEM_CHECK},
+        {ID_VIEW_HOLD, "Anzeige anhalten\tPause", kHoldPrompt, wxITEM_CHECK},
     };
 
     // The string table has no prompt for the about box; this is the wording German desktop
@@ -127,6 +134,25 @@ wxEND_EVENT_TABLE()
         {"Datenbank", kDatabaseMenu}, {"&?", kHelpMenu},
     };
 
+    // The art provider has no pause symbol; it is drawn here, two bars in the theme's text colour.
+    const wxArtID kPauseArt = "vesk-pause";
+
+    wxBitmapBundle PauseBitmap(wxSize size) {
+        wxImage image(size);
+        image.InitAlpha();
+        const wxColour ink = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNTEXT);
+        for (int y = 0; y < size.y; ++y) {
+            for (int x = 0; x < size.x; ++x) {
+                const bool bar = y >= size.y * 3 / 16 && y < size.y * 13 / 16 &&
+                                 ((x >= size.x / 4 && x < size.x * 7 / 16) ||
+                                  (x >= size.x * 9 / 16 && x < size.x * 3 / 4));
+                image.SetRGB(x, y, ink.Red(), ink.Green(), ink.Blue());
+                image.SetAlpha(x, y, bar ? 255 : 0);
+            }
+        }
+        return wxBitmapBundle::FromBitmap(wxBitmap(image));
+    }
+
     struct ToolDef {
         int id;  // wxID_SEPARATOR for a separator
         wxArtID art;
@@ -149,6 +175,7 @@ wxEND_EVENT_TABLE()
         {wxID_PRINT, wxART_PRINT, "Drucken", "Druckt das aktive Dokument."},
         {wxID_SEPARATOR, {}, "", ""},
         {ID_VIEW_OVERVIEW, wxART_REPORT_VIEW, "Übersicht nach ID", kOverviewPrompt, wxITEM_CHECK},
+        {ID_VIEW_HOLD, kPauseArt, "Anzeige anhalten", kHoldPrompt, wxITEM_CHECK},
         {wxID_SEPARATOR, {}, "", ""},
         {wxID_ABOUT, wxART_INFORMATION, "Info", kAboutPrompt},
         {wxID_CONTEXT_HELP, wxART_HELP, "Hilfe",
@@ -219,7 +246,10 @@ void CMainFrame::CreateToolBarButtons() {
             bar->AddSeparator();
             continue;
         }
-        bar->AddTool(t.id, wxString(), wxArtProvider::GetBitmapBundle(t.art, wxART_TOOLBAR, size),
+        const wxBitmapBundle bitmap = t.art == kPauseArt
+                                          ? PauseBitmap(size)
+                                          : wxArtProvider::GetBitmapBundle(t.art, wxART_TOOLBAR, size);
+        bar->AddTool(t.id, wxString(), bitmap,
                      U8(t.tip), t.kind);
         bar->SetToolLongHelp(t.id, U8(t.prompt));
     }
@@ -305,8 +335,12 @@ void CMainFrame::OnUpdateRecording() {
     }
     ReportPlayEnd(session);
     wxString text;
+    if (view->IsHeld())
+        text = U8("Anzeige angehalten");
     if (session.IsRecording()) {
-        text = wxFileName(wxString::FromUTF8(session.RecordingPath())).GetFullName() +
+        if (!text.empty())
+            text += "   ";
+        text += wxFileName(wxString::FromUTF8(session.RecordingPath())).GetFullName() +
                wxString::Format(U8(": %llu Ereignisse"),
                                 static_cast<unsigned long long>(session.RecordedEvents()));
         if (const std::uint64_t lost = session.RecordingLost(); lost > 0)

@@ -46,6 +46,8 @@ wxBEGIN_EVENT_TABLE(CVeskView, wxView)
     EVT_UPDATE_UI(ID_RECORD_STOP, CVeskView::OnUpdateRecordStop)
     EVT_MENU(ID_VIEW_OVERVIEW, CVeskView::OnViewOverview)
     EVT_UPDATE_UI(ID_VIEW_OVERVIEW, CVeskView::OnUpdateViewOverview)
+    EVT_MENU(ID_VIEW_HOLD, CVeskView::OnViewHold)
+    EVT_UPDATE_UI(ID_VIEW_HOLD, CVeskView::OnUpdateViewHold)
     EVT_MENU(ID_DB_LOAD, CVeskView::OnDbLoad)
     EVT_MENU(ID_DB_CLEAR, CVeskView::OnDbClear)
     EVT_UPDATE_UI(ID_DB_CLEAR, CVeskView::OnUpdateDbClear)
@@ -140,6 +142,13 @@ bool CVeskView::OnCreate(wxDocument* doc, long flags) {
     for (wxListCtrl* l : {static_cast<wxListCtrl*>(list), static_cast<wxListCtrl*>(overview->List())}) {
         l->Bind(wxEVT_LIST_ITEM_SELECTED, selectionChanged);
         l->Bind(wxEVT_LIST_ITEM_DESELECTED, selectionChanged);
+        // The space bar holds and lets go of the view, as the Pause key does.
+        l->Bind(wxEVT_KEY_DOWN, [this](wxKeyEvent& e) {
+            if (e.GetKeyCode() == WXK_SPACE && e.GetModifiers() == wxMOD_NONE)
+                Hold(!m_bHold);
+            else
+                e.Skip();
+        });
     }
     auto* sizer = new wxBoxSizer(wxVERTICAL);
     sizer->Add(list, 1, wxEXPAND);
@@ -240,6 +249,26 @@ void CVeskView::OnUpdateViewOverview(wxUpdateUIEvent& event) {
     event.Check(m_bShowOverview);
 }
 
+void CVeskView::OnViewHold(wxCommandEvent&) {
+    Hold(!m_bHold);
+}
+
+void CVeskView::OnUpdateViewHold(wxUpdateUIEvent& event) {
+    event.Check(m_bHold);
+}
+
+void CVeskView::Hold(bool hold) {
+    if (hold == m_bHold)
+        return;
+    m_bHold = hold;
+    if (m_bHold)
+        return;
+    // The rows that came meanwhile (the newest 5000) go in at once, and the top is shown.
+    DrainTick();
+    if (m_list && m_list->GetItemCount() > 0)
+        m_list->EnsureVisible(0);
+}
+
 void CVeskView::OnCopy(wxCommandEvent&) {
     wxString text;
     if (m_bShowOverview && m_overview)
@@ -307,6 +336,9 @@ void CVeskView::OnDrainTimer(wxTimerEvent&) {
 }
 
 void CVeskView::DrainTick() {
+    // Held, the rows wait in the log's inbox, which keeps the newest of them as the table would.
+    if (m_bHold)
+        return;
     DrainRows();
     if (m_bShowOverview && m_overview)
         m_overview->ShowRows(MonitorSession::ArrivalClockNs());

@@ -65,6 +65,12 @@ class CVeskView : public wxView {
     bool IsOverviewShown() const { return m_bShowOverview; }
     void ShowOverview(bool show);
 
+    // "Anzeige anhalten": the log and the overview stay as they are on screen while delivery,
+    // recording, replies, the overview's counts and both bus loads go on; let go, the newest
+    // rows come into view at the top.
+    bool IsHeld() const { return m_bHold; }
+    void Hold(bool hold);
+
     // --- wxView --------------------------------------------------------------------------------
     bool OnCreate(wxDocument* doc, long flags) override;
     void OnDraw(wxDC* dc) override;  // draws nothing: a printed page stays empty
@@ -99,6 +105,7 @@ class CVeskView : public wxView {
     void OnClearScreen(wxCommandEvent& event);
     void OnRecordStop(wxCommandEvent& event);
     void OnViewOverview(wxCommandEvent& event);
+    void OnViewHold(wxCommandEvent& event);
     void OnDbLoad(wxCommandEvent& event);
     void OnDbClear(wxCommandEvent& event);
     void OnUpdateDbClear(wxUpdateUIEvent& event);
@@ -112,6 +119,7 @@ class CVeskView : public wxView {
     void OnUpdateRecordStop(wxUpdateUIEvent& event);
     void OnUpdatePlayStop(wxUpdateUIEvent& event);
     void OnUpdateViewOverview(wxUpdateUIEvent& event);
+    void OnUpdateViewHold(wxUpdateUIEvent& event);
     void OnUpdateCopy(wxUpdateUIEvent& event);
 
     // --- The log table's feed ------------------------------------------------------------------
@@ -136,6 +144,7 @@ class CVeskView : public wxView {
     wxWeakRef<CSignalDetail> m_signals;
     void ShowDatabaseState();
     bool m_bShowOverview = false;
+    bool m_bHold = false;
     wxFrame* m_frame = nullptr;
     wxTimer m_drainTimer;
 

@@ -477,6 +477,45 @@ TEST_F(WindowLogTest, RowsAppearNewestOnTop) {
     EXPECT_EQ(Id(3), "0101");
 }
 
+TEST_F(WindowLogTest, HoldKeepsTheScreenWhileReceptionGoesOn) {
+    for (const bool overview : {false, true}) {
+        View()->ShowOverview(overview);
+        Command(ID_VIEW_CLEAR_SCREEN);
+        Deliver(0x101, 2);
+        View()->DrainTick();
+        const auto shownRows = [&] {
+            return overview ? View()->GetOverview()->RowCount() : List()->GetItemCount();
+        };
+        ASSERT_EQ(shownRows(), 2);
+        const std::uint64_t received = View()->m_session.FramesReceived();
+
+        if (overview) {
+            Command(ID_VIEW_HOLD);
+        } else {  // the space bar in the list
+            wxKeyEvent space(wxEVT_KEY_DOWN);
+            space.m_keyCode = WXK_SPACE;
+            List()->ProcessWindowEvent(space);
+        }
+        EXPECT_TRUE(View()->IsHeld());
+        EXPECT_TRUE(MenuItem(ID_VIEW_HOLD).checked);
+        Deliver(0x103, 3);
+        View()->DrainTick();
+        Frame()->UpdatePanes();
+        EXPECT_EQ(shownRows(), 2) << overview;
+        EXPECT_EQ(View()->m_session.FramesReceived(), received + 3);
+        EXPECT_EQ(PaneText(CMainFrame::kPaneRecording), "Anzeige angehalten");
+
+        Command(ID_VIEW_HOLD);
+        EXPECT_FALSE(View()->IsHeld());
+        EXPECT_EQ(shownRows(), 5) << overview;
+        if (!overview)
+            EXPECT_EQ(Id(0), "0105");
+        Frame()->UpdatePanes();
+        EXPECT_EQ(Frame()->GetStatusBar()->GetFieldsCount(), CMainFrame::kPanes);
+    }
+    View()->ShowOverview(false);
+}
+
 TEST_F(WindowLogTest, TableKeepsTheNewest5000Rows) {
     Deliver(1, 4000);
     View()->DrainRows();
