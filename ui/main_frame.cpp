@@ -18,6 +18,7 @@
 #include <wx/toolbar.h>
 #include <wx/utils.h>
 
+#include "channel/can_channel.h"
 #include "platform/message_box.h"
 #include "ui/app_icon.h"
 #include "ui/command_ids.h"
@@ -273,6 +274,16 @@ void CMainFrame::CreateStatusPanes() {
     bar->SetStatusWidths(kPanes, m_paneWidths.data());
     const int styles[kPanes] = {wxSB_NORMAL, wxSB_SUNKEN, wxSB_SUNKEN, wxSB_SUNKEN, wxSB_SUNKEN};
     bar->SetStatusStyles(kPanes, styles);
+    m_channelPaneWidth =
+        bar->GetTextExtent(U8(ChannelStateText({true, 83333, true, true, 4, false}))).x + margin;
+    LayOutStatePanes(m_channelPaneWidth, 0);
+    bar->Bind(wxEVT_MOTION, &CMainFrame::OnStatusBarMotion, this);
+    bar->Bind(wxEVT_SIZE, [this](wxSizeEvent& e) {
+        e.Skip();
+        if (wxStatusBar* b = GetStatusBar(); b && !m_appliedWidths.empty())
+            LayOutStatePanes(m_appliedWidths[kPaneChannel],
+                             b->GetFieldsCount() > kPaneRecording ? m_recordingPaneWidth : 0);
+    });
     SetStatusBarPane(kPaneMessage);
     SetPaneText(kPaneMessage, U8(kIdlePrompt));
 }
@@ -334,6 +345,22 @@ void CMainFrame::OnUpdateRecording() {
         platform::MessageBox(failure, "vesk", platform::MessageIcon::kError);
     }
     ReportPlayEnd(session);
+    ChannelState state;
+    CanChannel* channel = view->m_channel;
+    state.open = CanIsOpen(channel);
+    if (state.open) {
+        state.baudrate = channel->baudrate.load();
+        state.pelican = channel->mode == CAN_MODE_PELICAN;
+        state.extended = channel->frameFormat.load() == CAN_FORMAT_EXTENDED;
+        state.delivering = channel->notify.load() != 0;
+        for (int i = 0; i < AutoReplies::kEntryCount; ++i)
+            state.replies += session.m_replies.Entry(i).replyId != 0 ? 1 : 0;
+    }
+    if (const wxString channelText = U8(ChannelStateText(state)); channelText != m_channelText) {
+        m_channelText = channelText;
+        bar->SetStatusText(channelText, kPaneChannel);
+    }
+
     wxString text;
     if (view->IsHeld())
         text = U8("Anzeige angehalten");
@@ -356,20 +383,16 @@ void CMainFrame::OnUpdateRecording() {
                                  static_cast<unsigned long long>(player.FramesPerPass()));
     }
     if (text.empty()) {
-        if (bar->GetFieldsCount() > kPanes) {
-            bar->SetFieldsCount(kPanes, m_paneWidths.data());
+        if (bar->GetFieldsCount() > kPaneRecording) {
+            LayOutStatePanes(m_channelPaneWidth, 0);
             m_recordingText.clear();
         }
         return;
     }
-    if (bar->GetFieldsCount() == kPanes || text.length() > m_recordingPaneChars) {
-        std::array<int, kPanes + 1> widths{};
-        std::copy(m_paneWidths.begin(), m_paneWidths.end(), widths.begin());
+    if (bar->GetFieldsCount() <= kPaneRecording || text.length() > m_recordingPaneChars) {
         // Room for the names and counts in the millions.
-        widths[kPanes] = bar->GetTextExtent(text + "00000000").x + bar->GetCharWidth() * 2;
-        widths[kPanes - 1] -= m_gripWidth;  // the grip moves to the new last pane
-        widths[kPanes] += m_gripWidth;
-        bar->SetFieldsCount(kPanes + 1, widths.data());
+        m_recordingPaneWidth = bar->GetTextExtent(text + "00000000").x + bar->GetCharWidth() * 2;
+        LayOutStatePanes(m_channelPaneWidth, m_recordingPaneWidth);
         m_recordingPaneChars = text.length() + 8;
         m_recordingText.clear();
     }
@@ -381,8 +404,68 @@ void CMainFrame::OnUpdateRecording() {
          now - m_recordingShownAt >= std::chrono::milliseconds(kRecordingPaneMs))) {
         m_recordingText = text;
         m_recordingShownAt = now;
-        bar->SetStatusText(text, kPanes);
+        bar->SetStatusText(text, kPaneRecording);
     }
+}
+
+void CMainFrame::LayOutStatePanes(int channelWidth, int activityWidth) {
+    wxStatusBar* bar = GetStatusBar();
+    if (!bar)
+        return;
+    int fixed = 0;
+    for (int pane = kPaneHwFilter; pane < kPanes; ++pane)
+        fixed += m_paneWidths[static_cast<std::size_t>(pane)];
+    const int room = std::max(0, bar->GetClientSize().x - fixed);
+    const int wanted = channelWidth + activityWidth;
+    if (wanted > room * 2 / 3 && wanted > 0) {
+        // Both shrink alike; their texts end in "..." and their tool tips show them whole.
+        channelWidth = channelWidth * (room * 2 / 3) / wanted;
+        activityWidth = activityWidth * (room * 2 / 3) / wanted;
+    }
+    std::vector<int> widths(m_paneWidths.begin(), m_paneWidths.end());
+    widths[kPaneNumLock] -= m_gripWidth;  // the grip moves to the last pane
+    widths.push_back(channelWidth);
+    if (activityWidth > 0)
+        widths.push_back(activityWidth);
+    widths.back() += m_gripWidth;
+    if (widths == m_appliedWidths)
+        return;
+    const bool sameCount = static_cast<int>(widths.size()) == bar->GetFieldsCount();
+    m_appliedWidths = widths;
+    if (sameCount) {
+        bar->SetStatusWidths(static_cast<int>(widths.size()), widths.data());
+    } else {
+        bar->SetFieldsCount(static_cast<int>(widths.size()), widths.data());
+        // A new pane starts empty; the channel's text is set again when it has one.
+        if (bar->GetStatusText(kPaneChannel) != m_channelText)
+            bar->SetStatusText(m_channelText, kPaneChannel);
+    }
+}
+
+void CMainFrame::OnStatusBarMotion(wxMouseEvent& event) {
+    event.Skip();
+    wxStatusBar* bar = GetStatusBar();
+    if (!bar)
+        return;
+    int pane = -1;
+    for (int i = 0; i < bar->GetFieldsCount(); ++i) {
+        wxRect rect;
+        if (bar->GetFieldRect(i, rect) && rect.Contains(event.GetPosition()))
+            pane = i;
+    }
+    if (pane == m_tipPane)
+        return;
+    m_tipPane = pane;
+    const char* tip = pane == kPaneHwFilter     ? kHwFilterPaneTip
+                      : pane == kPaneSoftFilter ? kSoftFilterPaneTip
+                      : pane == kPaneBusLoad    ? kBusLoadPaneTip
+                                                : nullptr;
+    if (tip)
+        bar->SetToolTip(U8(tip));
+    else if (pane >= kPaneChannel)
+        bar->SetToolTip(bar->GetStatusText(pane));  // whole, where the pane cuts it
+    else
+        bar->UnsetToolTip();
 }
 
 void CMainFrame::ReportPlayEnd(MonitorSession& session) {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <chrono>
+#include <vector>
 
 #include <wx/docview.h>
 #include <wx/string.h>
@@ -14,10 +15,12 @@ class wxDocManager;
 
 class CMainFrame : public wxDocParentFrame {
   public:
-    // The five panes every run has; while a recording or a play runs a sixth (kPaneRecording)
-    // follows them with the file's name and the events written, or how many frames were sent.
+    // The five panes of the design, then the channel's state (bit rate, mode, format, replies),
+    // always; while the view is held, a recording or a play runs, one more (kPaneRecording)
+    // says so with the file's name and the events written, or how many frames were sent.
     enum Pane { kPaneMessage, kPaneHwFilter, kPaneSoftFilter, kPaneBusLoad, kPaneNumLock, kPanes };
-    static constexpr int kPaneRecording = kPanes;
+    static constexpr int kPaneChannel = kPanes;
+    static constexpr int kPaneRecording = kPanes + 1;
 
     CMainFrame(wxDocManager* manager, const wxString& title);
 
@@ -29,8 +32,8 @@ class CMainFrame : public wxDocParentFrame {
     void OnUpdateSoftFilter();
     void OnUpdateBusLoad();
     void OnUpdateNumLock();
-    // Shows or removes the sixth pane; reports a recording that a write error ended and a play
-    // that has ended.
+    // Shows the channel's pane, and shows or removes the one after it; reports a recording that
+    // a write error ended and a play that has ended.
     void OnUpdateRecording();
     void UpdatePanes();
 
@@ -40,6 +43,11 @@ class CMainFrame : public wxDocParentFrame {
     void CreateToolBarButtons();
     void CreateStatusPanes();
     void SetPaneText(Pane pane, const wxString& text);
+    // The widths of the channel's pane and the activity pane (0: none): as their texts need,
+    // but together at most two thirds of what the fixed panes leave, so that the message pane
+    // stays readable.
+    void LayOutStatePanes(int channelWidth, int activityWidth);
+    void OnStatusBarMotion(wxMouseEvent& event);
     void ReportPlayEnd(MonitorSession& session);
 
     void OnIdle(wxIdleEvent& event);
@@ -60,7 +68,12 @@ class CMainFrame : public wxDocParentFrame {
     std::array<int, kPanes> m_paneWidths{};
     int m_gripWidth = 0;
     wxString m_recordingText;
+    wxString m_channelText;
     std::size_t m_recordingPaneChars = 0;
+    int m_recordingPaneWidth = 0;
+    int m_channelPaneWidth = 0;
+    std::vector<int> m_appliedWidths;
+    int m_tipPane = -1;
     static constexpr int kRecordingPaneMs = 500;
     std::chrono::steady_clock::time_point m_recordingShownAt{};
     static constexpr int kNumLockPollMs = 200;

@@ -20,3 +20,29 @@ std::string BusLoadPaneText(double percent) {
     result += " %";
     return result;
 }
+
+std::string ChannelStateText(const ChannelState& state) {
+    if (!state.open)
+        return "Kanal geschlossen";
+    // Rates in kbit/s with as many decimals as they need: 500, 83.333, 33.3.
+    char rate[32];
+    std::snprintf(rate, sizeof rate, "%u", state.baudrate / 1000);
+    std::string text = rate;
+    if (const std::uint32_t rest = state.baudrate % 1000; rest != 0) {
+        std::snprintf(rate, sizeof rate, ".%03u", rest);
+        std::string decimals = rate;
+        while (decimals.back() == '0')
+            decimals.pop_back();
+        text += decimals;
+    }
+    text += " kbit/s  ";
+    text += state.pelican ? "PeliCAN " : "Basic CAN ";
+    text += state.pelican && state.extended ? "29 Bit  " : "11 Bit  ";
+    if (state.replies == 0)
+        text += "Antworten aus";
+    else if (!state.delivering)
+        text += "Antworten ruhen";
+    else
+        text += std::to_string(state.replies) + (state.replies == 1 ? " Antwort" : " Antworten");
+    return text;
+}

@@ -504,14 +504,16 @@ TEST_F(WindowLogTest, HoldKeepsTheScreenWhileReceptionGoesOn) {
         EXPECT_EQ(shownRows(), 2) << overview;
         EXPECT_EQ(View()->m_session.FramesReceived(), received + 3);
         EXPECT_EQ(PaneText(CMainFrame::kPaneRecording), "Anzeige angehalten");
+        EXPECT_EQ(PaneText(CMainFrame::kPaneChannel), "20 kbit/s  Basic CAN 11 Bit  Antworten aus");
 
         Command(ID_VIEW_HOLD);
         EXPECT_FALSE(View()->IsHeld());
         EXPECT_EQ(shownRows(), 5) << overview;
-        if (!overview)
+        if (!overview) {
             EXPECT_EQ(Id(0), "0105");
+        }
         Frame()->UpdatePanes();
-        EXPECT_EQ(Frame()->GetStatusBar()->GetFieldsCount(), CMainFrame::kPanes);
+        EXPECT_EQ(Frame()->GetStatusBar()->GetFieldsCount(), CMainFrame::kPaneRecording);
     }
     View()->ShowOverview(false);
 }
@@ -711,13 +713,13 @@ TEST(WindowRecordingTest, ARecordingShowsItsPaneUntilItIsStopped) {
     ASSERT_TRUE(View()->StartRecording(file.string()));
     Frame()->UpdatePanes();
     wxStatusBar* bar = Frame()->GetStatusBar();
-    ASSERT_EQ(bar->GetFieldsCount(), CMainFrame::kPanes + 1);
+    ASSERT_EQ(bar->GetFieldsCount(), CMainFrame::kPaneRecording + 1);
     EXPECT_EQ(PaneText(CMainFrame::kPaneRecording), "window.log: 0 Ereignisse");
     EXPECT_TRUE(MenuItem(ID_RECORD_STOP).enabled);
 
     Command(ID_RECORD_STOP);
     Frame()->UpdatePanes();
-    EXPECT_EQ(bar->GetFieldsCount(), CMainFrame::kPanes);
+    EXPECT_EQ(bar->GetFieldsCount(), CMainFrame::kPaneRecording);
     EXPECT_FALSE(MenuItem(ID_RECORD_STOP).enabled);
     EXPECT_TRUE(fs::exists(file));
 }
@@ -794,7 +796,7 @@ TEST(WindowPlayTest, APlayEndsWithItsCountsAndSkippedFramesAreReported) {
             EXPECT_EQ(PaneText(CMainFrame::kPaneMessage), c.pane);
         }
         Frame()->UpdatePanes();  // reported once
-        EXPECT_EQ(Frame()->GetStatusBar()->GetFieldsCount(), CMainFrame::kPanes);
+        EXPECT_EQ(Frame()->GetStatusBar()->GetFieldsCount(), CMainFrame::kPaneRecording);
         CanClose(View()->m_channel);
     }
     View()->DrainRows();
@@ -821,7 +823,7 @@ TEST(WindowPlayTest, APlayShowsHowFarItIsAndClosingTheChannelEndsIt) {
     ASSERT_TRUE(View()->StartPlaying(file.string()));
     ASSERT_TRUE(adapter->WaitUntil([&] { return View()->m_session.Player().Sent() == 1; }));
     Frame()->UpdatePanes();
-    ASSERT_EQ(Frame()->GetStatusBar()->GetFieldsCount(), CMainFrame::kPanes + 1);
+    ASSERT_EQ(Frame()->GetStatusBar()->GetFieldsCount(), CMainFrame::kPaneRecording + 1);
     EXPECT_EQ(PaneText(CMainFrame::kPaneRecording), "slow.asc: 1 von 2 gesendet");
     EXPECT_TRUE(MenuItem(ID_PLAY_STOP).enabled);
 
@@ -831,7 +833,7 @@ TEST(WindowPlayTest, APlayShowsHowFarItIsAndClosingTheChannelEndsIt) {
     EXPECT_EQ(text, W("Der Kanal wurde geschlossen; das Senden der Aufzeichnung ist beendet.\n"
                       "slow.asc: 1 Botschaft gesendet."));
     EXPECT_FALSE(MenuItem(ID_PLAY_STOP).enabled);
-    EXPECT_EQ(Frame()->GetStatusBar()->GetFieldsCount(), CMainFrame::kPanes);
+    EXPECT_EQ(Frame()->GetStatusBar()->GetFieldsCount(), CMainFrame::kPaneRecording);
     View()->DrainRows();
 }
 
