@@ -17,6 +17,7 @@
 #include "settings/profile_file.h"
 #include "settings/settings.h"
 #include "ui/about_dlg.h"
+#include "ui/desktop_language.h"
 #include "ui/doc_manager.h"
 #include "ui/main_frame.h"
 #include "ui/message_box_hook.h"
@@ -57,6 +58,7 @@ CVeskApp::CVeskApp() {
     // choose a visual, which on a software renderer brings in LLVM: some 45 MB of resident memory
     // for nothing. Runs before GTK starts; a value the user set stays.
     setenv("GDK_GL", "disable", 0);
+    UseDesktopLocale();
     SetAppName("vesk");
     SetAppDisplayName("vesk");
     m_modals.Register();
@@ -88,6 +90,7 @@ bool CVeskApp::OnInit() {
 }
 
 bool CVeskApp::Start(const ShellCommand& cmd) {
+    LoadToolkitTranslations();
     // The layers below report their failures through message boxes, from any thread.
     InstallMessageBoxHook();
     // On a busy bus the event loop idles after every drain and every repaint; the tool bar's

@@ -38,8 +38,10 @@ class UnexpectedDialogs : public wxModalDialogHook {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // The C locale, where a narrow literal handed to wx would lose its umlauts.
-    setenv("LC_ALL", "C", 1);
+    // The C locale, where a narrow literal handed to wx would lose its umlauts; a run that tests
+    // the desktop's language names its locale in VESK_TEST_LOCALE.
+    const char* locale = std::getenv("VESK_TEST_LOCALE");
+    setenv("LC_ALL", locale ? locale : "C", 1);
     testing::InitGoogleTest(&argc, argv);
     auto* app = new CVeskApp;
     app->SetArguments(uitest::StartArguments());

@@ -1,6 +1,7 @@
 // Start-up and end of the program in its own process, one case per run: the command line comes
 // from VESK_TEST_ARGS, and CTest picks the case with a filter (see CMakeLists.txt). A program
 // starts and ends only once, so each case is a run of its own.
+#include <dlfcn.h>
 #include <signal.h>
 
 #include <cstdlib>
@@ -10,13 +11,16 @@
 
 #include <gtest/gtest.h>
 #include <wx/evtloop.h>
+#include <wx/filedlg.h>
 #include <wx/msgdlg.h>
+#include <wx/stockitem.h>
 #include <wx/textctrl.h>
 
 #include "tests/ui/app_harness.h"
 #include "ui/baudrate_dlg.h"
 #include "ui/command_ids.h"
 #include "ui/send_dlg.h"
+#include "platform/message_box.h"
 
 using namespace uitest;
 
@@ -67,6 +71,57 @@ TEST(StartTest, PrintingADocumentThatCannotBeOpenedEndsWithAFailure) {
     EXPECT_EQ(App().OnRun(), 1);
 }
 
+// Under a German desktop the toolkit's own parts are German too: wx's stock buttons in the file
+// chooser, GTK's names of keys in accelerators. Runs under de_DE.UTF-8 (see CMakeLists.txt).
+TEST(StartTest, TheToolkitSpeaksTheDesktopsLanguage) {
+    using ResponseWidget = void* (*)(void*, int);
+    using ButtonLabel = const char* (*)(void*);
+    using AcceleratorLabel = char* (*)(unsigned, unsigned);
+    using Free = void (*)(void*);
+    const auto responseWidget = reinterpret_cast<ResponseWidget>(
+        dlsym(RTLD_DEFAULT, "gtk_dialog_get_widget_for_response"));
+    const auto buttonLabel =
+        reinterpret_cast<ButtonLabel>(dlsym(RTLD_DEFAULT, "gtk_button_get_label"));
+    const auto acceleratorLabel =
+        reinterpret_cast<AcceleratorLabel>(dlsym(RTLD_DEFAULT, "gtk_accelerator_get_label"));
+    const auto gFree = reinterpret_cast<Free>(dlsym(RTLD_DEFAULT, "g_free"));
+    struct StockItem {
+        char* id;
+        char* label;
+        unsigned modifier, key;
+        char* domain;
+    };
+    using StockLookup = int (*)(const char*, StockItem*);
+    const auto stockLookup = reinterpret_cast<StockLookup>(dlsym(RTLD_DEFAULT, "gtk_stock_lookup"));
+    ASSERT_TRUE(responseWidget && buttonLabel && acceleratorLabel && gFree && stockLookup);
+    // A stock button shows the stock item's label, in GTK's translation.
+    const auto shownLabel = [&](void* button) -> std::string {
+        const std::string label = buttonLabel(button) ? buttonLabel(button) : "";
+        StockItem item{};
+        if (label.starts_with("gtk-") && stockLookup(label.c_str(), &item))
+            return item.label;
+        return label;
+    };
+
+    wxFileDialog dialog(Frame(), wxString::FromUTF8("Speichern unter"), "", "trace.log", "*.log",
+                        wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+    constexpr int kGtkResponseAccept = -3, kGtkResponseCancel = -6;
+    void* cancel = responseWidget(dialog.GetHandle(), kGtkResponseCancel);
+    void* save = responseWidget(dialog.GetHandle(), kGtkResponseAccept);
+    ASSERT_TRUE(cancel && save);
+    EXPECT_EQ(shownLabel(cancel), "_Abbrechen");
+    EXPECT_EQ(shownLabel(save), "_Speichern");
+    // wx's own dialogs (progress, help viewer) take wx's catalogue.
+    EXPECT_EQ(wxGetStockLabel(wxID_CANCEL), "Ab&brechen");
+
+    constexpr unsigned kKeyQ = 0x71, kControlMask = 1u << 2;
+    char* accelerator = acceleratorLabel(kKeyQ, kControlMask);
+    EXPECT_STREQ(accelerator, "Strg+Q");
+    gFree(accelerator);
+    // Numbers keep their C form for the files the program writes.
+    EXPECT_EQ(wxString::Format("%.2f", 0.01), "0.01");
+}
+
 // A signal while a modal window is open: the window is answered with Cancel, the command that
 // opened it finishes, and the program ends from its main loop with status 0 without writing the
 // settings.
@@ -101,7 +156,7 @@ const ModalKind kKinds[] = {
     {"SoftwareFilter", [] { Command(ID_CAN_SOFT_FILTER); }, nullptr},
     {"AutoReplies", [] { Command(ID_CAN_AUTO_REPLIES); }, nullptr},
     {"About", [] { Command(wxID_ABOUT); }, nullptr},
-    {"MessageBox", [] { Command(wxID_HELP); }, nullptr},
+    {"MessageBox", [] { platform::MessageBox("Eine Meldung", "vesk", platform::MessageIcon::kInformation); }, nullptr},
     {"FileOpen", [] { Command(wxID_OPEN); }, nullptr},
     {"SendDialogIntervalPrompt",
      [] {
