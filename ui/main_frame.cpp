@@ -121,6 +121,8 @@ wxEND_EVENT_TABLE()
     };
 
     const MenuEntry kHelpMenu[] = {
+        {wxID_HELP, "&Hilfethemen\tF1", "Zeigt die Hilfe zu vesk an."},
+        {wxID_SEPARATOR, "", ""},
         {wxID_ABOUT, "Inf&o über vesk...", kAboutPrompt},
     };
 
@@ -274,9 +276,17 @@ void CMainFrame::CreateStatusPanes() {
     bar->SetStatusWidths(kPanes, m_paneWidths.data());
     const int styles[kPanes] = {wxSB_NORMAL, wxSB_SUNKEN, wxSB_SUNKEN, wxSB_SUNKEN, wxSB_SUNKEN};
     bar->SetStatusStyles(kPanes, styles);
-    m_channelPaneWidth =
-        bar->GetTextExtent(U8(ChannelStateText({true, 83333, true, true, 4, false}))).x + margin;
+    m_paneMargin = margin;
+    m_promptWidth = bar->GetTextExtent(U8(kIdlePrompt)).x + 2 * margin;
+    m_channelText = U8(ChannelStateText({}));
+    m_channelPaneWidth = bar->GetTextExtent(m_channelText).x + margin;
     LayOutStatePanes(m_channelPaneWidth, 0);
+    // Room for the prompt and for an open channel's state beside the fixed panes.
+    m_statusBarWidth = m_promptWidth +
+                       bar->GetTextExtent(U8(ChannelStateText({true, 500000, true, true, 0}))).x +
+                       margin;
+    for (int pane = kPaneHwFilter; pane < kPanes; ++pane)
+        m_statusBarWidth += m_paneWidths[static_cast<std::size_t>(pane)];
     bar->Bind(wxEVT_MOTION, &CMainFrame::OnStatusBarMotion, this);
     bar->Bind(wxEVT_SIZE, [this](wxSizeEvent& e) {
         e.Skip();
@@ -357,7 +367,11 @@ void CMainFrame::OnUpdateRecording() {
             state.replies += session.m_replies.Entry(i).replyId != 0 ? 1 : 0;
     }
     if (const wxString channelText = U8(ChannelStateText(state)); channelText != m_channelText) {
+        // The pane is as wide as its text: the text changes only with the channel's settings.
         m_channelText = channelText;
+        m_channelPaneWidth = bar->GetTextExtent(channelText).x + m_paneMargin;
+        LayOutStatePanes(m_channelPaneWidth,
+                         bar->GetFieldsCount() > kPaneRecording ? m_recordingPaneWidth : 0);
         bar->SetStatusText(channelText, kPaneChannel);
     }
 
@@ -417,10 +431,12 @@ void CMainFrame::LayOutStatePanes(int channelWidth, int activityWidth) {
         fixed += m_paneWidths[static_cast<std::size_t>(pane)];
     const int room = std::max(0, bar->GetClientSize().x - fixed);
     const int wanted = channelWidth + activityWidth;
-    if (wanted > room * 2 / 3 && wanted > 0) {
+    // The message pane keeps room for the prompt, and at least a third.
+    const int limit = std::max(room - m_promptWidth, room / 3);
+    if (wanted > limit && wanted > 0) {
         // Both shrink alike; their texts end in "..." and their tool tips show them whole.
-        channelWidth = channelWidth * (room * 2 / 3) / wanted;
-        activityWidth = activityWidth * (room * 2 / 3) / wanted;
+        channelWidth = channelWidth * limit / wanted;
+        activityWidth = activityWidth * limit / wanted;
     }
     std::vector<int> widths(m_paneWidths.begin(), m_paneWidths.end());
     widths[kPaneNumLock] -= m_gripWidth;  // the grip moves to the last pane
@@ -526,8 +542,7 @@ void CMainFrame::OnUpdateNoHandler(wxUpdateUIEvent& event) {
 }
 
 void CMainFrame::OnHelp(wxCommandEvent&) {
-    wxMessageBox(U8("Zu vesk gibt es keine Hilfedatei."), U8("vesk"), wxOK | wxICON_INFORMATION,
-                 this);
+    m_help.Show();
 }
 
 void CMainFrame::OnDropFiles(wxDropFilesEvent& event) {

@@ -9,6 +9,8 @@
 #include <wx/docview.h>
 #include <wx/string.h>
 
+#include "ui/help_book.h"
+
 class CVeskView;
 class MonitorSession;
 class wxDocManager;
@@ -37,6 +39,12 @@ class CMainFrame : public wxDocParentFrame {
     void OnUpdateRecording();
     void UpdatePanes();
 
+    // The width at which the status bar shows the prompt and an open channel's state whole.
+    int StatusBarWidth() const { return m_statusBarWidth; }
+
+    // The program's help; its viewer opens on F1, Shift+F1, the help tool and the menu "?".
+    CHelpBook& Help() { return m_help; }
+
   private:
     void CreateMenuBar();
     void CreateAccelerators();
@@ -44,8 +52,8 @@ class CMainFrame : public wxDocParentFrame {
     void CreateStatusPanes();
     void SetPaneText(Pane pane, const wxString& text);
     // The widths of the channel's pane and the activity pane (0: none): as their texts need,
-    // but together at most two thirds of what the fixed panes leave, so that the message pane
-    // stays readable.
+    // but leaving the message pane room for its prompt (and at least a third of what the
+    // fixed panes leave).
     void LayOutStatePanes(int channelWidth, int activityWidth);
     void OnStatusBarMotion(wxMouseEvent& event);
     void ReportPlayEnd(MonitorSession& session);
@@ -72,12 +80,16 @@ class CMainFrame : public wxDocParentFrame {
     std::size_t m_recordingPaneChars = 0;
     int m_recordingPaneWidth = 0;
     int m_channelPaneWidth = 0;
+    int m_paneMargin = 0;
+    int m_promptWidth = 0;
+    int m_statusBarWidth = 0;
     std::vector<int> m_appliedWidths;
     int m_tipPane = -1;
     static constexpr int kRecordingPaneMs = 500;
     std::chrono::steady_clock::time_point m_recordingShownAt{};
     static constexpr int kNumLockPollMs = 200;
     std::chrono::steady_clock::time_point m_numLockCheckedAt{};
+    CHelpBook m_help;
 
     wxDECLARE_EVENT_TABLE();
 };
