@@ -43,18 +43,44 @@ void CFastReportList::KeepColumnWidths(const char* section) {
             SetColumnWidth(static_cast<int>(i), widths[i]);
     }
     Bind(wxEVT_LIST_COL_END_DRAG, &CFastReportList::OnColumnDragged, this);
+    m_lastColumnWidth = GetColumnWidth(GetColumnCount() - 1);
+    RowsWindow()->Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
+        event.Skip();
+        StretchLastColumn();
+    });
+    StretchLastColumn();
+}
+
+void CFastReportList::StretchLastColumn() {
+    const int last = GetColumnCount() - 1;
+    if (last < 0)
+        return;
+    int others = 0;
+    for (int i = 0; i < last; ++i)
+        others += GetColumnWidth(i);
+    const int width = std::max(m_lastColumnWidth, RowsWindow()->GetClientSize().x - others);
+    if (GetColumnWidth(last) != width)
+        SetColumnWidth(last, width);
 }
 
 void CFastReportList::OnColumnDragged(wxListEvent& event) {
     event.Skip();
+    const int column = event.GetColumn();
     // The list takes the new width once the drag has been reported.
-    CallAfter(&CFastReportList::SaveColumnWidths);
+    CallAfter([this, column] {
+        if (column == GetColumnCount() - 1)
+            m_lastColumnWidth = GetColumnWidth(column);
+        StretchLastColumn();
+        SaveColumnWidths();
+    });
 }
 
 void CFastReportList::SaveColumnWidths() {
     std::vector<int> widths(static_cast<std::size_t>(GetColumnCount()));
     for (std::size_t i = 0; i < widths.size(); ++i)
         widths[i] = GetColumnWidth(static_cast<int>(i));
+    if (!widths.empty())
+        widths.back() = m_lastColumnWidth;
     settings::SaveColumnWidths(m_widthsSection, widths);
 }
 

@@ -43,8 +43,13 @@ class CFastReportList : public wxListCtrl {
 
     // The operator's dragged widths are kept across runs in the settings file's `section`: the
     // columns take the widths found there (a column without one keeps the width it has), and
-    // every drag writes them all. Called once the columns exist.
+    // every drag writes them all. Called once the columns exist. From then on the last column
+    // also takes whatever room the list has beyond the others (a maximised window leaves no
+    // empty strip); the settings keep its own width.
     void KeepColumnWidths(const char* section);
+
+    // The last column's own width, as set or dragged, before it stretches to fill the list.
+    int LastColumnOwnWidth() const { return m_lastColumnWidth; }
 
     // Repaints the cells on screen that no longer show what their rows hold, all of them when
     // the rows moved against the screen or the columns changed; returns how many cells that was.
@@ -69,6 +74,7 @@ class CFastReportList : public wxListCtrl {
     static_assert(kTextIndent + kCellMargin == kCellPadding);
 
   private:
+    void StretchLastColumn();
     void OnColumnDragged(wxListEvent& event);
     void SaveColumnWidths();
     void OnPaintRows(wxPaintEvent& event);
@@ -120,6 +126,7 @@ class CFastReportList : public wxListCtrl {
     wxColour m_markColour = ChangeMarkColour();
     wxColour m_rowsBackground;
     const char* m_widthsSection = nullptr;
+    int m_lastColumnWidth = 0;
     ShownLayout m_shownLayout;
     std::vector<ShownCell> m_shownCells;  // row slots on screen × columns
     std::size_t m_cellsRefreshed = 0;

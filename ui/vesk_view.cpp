@@ -19,6 +19,7 @@
 #include "ui/command_ids.h"
 #include "ui/doc_manager.h"
 #include "ui/log_list_ctrl.h"
+#include "ui/main_frame.h"
 #include "ui/overview_window.h"
 #include "ui/signal_detail.h"
 #include "ui/utf8_text.h"
@@ -114,10 +115,13 @@ bool CVeskView::OnCreate(wxDocument* doc, long flags) {
 
     auto* list = new CLogListCtrl(m_frame, m_log);
     m_list = list;
-    // The window starts wide enough for all eight columns, as far as the screen allows.
+    // The window starts wide enough for all eight columns and the status bar's texts, as far as
+    // the screen allows.
     if (!m_frame->IsShown()) {
+        const auto* frame = dynamic_cast<const CMainFrame*>(m_frame);
         const int wanted =
-            list->ColumnsWidth() + wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, list);
+            std::max(list->ColumnsWidth() + wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, list),
+                     frame ? frame->StatusBarWidth() : 0);
         const int screen = wxDisplay(m_frame).GetClientArea().width;
         const wxSize client = m_frame->GetClientSize();
         if (client.x < wanted)
