@@ -98,9 +98,13 @@ struct IdOverview::Row {
         row.meanIntervalMs =
             frames >= 2 ? (shown.lastSeconds - firstSeconds) * 1000.0 / double(frames - 1) : -1;
         row.changedMask = 0;
+        row.fadingMask = 0;
         for (int i = 0; i < 8; ++i) {
-            if (changedNs[i] != kNever && nowNs - changedNs[i] < kSecondNs)
+            if (changedNs[i] != kNever && nowNs - changedNs[i] < kSecondNs) {
                 row.changedMask |= static_cast<std::uint8_t>(1u << i);
+                if (nowNs - changedNs[i] >= kSecondNs / 2)
+                    row.fadingMask |= static_cast<std::uint8_t>(1u << i);
+            }
         }
         return row;
     }

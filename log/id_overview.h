@@ -34,6 +34,7 @@ struct OverviewRow {
     std::uint8_t dlc = 0;
     std::uint8_t data[8] = {};     // the last frame's data bytes
     std::uint8_t changedMask = 0;  // bit i: data byte i changed within the last second
+    std::uint8_t fadingMask = 0;   // bit i: and that change is more than half a second old
     double lastSeconds = 0;        // absolute time stamp (s) of the last frame, as the log shows it
 };
 inline constexpr std::uint8_t kOverviewReceived = 1, kOverviewSent = 2;

@@ -88,7 +88,7 @@ TEST(IdOverviewTest, LastAndMeanInterval) {
 }
 
 // A byte is marked when it differs from the previous frame of its row (or that frame did not
-// have it) and stays marked for one second after its last change.
+// have it) and stays marked for one second after its last change, fading in the second half.
 TEST(IdOverviewTest, ChangedBytes) {
     using Bytes = std::vector<std::uint8_t>;
     struct Case {
@@ -96,17 +96,20 @@ TEST(IdOverviewTest, ChangedBytes) {
         std::vector<std::pair<Bytes, std::int64_t>> frames;  // data (dlc = its size), arrival ms
         std::int64_t nowMs;
         std::uint8_t mask;
+        std::uint8_t fading;  // the marks older than half a second
     };
     const Bytes a = {1, 2, 3, 4, 5, 6, 7, 8}, b = {9, 2, 3, 4, 5, 6, 7, 9}, c = {1, 9, 3};
     const Case cases[] = {
-        {"first frame", {{a, 0}}, 0, 0x00},
-        {"same data", {{a, 0}, {a, 10}}, 10, 0x00},
-        {"bytes 0 and 7", {{a, 0}, {b, 10}}, 10, 0x81},
-        {"longer frame", {{{1, 2}, 0}, {{1, 2, 0, 0}, 10}}, 10, 0x0C},
-        {"shorter frame", {{a, 0}, {c, 10}}, 10, 0x02},
-        {"kept under a second", {{a, 0}, {b, 100}, {b, 900}}, 1099, 0x81},
-        {"gone after a second", {{a, 0}, {b, 100}, {b, 900}}, 1100, 0x00},
-        {"the last change counts", {{a, 0}, {b, 100}, {a, 900}}, 1500, 0x81},
+        {"first frame", {{a, 0}}, 0, 0x00, 0x00},
+        {"same data", {{a, 0}, {a, 10}}, 10, 0x00, 0x00},
+        {"bytes 0 and 7", {{a, 0}, {b, 10}}, 10, 0x81, 0x00},
+        {"longer frame", {{{1, 2}, 0}, {{1, 2, 0, 0}, 10}}, 10, 0x0C, 0x00},
+        {"shorter frame", {{a, 0}, {c, 10}}, 10, 0x02, 0x00},
+        {"fresh for half a second", {{a, 0}, {b, 100}}, 599, 0x81, 0x00},
+        {"fading after half a second", {{a, 0}, {b, 100}}, 600, 0x81, 0x81},
+        {"kept under a second", {{a, 0}, {b, 100}, {b, 900}}, 1099, 0x81, 0x81},
+        {"gone after a second", {{a, 0}, {b, 100}, {b, 900}}, 1100, 0x00, 0x00},
+        {"the last change counts", {{a, 0}, {b, 100}, {a, 900}}, 1300, 0x81, 0x00},
     };
     for (const Case& k : cases) {
         IdOverview overview;
@@ -117,6 +120,7 @@ TEST(IdOverviewTest, ChangedBytes) {
         const std::vector<OverviewRow> rows = Rows(overview, k.nowMs * kMs);
         ASSERT_EQ(rows.size(), 1u) << k.name;
         EXPECT_EQ(rows[0].changedMask, k.mask) << k.name;
+        EXPECT_EQ(rows[0].fadingMask, k.fading) << k.name;
         Bytes shown(rows[0].data, rows[0].data + 8);
         Bytes last = k.frames.back().first;
         last.resize(8);
