@@ -41,6 +41,10 @@ inline constexpr int ID_VIEW_STATUS_BAR = 0x7801;
 inline constexpr int ID_VIEW_OVERVIEW = 0x7802;
 // Holds the log and the overview on screen while everything behind them goes on.
 inline constexpr int ID_VIEW_HOLD = 0x7810;
+// Shows the bar that filters the log and the overview by identifier and finds a text; the next
+// find with the bar's text.
+inline constexpr int ID_VIEW_FIND = 0x7811;
+inline constexpr int ID_VIEW_FIND_NEXT = 0x7812;
 
 // The items of the CAN menu that need an open channel and have no check mark: they share one
 // enable rule.

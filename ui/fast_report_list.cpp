@@ -1,6 +1,7 @@
 #include "ui/fast_report_list.h"
 
 #include <algorithm>
+#include <cctype>
 #include <optional>
 #include <vector>
 
@@ -58,7 +59,12 @@ void CFastReportList::StretchLastColumn() {
     int others = 0;
     for (int i = 0; i < last; ++i)
         others += GetColumnWidth(i);
-    const int width = std::max(m_lastColumnWidth, RowsWindow()->GetClientSize().x - others);
+    // Room for the vertical scroll bar is kept while it is not there yet: when the rows fill the
+    // list it appears without a size event, and the columns would then need a horizontal one.
+    int room = RowsWindow()->GetClientSize().x;
+    if (GetItemCount() <= GetCountPerPage())
+        room -= wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, this);
+    const int width = std::max(m_lastColumnWidth, room - others);
     if (GetColumnWidth(last) != width)
         SetColumnWidth(last, width);
 }
@@ -92,6 +98,37 @@ wxString CFastReportList::OnGetItemText(long item, long column) const {
     return wxString::FromUTF8(cell, std::min(length, sizeof cell - 1));
 }
 
+long CFastReportList::FindRow(std::string_view text, long from) const {
+    const long count = GetItemCount();
+    if (text.empty() || count == 0)
+        return -1;
+    const auto same = [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) ==
+               std::tolower(static_cast<unsigned char>(b));
+    };
+    char cell[kCellCapacity];
+    from = std::clamp(from, 0L, count - 1);
+    for (long n = 0; n < count; ++n) {
+        const long row = (from + n) % count;
+        for (int column = 0; column < GetColumnCount(); ++column) {
+            const std::size_t length =
+                std::min(FormatCell(row, column, cell, sizeof cell), sizeof cell - 1);
+            if (std::search(cell, cell + length, text.begin(), text.end(), same) != cell + length)
+                return row;
+        }
+    }
+    return -1;
+}
+
+void CFastReportList::SelectOnly(long row) {
+    for (long item = GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); item >= 0;
+         item = GetNextItem(item, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED))
+        SetItemState(item, 0, wxLIST_STATE_SELECTED);
+    SetItemState(row, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED,
+                 wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+    EnsureVisible(row);
+}
+
 wxString CFastReportList::SelectedRowsText() const {
     wxString text;
     for (long item = GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); item >= 0;
@@ -108,7 +145,7 @@ wxString CFastReportList::SelectedRowsText() const {
 
 bool CFastReportList::ShownCell::operator==(const ShownCell& other) const {
     return known == other.known && state == other.state && length == other.length &&
-           marked == other.marked && std::equal(text, text + length, other.text);
+           marked == other.marked && fading == other.fading && std::equal(text, text + length, other.text);
 }
 
 std::uint8_t CFastReportList::RowState(long row, bool focused) const {
@@ -133,8 +170,10 @@ CFastReportList::ShownCell CFastReportList::CellNow(long row, int column,
     cell.length = static_cast<std::uint8_t>(
         std::min(FormatCell(row, column, cell.text, sizeof cell.text), sizeof cell.text - 1));
     // A selected row shows no marks.
-    if (cell.length > 0 && !(state & kShownSelected))
+    if (cell.length > 0 && !(state & kShownSelected)) {
         cell.marked = MarkedCharacters(row, column);
+        cell.fading = cell.marked ? FadingCharacters(row, column) : 0;
+    }
     return cell;
 }
 
@@ -186,8 +225,11 @@ std::size_t CFastReportList::RefreshChangedCells() {
     }
     const int columns = static_cast<int>(layout.widths.size());
     const long onScreen = GetCountPerPage() + 1;  // and the one cut at the bottom
-    // Rows that moved, or columns of another width: every cell is somewhere else now.
-    if (!(layout == m_shownLayout) || m_shownCells.empty())
+    // Rows that moved, or columns of another width: every cell is somewhere else now. A list
+    // that grew shows more rows than were known (without this they would count as changed at
+    // every refresh).
+    if (!(layout == m_shownLayout) ||
+        m_shownCells.size() < static_cast<std::size_t>(onScreen) * layout.widths.size())
         ForgetShownCells(layout);
     // A changed cell is repainted together with the changed cells below it in its column.
     std::size_t changed = 0;
@@ -291,10 +333,14 @@ void CFastReportList::OnPaintRows(wxPaintEvent&) {
         return painted[static_cast<std::size_t>(row - from) * static_cast<std::size_t>(columns) +
                        static_cast<std::size_t>(column)];
     };
+    // A cell is whole when all of it that can be seen was let through: the bottom row and the
+    // right column that the window cuts off would otherwise count as never painted and be
+    // repainted at every refresh.
+    const wxRect visible(rows->GetClientSize());
     for (int column = 0, left = layout.x; column < columns; ++column) {
         const int width = layout.widths[static_cast<std::size_t>(column)];
         for (long row = from; row <= to; ++row) {
-            const wxRect cellRect(left, rowTop(row), width, lineHeight);
+            const wxRect cellRect = wxRect(left, rowTop(row), width, lineHeight).Intersect(visible);
             paintedAt(row, column) = clip.Covers(cellRect)    ? kWhole
                                      : clip.Touches(cellRect) ? kPart
                                                               : kNone;
@@ -336,7 +382,7 @@ void CFastReportList::OnPaintRows(wxPaintEvent&) {
                 continue;
             const bool highlight = state & kShownSelected;
             if (cell.marked != 0)
-                PaintMarks(dc, cell.text, cell.length, cell.marked, left + kTextIndent, rowTop(row),
+                PaintMarks(dc, cell.text, cell.length, cell.marked, cell.fading, left + kTextIndent, rowTop(row),
                            lineHeight);
             if (highlight != highlightSet) {
                 highlightSet = highlight;
@@ -361,12 +407,22 @@ void CFastReportList::OnPaintRows(wxPaintEvent&) {
 }
 
 void CFastReportList::PaintMarks(wxDC& dc, const char* text, std::size_t length,
-                                 std::uint64_t marked, int x, int y, int height) {
-    dc.SetBrush(wxBrush(m_markColour));
+                                 std::uint64_t marked, std::uint64_t fading, int x, int y,
+                                 int height) {
+    // A fading mark lies halfway between the mark's colour and the rows' background.
+    const wxColour back = RowsBackground();
+    const wxColour faded((m_markColour.Red() + back.Red()) / 2,
+                         (m_markColour.Green() + back.Green()) / 2,
+                         (m_markColour.Blue() + back.Blue()) / 2);
+    const wxBrush fresh(m_markColour), older(faded);
+    // One pixel off the row's edges, so that marks in rows one under the other stay apart.
+    const int top = y + 1, markHeight = std::max(1, height - 2);
     for (std::size_t i = 0; i < length && i < 64; ++i) {
         const int advance = Advance(text[i]);
-        if ((marked >> i) & 1)
-            dc.DrawRectangle(x, y, advance, height);
+        if ((marked >> i) & 1) {
+            dc.SetBrush((fading >> i) & 1 ? older : fresh);
+            dc.DrawRectangle(x, top, advance, markHeight);
+        }
         x += advance;
     }
 }

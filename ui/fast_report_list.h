@@ -15,6 +15,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include <wx/colour.h>
@@ -37,6 +38,12 @@ class CFastReportList : public wxListCtrl {
 
     // The selected rows, one line each, cells separated by tabs.
     wxString SelectedRowsText() const;
+
+    // The first row from `from` on, downwards and then from the top again, one of whose cells
+    // contains `text` (ASCII letters in any case); -1 when none does.
+    long FindRow(std::string_view text, long from) const;
+    // Selects `row` alone, gives it the focus and scrolls it into view.
+    void SelectOnly(long row);
 
     // The window that paints the rows (the list itself where the list is native).
     wxWindow* RowsWindow();
@@ -64,6 +71,9 @@ class CFastReportList : public wxListCtrl {
     // Characters of the cell (bit i: character i) drawn on the mark colour, as a text marker
     // would; none by default. A selected row shows no marks.
     virtual std::uint64_t MarkedCharacters(long /*row*/, int /*column*/) const { return 0; }
+    // Of those, the characters whose mark is fading: drawn in a lighter shade, so that a mark
+    // shows its age and rows of steady change stay apart.
+    virtual std::uint64_t FadingCharacters(long /*row*/, int /*column*/) const { return 0; }
     void SetMarkColour(const wxColour& colour) { m_markColour = colour; }
 
     wxString OnGetItemText(long item, long column) const override;
@@ -81,7 +91,8 @@ class CFastReportList : public wxListCtrl {
     const wxColour& RowsBackground();
     void MeasureCharacters(wxDC& dc, const wxFont& font);
     int Advance(char c) const;
-    void PaintMarks(wxDC& dc, const char* text, std::size_t length, std::uint64_t marked, int x,
+    void PaintMarks(wxDC& dc, const char* text, std::size_t length, std::uint64_t marked,
+                    std::uint64_t fading, int x,
                     int y, int height);
     // How many characters of the text fit into `room` pixels: all of them, or as many as leave
     // room for an ellipsis.
@@ -93,6 +104,7 @@ class CFastReportList : public wxListCtrl {
         std::uint8_t state = 0;  // kShownSelected, kShownFocused
         std::uint8_t length = 0;
         std::uint64_t marked = 0;
+        std::uint64_t fading = 0;
         char text[kCellCapacity];
         bool operator==(const ShownCell& other) const;
     };

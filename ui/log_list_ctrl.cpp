@@ -57,20 +57,20 @@ std::string CLogListCtrl::WidestCell(int column) {
 }
 
 CLogListCtrl::CLogListCtrl(wxWindow* parent, LogModel& model)
-    : CFastReportList(parent, wxLC_SINGLE_SEL | wxLC_NO_SORT_HEADER), model_(model) {
+    : CFastReportList(parent, wxLC_SINGLE_SEL | wxLC_NO_SORT_HEADER), model_(model), m_index(model) {
     for (int i = 0; i < kLogColumnCount; ++i) {
         InsertColumn(i, U8(kColumns[i].title), wxLIST_FORMAT_LEFT);
     }
     for (int i = 0; i < kLogColumnCount; ++i)
         SetColumnWidth(i, StartWidth(i));
     KeepColumnWidths(settings::kLogColumnsSection);
-    SetItemCount(static_cast<long>(model_.RowCount()));
+    SetItemCount(static_cast<long>(m_index.Count()));
 }
 
 std::size_t CLogListCtrl::FormatCell(long row, int column, char* out, std::size_t capacity) const {
     if (row < 0)
         return 0;
-    return FormatLogCell(model_.Row(static_cast<std::size_t>(row)), column, out, capacity);
+    return FormatLogCell(ModelRow(row), column, out, capacity);
 }
 
 int CLogListCtrl::StartWidth(int column) const {
@@ -96,12 +96,43 @@ std::size_t CLogListCtrl::ShowNewRows() {
     const std::size_t added = model_.Drain();
     if (added == 0)
         return 0;
-    KeepViewAfterInsert(selected, top, added);
+    const std::size_t shown = m_index.AfterDrain(added);
+    if (shown == 0) {
+        // Rows the filter hides came in; some shown ones may have left the bottom.
+        if (static_cast<long>(m_index.Count()) != GetItemCount())
+            SetItemCount(static_cast<long>(m_index.Count()));
+        return added;
+    }
+    KeepViewAfterInsert(selected, top, shown);
     return added;
 }
 
+const LogRow& CLogListCtrl::ModelRow(long item) const {
+    return model_.Row(item < 0 ? LogModel::kMaxRows : m_index.ModelRow(static_cast<std::size_t>(item)));
+}
+
+void CLogListCtrl::SetIdFilter(const IdFilter& filter) {
+    // The selected row, by its place in the model, is looked for again among the rows shown.
+    const long selected = GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
+    const std::size_t selectedRow =
+        selected >= 0 ? m_index.ModelRow(static_cast<std::size_t>(selected)) : LogModel::kMaxRows;
+    if (selected >= 0)
+        SetItemState(selected, 0, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+    m_index.SetFilter(filter);
+    SetItemCount(static_cast<long>(m_index.Count()));
+    for (std::size_t item = 0; selectedRow < LogModel::kMaxRows && item < m_index.Count(); ++item) {
+        if (m_index.ModelRow(item) == selectedRow) {
+            SetItemState(static_cast<long>(item), wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED,
+                         wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+            EnsureVisible(static_cast<long>(item));
+            break;
+        }
+    }
+    Refresh();
+}
+
 void CLogListCtrl::KeepViewAfterInsert(long selected, long top, std::size_t added) {
-    const long count = static_cast<long>(model_.RowCount());
+    const long count = static_cast<long>(m_index.Count());
     const long shift = static_cast<long>(std::min<std::size_t>(added, LogModel::kMaxRows));
     if (selected >= 0)
         SetItemState(selected, 0, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
@@ -131,6 +162,13 @@ void CLogListCtrl::KeepViewAfterInsert(long selected, long top, std::size_t adde
 
 void CLogListCtrl::ClearRows() {
     model_.Clear();
+    m_index.Clear();
+    // No row is left to be selected or focused; the next rows come in without either.
+    for (const long state : {wxLIST_STATE_SELECTED, wxLIST_STATE_FOCUSED}) {
+        for (long item = GetNextItem(-1, wxLIST_NEXT_ALL, state); item >= 0;
+             item = GetNextItem(item, wxLIST_NEXT_ALL, state))
+            SetItemState(item, 0, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+    }
     SetItemCount(0);
     Refresh();
 }

@@ -11,6 +11,9 @@
 #include <cstddef>
 #include <string>
 
+#include "log/id_filter.h"
+#include "log/log_model.h"
+#include "log/log_row_index.h"
 #include "ui/fast_report_list.h"
 
 class LogModel;
@@ -39,6 +42,15 @@ class CLogListCtrl : public CFastReportList {
     // Empties the model and the table.
     void ClearRows();
 
+    // Shows only the frames `filter` lets through (bus events always); an inactive filter shows
+    // every row. The selection and the top row stay with their rows where those still show.
+    void SetIdFilter(const IdFilter& filter);
+    const IdFilter& GetIdFilter() const { return m_index.Filter(); }
+    // Rows of the model the filter hides.
+    std::size_t HiddenRows() const { return m_index.Hidden(); }
+    // The model's row behind list item `item`.
+    const LogRow& ModelRow(long item) const;
+
   protected:
     std::size_t FormatCell(long row, int column, char* out, std::size_t capacity) const override;
 
@@ -49,4 +61,5 @@ class CLogListCtrl : public CFastReportList {
     void KeepViewAfterInsert(long selected, long top, std::size_t added);
 
     LogModel& model_;
+    LogRowIndex m_index;
 };

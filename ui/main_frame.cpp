@@ -97,6 +97,10 @@ wxEND_EVENT_TABLE()
         {wxID_SEPARATOR, "", ""},
         {ID_VIEW_OVERVIEW, "Übersicht nach ID", kOverviewPrompt, wxITEM_CHECK},
         {ID_VIEW_HOLD, "Anzeige anhalten\tPause", kHoldPrompt, wxITEM_CHECK},
+        {wxID_SEPARATOR, "", ""},
+        {ID_VIEW_FIND, "Suchen und filtern\tCtrl+F",
+         "Blendet die Leiste ein, die nach Identifiern filtert und Text sucht.", wxITEM_CHECK},
+        {ID_VIEW_FIND_NEXT, "Weitersuchen\tF3", "Sucht den Text der Leiste ab der markierten Zeile."},
     };
 
     // The string table has no prompt for the about box; this is the wording German desktop

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <iterator>
+#include <tuple>
 
 #include <wx/sizer.h>
 #include <wx/stattext.h>
@@ -110,8 +111,7 @@ std::size_t FormatOverviewCell(const OverviewRow& row, int column, char* out,
 // The virtual list over the window's copy of the rows.
 class COverviewWindow::RowList : public CFastReportList {
   public:
-    explicit RowList(COverviewWindow* owner)
-        : CFastReportList(owner, wxLC_NO_SORT_HEADER), owner_(*owner) {
+    explicit RowList(COverviewWindow* owner) : CFastReportList(owner, 0), owner_(*owner) {
         for (int i = 0; i < kColumnCount; ++i) {
             InsertColumn(i, U8(kColumns[i].title));
             const int cell = GetTextExtent(U8(kColumns[i].widest)).x;
@@ -143,6 +143,17 @@ class COverviewWindow::RowList : public CFastReportList {
         }
         return marked;
     }
+    std::uint64_t FadingCharacters(long row, int column) const override {
+        if (column != kColData || row < 0 || row >= owner_.RowCount())
+            return 0;
+        const std::uint8_t fading = owner_.m_rows[static_cast<std::size_t>(row)].fadingMask;
+        std::uint64_t marked = 0;
+        for (int byte = 0; byte < 8; ++byte) {
+            if ((fading >> byte) & 1)
+                marked |= std::uint64_t{3} << (3 * byte);
+        }
+        return marked;
+    }
 
   private:
     COverviewWindow& owner_;
@@ -158,6 +169,98 @@ COverviewWindow::COverviewWindow(wxWindow* parent, MonitorSession& session)
     sizer->Add(m_list, 1, wxEXPAND);
     SetSizer(sizer);
     m_rows.reserve(IdOverview::kMaxRows + 1);
+    m_sorted.reserve(IdOverview::kMaxRows + 1);
+    m_list->Bind(wxEVT_LIST_COL_CLICK, [this](wxListEvent& event) {
+        const int column = event.GetColumn();
+        if (column >= 0)
+            SortBy(column, column == m_sortColumn ? !m_sortAscending : true);
+    });
+}
+
+void COverviewWindow::SortBy(int column, bool ascending) {
+    m_sortColumn = column;
+    m_sortAscending = ascending;
+    m_list->ShowSortIndicator(column, ascending);
+    ShowRows(MonitorSession::ArrivalClockNs());
+}
+
+void COverviewWindow::SetIdFilter(const IdFilter& filter) {
+    m_filter = filter;
+    ShowRows(MonitorSession::ArrivalClockNs());
+}
+
+namespace {
+
+// Orders two rows by one column; ties keep the model's order (by identifier).
+bool Before(const OverviewRow& a, const std::string& nameA, const OverviewRow& b,
+            const std::string& nameB, int column) {
+    using W = COverviewWindow;
+    switch (column) {
+        case W::kColId:
+            return std::tie(a.other, a.id, a.extended) < std::tie(b.other, b.id, b.extended);
+        case W::kColFormat:
+            return std::tie(a.extended, a.remote) < std::tie(b.extended, b.remote);
+        case W::kColDirection:
+            return a.directions < b.directions;
+        case W::kColCount:
+            return a.count < b.count;
+        case W::kColCycle:
+            return a.lastIntervalMs < b.lastIntervalMs;
+        case W::kColMean:
+            return a.meanIntervalMs < b.meanIntervalMs;
+        case W::kColDlc:
+            return a.dlc < b.dlc;
+        case W::kColData:
+            return std::lexicographical_compare(a.data, a.data + std::min<int>(a.dlc, 8), b.data,
+                                                b.data + std::min<int>(b.dlc, 8));
+        case W::kColTime:
+            return a.lastSeconds < b.lastSeconds;
+        case W::kColMessage:
+            return nameA < nameB;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+void COverviewWindow::FilterAndSort() {
+    m_hidden = 0;
+    if (m_filter.Active()) {
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < m_rows.size(); ++i) {
+            const OverviewRow& row = m_rows[i];
+            if (row.other || !m_filter.Matches(row.id, row.extended))
+                continue;
+            if (kept != i) {
+                m_rows[kept] = row;
+                std::swap(m_names[kept], m_names[i]);
+            }
+            ++kept;
+        }
+        m_hidden = m_rows.size() - kept;
+        m_rows.resize(kept);
+        m_names.resize(kept);
+    }
+    if (m_sortColumn < 0)
+        return;
+    m_order.resize(m_rows.size());
+    for (std::size_t i = 0; i < m_order.size(); ++i)
+        m_order[i] = i;
+    const int column = m_sortColumn;
+    const bool ascending = m_sortAscending;
+    std::stable_sort(m_order.begin(), m_order.end(), [&](std::size_t a, std::size_t b) {
+        return ascending ? Before(m_rows[a], m_names[a], m_rows[b], m_names[b], column)
+                         : Before(m_rows[b], m_names[b], m_rows[a], m_names[a], column);
+    });
+    m_sorted.clear();
+    m_sortedNames.resize(m_order.size());
+    for (std::size_t i = 0; i < m_order.size(); ++i) {
+        m_sorted.push_back(m_rows[m_order[i]]);
+        m_sortedNames[i].swap(m_names[m_order[i]]);
+    }
+    m_rows.swap(m_sorted);
+    m_names.swap(m_sortedNames);
 }
 
 void COverviewWindow::ShowRows(std::int64_t nowNs, bool whole) {
@@ -185,7 +288,9 @@ void COverviewWindow::ShowRows(std::int64_t nowNs, bool whole) {
             m_names[i].clear();
         }
     }
-    if (!m_selectedKeys.empty() && m_rows.size() != before)
+    FilterAndSort();
+    // Sorted by a changing column, rows move without their number changing.
+    if (!m_selectedKeys.empty() && (m_rows.size() != before || m_sortColumn >= 0 || m_filter.Active()))
         Reselect();
     const auto load = m_session.m_trueLoad.Sample(
         nowNs, m_session.m_channel ? m_session.m_channel->baudrate.load() : 0);

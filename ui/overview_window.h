@@ -14,6 +14,7 @@
 #include <wx/listctrl.h>
 #include <wx/panel.h>
 
+#include "log/id_filter.h"
 #include "log/id_overview.h"
 #include "ui/fast_report_list.h"
 
@@ -57,12 +58,22 @@ class COverviewWindow : public wxPanel {
 
     CFastReportList* List() const;
 
+    // Sorts the rows by `column` (a header click sorts by its column, a second click reverses);
+    // before the first, the rows stand in the model's order, by identifier.
+    void SortBy(int column, bool ascending);
+    int SortColumn() const { return m_sortColumn; }
+    // Shows only the identifiers `filter` lets through; the "andere" row goes while one is set.
+    void SetIdFilter(const IdFilter& filter);
+    // Rows the filter hid at the last ShowRows.
+    std::size_t HiddenRows() const { return m_hidden; }
+
   private:
     class RowList;
 
     static std::uint64_t KeyOf(const OverviewRow& row);
     // Selects the rows whose keys were selected before the rows moved.
     void Reselect();
+    void FilterAndSort();
 
     MonitorSession& m_session;
     wxStaticText* m_summary = nullptr;
@@ -71,6 +82,14 @@ class COverviewWindow : public wxPanel {
     std::vector<std::string> m_names;  // the rows' message names (kColMessage)
     OverviewEvents m_events;
     std::vector<std::uint64_t> m_selectedKeys;
+    IdFilter m_filter;
+    std::size_t m_hidden = 0;
+    int m_sortColumn = -1;
+    bool m_sortAscending = true;
+    // Buffers of the sort, kept between snapshots.
+    std::vector<std::size_t> m_order;
+    std::vector<OverviewRow> m_sorted;
+    std::vector<std::string> m_sortedNames;
     static constexpr std::int64_t kSummaryIntervalNs = 500'000'000;
     std::int64_t m_summaryShownNs = 0;
 };

@@ -18,6 +18,7 @@
 #include "platform/message_box.h"
 #include "ui/command_ids.h"
 #include "ui/doc_manager.h"
+#include "ui/find_bar.h"
 #include "ui/log_list_ctrl.h"
 #include "ui/main_frame.h"
 #include "ui/overview_window.h"
@@ -49,6 +50,9 @@ wxBEGIN_EVENT_TABLE(CVeskView, wxView)
     EVT_UPDATE_UI(ID_VIEW_OVERVIEW, CVeskView::OnUpdateViewOverview)
     EVT_MENU(ID_VIEW_HOLD, CVeskView::OnViewHold)
     EVT_UPDATE_UI(ID_VIEW_HOLD, CVeskView::OnUpdateViewHold)
+    EVT_MENU(ID_VIEW_FIND, CVeskView::OnViewFind)
+    EVT_UPDATE_UI(ID_VIEW_FIND, CVeskView::OnUpdateViewFind)
+    EVT_MENU(ID_VIEW_FIND_NEXT, CVeskView::OnViewFindNext)
     EVT_MENU(ID_DB_LOAD, CVeskView::OnDbLoad)
     EVT_MENU(ID_DB_CLEAR, CVeskView::OnDbClear)
     EVT_UPDATE_UI(ID_DB_CLEAR, CVeskView::OnUpdateDbClear)
@@ -154,7 +158,19 @@ bool CVeskView::OnCreate(wxDocument* doc, long flags) {
                 e.Skip();
         });
     }
+    auto* findBar = new CFindBar(
+        m_frame,
+        [this](const IdFilter& filter) {
+            m_list->SetIdFilter(filter);
+            m_overview->SetIdFilter(filter);
+            ShowHiddenRows();
+            UpdateSignalDetail();
+        },
+        [this](const wxString& text) { FindNext(text); });
+    m_findBar = findBar;
+    findBar->Hide();
     auto* sizer = new wxBoxSizer(wxVERTICAL);
+    sizer->Add(findBar, 0, wxEXPAND | wxTOP | wxBOTTOM, 2);
     sizer->Add(list, 1, wxEXPAND);
     sizer->Add(overview, 1, wxEXPAND);
     sizer->Add(signals, 0, wxEXPAND);
@@ -261,6 +277,66 @@ void CVeskView::OnUpdateViewHold(wxUpdateUIEvent& event) {
     event.Check(m_bHold);
 }
 
+void CVeskView::OnViewFind(wxCommandEvent&) {
+    ShowFindBar(!(m_findBar && m_findBar->IsShown()));
+}
+
+void CVeskView::OnUpdateViewFind(wxUpdateUIEvent& event) {
+    event.Check(m_findBar && m_findBar->IsShown());
+}
+
+void CVeskView::OnViewFindNext(wxCommandEvent&) {
+    if (!m_findBar)
+        return;
+    if (!m_findBar->IsShown() || m_findBar->FindField()->GetValue().empty()) {
+        ShowFindBar(true);
+        m_findBar->FindField()->SetFocus();
+        return;
+    }
+    FindNext(m_findBar->FindField()->GetValue());
+}
+
+void CVeskView::ShowFindBar(bool show) {
+    if (!m_findBar || !m_frame)
+        return;
+    m_findBar->Show(show);
+    m_frame->Layout();
+    if (show) {
+        m_findBar->FilterField()->SetFocus();
+        m_findBar->FilterField()->SelectAll();
+        ShowHiddenRows();
+    }
+}
+
+void CVeskView::ShowHiddenRows() {
+    if (!m_findBar || !m_findBar->IsShown() || !m_list || !m_overview)
+        return;
+    if (m_bShowOverview)
+        m_findBar->ShowHidden(m_overview->HiddenRows(),
+                              m_overview->HiddenRows() + m_overview->RowCount());
+    else
+        m_findBar->ShowHidden(m_list->HiddenRows(), m_log.RowCount());
+}
+
+void CVeskView::FindNext(const wxString& text) {
+    if (!m_list || !m_overview || text.empty())
+        return;
+    CFastReportList* list = m_bShowOverview ? m_overview->List() : m_list.get();
+    const long selected = list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
+    const long row = list->FindRow(text.utf8_string(), selected + 1);
+    wxString note;
+    if (row < 0) {
+        note = wxString::Format(U8("„%s“ nicht gefunden."), text);
+    } else {
+        list->SelectOnly(row);
+        note = wxString::Format(U8("„%s“ gefunden in Zeile %ld."), text, row + 1);
+        if (row <= selected)
+            note += U8(" Die Suche hat oben neu begonnen.");
+    }
+    if (m_frame && m_frame->GetStatusBar())
+        m_frame->GetStatusBar()->SetStatusText(note, 0);
+}
+
 void CVeskView::Hold(bool hold) {
     if (hold == m_bHold)
         return;
@@ -346,6 +422,7 @@ void CVeskView::DrainTick() {
     DrainRows();
     if (m_bShowOverview && m_overview)
         m_overview->ShowRows(MonitorSession::ArrivalClockNs());
+    ShowHiddenRows();
     // The overview's selected row takes the newest values (the log's rows do not change).
     if (m_bShowOverview)
         UpdateSignalDetail();
@@ -436,7 +513,7 @@ void CVeskView::UpdateSignalDetail() {
         m_signals->ShowNothing(U8("Keine Botschaft ausgewählt."));
         return;
     }
-    const LogRow& row = m_log.Row(static_cast<std::size_t>(item));
+    const LogRow& row = m_list->ModelRow(item);
     const LogRowKind kind = ClassifyLogEvent(row.msg.type).kind;
     if (kind != LogRowKind::kReceived && kind != LogRowKind::kTransmitted) {
         m_signals->ShowNothing(U8("Ein Busereignis hat keine Signale."));

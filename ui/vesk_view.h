@@ -24,6 +24,7 @@
 class CLogListCtrl;
 class COverviewWindow;
 class CSignalDetail;
+class CFindBar;
 class wxFrame;
 
 class CVeskView : public wxView {
@@ -70,6 +71,15 @@ class CVeskView : public wxView {
     // rows come into view at the top.
     bool IsHeld() const { return m_bHold; }
     void Hold(bool hold);
+
+    // The bar over the log and the overview: identifier filter and text search.
+    CFindBar* GetFindBar() const { return m_findBar; }
+    void ShowFindBar(bool show);
+    // Selects the next row of the list shown whose cells contain `text`; the status line says
+    // what was found.
+    void FindNext(const wxString& text);
+    // The bar's count of the rows its filter hides in the list shown.
+    void ShowHiddenRows();
 
     // --- wxView --------------------------------------------------------------------------------
     bool OnCreate(wxDocument* doc, long flags) override;
@@ -120,6 +130,9 @@ class CVeskView : public wxView {
     void OnUpdatePlayStop(wxUpdateUIEvent& event);
     void OnUpdateViewOverview(wxUpdateUIEvent& event);
     void OnUpdateViewHold(wxUpdateUIEvent& event);
+    void OnViewFind(wxCommandEvent& event);
+    void OnUpdateViewFind(wxUpdateUIEvent& event);
+    void OnViewFindNext(wxCommandEvent& event);
     void OnUpdateCopy(wxUpdateUIEvent& event);
 
     // --- The log table's feed ------------------------------------------------------------------
@@ -142,6 +155,7 @@ class CVeskView : public wxView {
     wxWeakRef<CLogListCtrl> m_list;
     wxWeakRef<COverviewWindow> m_overview;
     wxWeakRef<CSignalDetail> m_signals;
+    wxWeakRef<CFindBar> m_findBar;
     void ShowDatabaseState();
     bool m_bShowOverview = false;
     bool m_bHold = false;
