@@ -311,13 +311,16 @@ void CFastReportList::OnPaintRows(wxPaintEvent&) {
     // context would measure every text again for its bounding box.
     const wxFont font = GetFont();
     dc.SetFont(font);
-    if (!widthsFont_.IsSameAs(font))
+    if (!widthsFont_.IsSameAs(font)) {
         MeasureCharacters(dc, font);
+        m_glyphs.Prepare(rows, font);
+    }
     const int textOffset = (lineHeight - charHeight_) / 2;
     const wxColour normal = wxSystemSettings::GetColour(wxSYS_COLOUR_LISTBOXTEXT);
     const wxColour highlighted = wxSystemSettings::GetColour(focused ? wxSYS_COLOUR_HIGHLIGHTTEXT
                                                                      : wxSYS_COLOUR_LISTBOXTEXT);
     wxGraphicsContext* gc = dc.GetGraphicsContext();
+    void* glyphCairo = gc && m_glyphs.Ready() ? gc->GetNativeContext() : nullptr;
     wxGraphicsFont normalFont, highlightedFont;
     if (gc) {
         normalFont = gc->CreateFont(font, normal);
@@ -395,7 +398,12 @@ void CFastReportList::OnPaintRows(wxPaintEvent&) {
             if (text.length() < cell.length)
                 text += wxString::FromUTF8("\u2026");
             const int y = rowTop(row) + textOffset;
-            if (gc) {
+            if (gc && glyphCairo && text.length() == cell.length &&
+                m_glyphs.Draw(glyphCairo, cell.text, cell.length, left + kTextIndent, y,
+                              highlight ? highlighted : normal,
+                              [this](char c) { return Advance(c); })) {
+                // drawn as glyphs
+            } else if (gc) {
                 gc->DrawText(text, left + kTextIndent, y);
             } else {
                 dc.DrawText(text, left + kTextIndent, y);

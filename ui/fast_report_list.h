@@ -22,6 +22,8 @@
 #include <wx/font.h>
 #include <wx/listctrl.h>
 
+#include "ui/glyph_text.h"
+
 // The colour of a text marker behind what changed lately (the overview's bytes, the signal
 // detail's rows); the same light colour in every theme.
 inline wxColour ChangeMarkColour() { return wxColour(255, 221, 120); }
@@ -134,6 +136,7 @@ class CFastReportList : public wxListCtrl {
     std::array<int, kLastMeasured - kFirstMeasured + 1> charWidths_{};
     int ellipsisWidth_ = 0;
     int charHeight_ = 0;
+    CGlyphText m_glyphs;
     wxFont widthsFont_;
     wxColour m_markColour = ChangeMarkColour();
     wxColour m_rowsBackground;
