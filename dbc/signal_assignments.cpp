@@ -12,8 +12,9 @@ bool Blank(char c) {
     return c == ' ' || c == '\t';
 }
 
-// The whole text as a number, or nothing.
-std::optional<double> Number(std::string_view text) {
+}  // namespace
+
+std::optional<double> ParsePhysical(std::string_view text) {
     std::string s(text);
     for (char& c : s) {
         if (c == ',')
@@ -28,8 +29,6 @@ std::optional<double> Number(std::string_view text) {
         return std::nullopt;
     return v;
 }
-
-}  // namespace
 
 std::optional<std::vector<SignalAssignment>> ParseSignalValues(std::string_view text,
                                                                std::string& error) {
@@ -71,7 +70,7 @@ std::optional<std::vector<SignalAssignment>> ParseSignalValues(std::string_view 
                 error = "Der Wert von \"" + a.signal + "\" ist leer.";
                 return std::nullopt;
             }
-            if (auto n = Number(value))
+            if (auto n = ParsePhysical(value))
                 a.physical = *n;
             else
                 a.label = std::string(value);
@@ -111,7 +110,7 @@ std::string FormatSignalValues(std::span<const SignalAssignment> values) {
             char number[32];
             auto [end, ec] = std::to_chars(number, number + sizeof number, a.physical);
             text.append(number, ec == std::errc() ? end : number);
-        } else if (Number(a.label) || a.label.find_first_of(" \t\"") != std::string::npos) {
+        } else if (ParsePhysical(a.label) || a.label.find_first_of(" \t\"") != std::string::npos) {
             text += '"' + a.label + '"';
         } else {
             text += a.label;

@@ -41,6 +41,10 @@ std::optional<std::vector<SignalAssignment>> ParseSignalValues(std::string_view 
 // quoted where they would read otherwise.
 std::string FormatSignalValues(std::span<const SignalAssignment> values);
 
+// A value's text as a number, as the parser reads it (a decimal comma taken as a point); nothing
+// when it is not one whole (a label, then).
+std::optional<double> ParsePhysical(std::string_view text);
+
 // For Encode; the views point into `values`.
 std::vector<SignalValue> ToSignalValues(std::span<const SignalAssignment> values);
 
