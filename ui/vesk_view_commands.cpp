@@ -115,7 +115,7 @@ void CVeskView::OnSendDbMessage(wxCommandEvent&) {
     if (!m_list || !m_frame)
         return;
     if (!m_dlgSignalSend)
-        m_dlgSignalSend = new CSignalSendDlg(m_list, m_session);
+        m_dlgSignalSend = new CSignalSendDlg(GetListWindow(), m_session);
     m_dlgSignalSend->Present(*m_frame);
 }
 
