@@ -206,8 +206,10 @@ void CSignalSendDlg::SetSearch(const wxString& text) {
 bool CSignalSendDlg::SelectMessage(const std::string& name) {
     for (std::size_t i = 0; i < m_offered.size(); ++i) {
         if (m_offered[i]->name == name) {
-            m_messages->SetSelection(static_cast<int>(i));
-            BuildRows();
+            if (m_offered[i] != m_message) {
+                m_messages->SetSelection(static_cast<int>(i));
+                BuildRows();
+            }
             return true;
         }
     }
@@ -230,10 +232,14 @@ void CSignalSendDlg::BuildRows() {
                                  ? ", Zykluszeit " + std::to_string(m.cycleTimeMs) + " ms"
                                  : std::string())));
         m_cycle->ChangeValue(std::to_string(m.cycleTimeMs > 0 ? m.cycleTimeMs : 100));
-        // The values sent last time, else each signal's start value.
+        // The values typed before, else those sent last time, else each signal's start value.
         std::vector<dbc::SignalAssignment> kept;
         std::string ignored;
-        if (auto read = dbc::ParseSignalValues(settings::LoadSignalValues(m.name), ignored))
+        const auto edited = m_edited.find(m.name);
+        if (auto read = dbc::ParseSignalValues(edited != m_edited.end()
+                                                   ? edited->second
+                                                   : settings::LoadSignalValues(m.name),
+                                               ignored))
             kept = std::move(*read);
         for (std::size_t i = 0; i < m.signals.size(); ++i) {
             const dbc::Signal& s = m.signals[i];
@@ -418,6 +424,8 @@ void CSignalSendDlg::ShowProblem(const std::string& problem) {
 
 void CSignalSendDlg::ValuesChanged() {
     ShowSelectedRows();
+    if (m_message)
+        m_edited[m_message->name] = dbc::FormatSignalValues(Values());
     if (!ShowBytes() || !m_message)
         return;
     // A running message sends the new values from its next send on.

@@ -9,6 +9,7 @@
 // Values sent are kept per message in [Signalwerte] and come back when the message is chosen.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -87,6 +88,8 @@ class CSignalSendDlg : public wxDialog {
     const dbc::Message* m_message = nullptr;
     std::vector<Row> m_rows;
     std::vector<wxString> m_jobTexts;
+    // What the operator typed for each message while the dialog lives, sent or not.
+    std::map<std::string, std::string> m_edited;
     bool m_placed = false;
 
     wxTextCtrl* m_search = nullptr;
