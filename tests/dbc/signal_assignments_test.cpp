@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 std::string Show(const dbc::SignalAssignments& a) {
@@ -55,39 +57,30 @@ TEST(SignalAssignments, TextsReadAsTheirMessageAndValuesAndWriteBackAsRead) {
 }
 
 TEST(SignalAssignments, AMessageIsFoundByNameSymbolOrIdentifierInTheFirstDatabase) {
-    const auto message = [](std::uint32_t id, bool extended, const char* name,
-                            const char* symbol) {
-        dbc::Message m;
-        m.id = id;
-        m.extended = extended;
-        m.name = name;
-        m.symbol = symbol;
-        return m;
-    };
     dbc::Database first, second;
-    first.messages.push_back(message(0x123, false, "Motor", "MOT"));
-    second.messages.push_back(message(0x123, true, "Ext", "Ext"));
-    second.messages.push_back(message(0x124, false, "Motor", "Motor2"));
-    const dbc::Database* both[] = {&first, &second};
-    struct Case {
-        const char* text;
-        const char* found;  // nullptr: none
-    };
-    const Case cases[] = {{"Motor", "Motor"}, {"MOT", "Motor"}, {"Motor2", "Motor"},
-                          {"0x123", "Motor"}, {"0x124", "Motor"}, {"0x7ff", nullptr},
-                          {"0x12g", nullptr}, {"Gang", nullptr}};
-    for (const Case& c : cases) {
-        const dbc::Message* m = dbc::FindMessageByText(both, c.text);
-        if (!c.found) {
-            EXPECT_EQ(m, nullptr) << c.text;
-            continue;
-        }
-        ASSERT_NE(m, nullptr) << c.text;
-        EXPECT_EQ(m->name, c.found) << c.text;
+    for (auto [db, id, extended, name, symbol] :
+         {std::tuple{&first, 0x123u, false, "Motor", "MOT"},
+          std::tuple{&second, 0x123u, true, "Ext", "Ext"},
+          std::tuple{&second, 0x124u, false, "Motor", "Motor2"}}) {
+        db->messages.emplace_back();
+        db->messages.back().id = id;
+        db->messages.back().extended = extended;
+        db->messages.back().name = name;
+        db->messages.back().symbol = symbol;
     }
+    const dbc::Database* both[] = {&first, &second};
     const dbc::Database* extOnly[] = {&second};
-    ASSERT_NE(dbc::FindMessageByText(extOnly, "0x123"), nullptr);
-    EXPECT_EQ(dbc::FindMessageByText(extOnly, "0x123")->name, "Ext");
+    // name, what both find, what the second alone finds ("" none)
+    const char* cases[][3] = {{"MOT", "Motor", ""},   {"Motor2", "Motor", "Motor"},
+                              {"0x123", "Motor", "Ext"}, {"0x124", "Motor", "Motor"},
+                              {"0x12g", "", ""},        {"Gang", "", ""}};
+    for (const auto& c : cases) {
+        for (int i = 0; i < 2; ++i) {
+            const dbc::Message* m = i == 0 ? dbc::FindMessageByText(both, c[0])
+                                           : dbc::FindMessageByText(extOnly, c[0]);
+            EXPECT_EQ(m ? m->name : "", c[1 + i]) << c[0] << " " << i;
+        }
+    }
 }
 
 }  // namespace
