@@ -90,10 +90,6 @@ def raw(signal, value):
     return float(r) if signal.is_float else int(r)
 
 
-def text(value):
-    return f'"{value}"' if isinstance(value, str) and " " in value else str(value)
-
-
 def main():
     guest_tool, vesk, folder = sys.argv[1], sys.argv[2], sys.argv[3]
     if not os.access(guest_tool, os.X_OK):
@@ -110,19 +106,17 @@ def main():
         frame = db.frame_by_name(name)
         data = bytes(frame.encode({s: raw(frame.signal_by_name(s), v) for s, v in values.items()}))
         aid = frame.arbitration_id
-        key = (f"{aid.id:08X}" if aid.extended else f"{aid.id:03X}")
-        expected[key] = (name, data.hex().upper())
-        assignments = " ".join(f"{s}={text(v)}" for s, v in values.items())
+        expected[f"{aid.id:08X}" if aid.extended else f"{aid.id:03X}"] = (name, data.hex().upper())
+        assignments = " ".join(f"{s}={v}" for s, v in values.items())
         args.append(f"    --send '{name} {assignments}' --cycle {CYCLE_MS}")
     script = os.path.join(folder, "send-in-can-guest.sh")
     with open(script, "w") as f:
         f.write(GUEST.replace("RUN_S", str(RUN_S)).replace("SENDS", " \\\n".join(args)))
     run = subprocess.run([guest_tool, script, vesk, dbc], capture_output=True, text=True)
-    out = run.stdout
-    if run.returncode != 0 or "==dump==" not in out:
-        print(out, run.stderr)
+    if run.returncode != 0 or "==dump==" not in run.stdout:
+        print(run.stdout, run.stderr)
         return 1
-    dump = out.split("==dump==", 1)[1].split("==end==", 1)[0].split()
+    dump = run.stdout.split("==dump==", 1)[1].split("==end==", 1)[0].split()
     times, faults = {}, []
     for i in range(0, len(dump) - 2, 3):
         stamp, _, frame = dump[i:i + 3]
