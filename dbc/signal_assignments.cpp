@@ -79,8 +79,7 @@ std::optional<std::vector<SignalAssignment>> ParseSignalValues(std::string_view 
     }
 }
 
-std::optional<SignalAssignments> ParseSignalAssignments(std::string_view text,
-                                                        std::string& error) {
+std::optional<SignalAssignments> ParseSignalAssignments(std::string_view text, std::string& error) {
     std::size_t i = 0;
     while (i < text.size() && Blank(text[i]))
         ++i;

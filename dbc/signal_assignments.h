@@ -50,7 +50,6 @@ std::vector<SignalValue> ToSignalValues(std::span<const SignalAssignment> values
 
 // The message that `name` names (name, symbol, or a hexadecimal identifier with "0x"; a 29-bit
 // one as such) in the first database that has it; null when none has.
-const Message* FindMessageByText(std::span<const Database* const> databases,
-                                 std::string_view name);
+const Message* FindMessageByText(std::span<const Database* const> databases, std::string_view name);
 
 }  // namespace dbc

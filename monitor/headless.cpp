@@ -142,8 +142,8 @@ int RunHeadless(const HeadlessOptions& options, std::FILE* status) {
                 session.StartPlaying(play, options.playPath, options.playPasses);
             const std::uint64_t sentBefore = session.FramesSent();
             const int once = StartSends(options, session, error);
-            const bool onceOnly = once > 0 && !options.duration && !play &&
-                                  session.m_sender.Jobs().empty();
+            const bool onceOnly =
+                once > 0 && !options.duration && !play && session.m_sender.Jobs().empty();
             if (once < 0) {
                 std::fprintf(status, "vesk: %s\n", error.c_str());
                 result = 2;

@@ -16,8 +16,7 @@ std::optional<CanMsg> EncodeForChannel(const dbc::Message& message,
                                        std::string& error) {
     if (message.length > kCanMaxFrameBytes) {
         error = "Botschaft " + Quoted(message.name) + " hat " + std::to_string(message.length) +
-                " Bytes; ein CAN-Frame trägt höchstens " + std::to_string(kCanMaxFrameBytes) +
-                ".";
+                " Bytes; ein CAN-Frame trägt höchstens " + std::to_string(kCanMaxFrameBytes) + ".";
         return std::nullopt;
     }
     if (message.extended && mode != CAN_MODE_PELICAN) {
@@ -83,8 +82,8 @@ bool SignalSender::SendOnce(const dbc::Message& message,
 }
 
 bool SignalSender::SendCyclic(const dbc::Message& message,
-                              std::span<const dbc::SignalAssignment> values,
-                              std::uint32_t cycleMs, std::string& error) {
+                              std::span<const dbc::SignalAssignment> values, std::uint32_t cycleMs,
+                              std::string& error) {
     if (!CanIsOpen(m_channel)) {
         error = "Der CAN-Kanal ist nicht geöffnet.";
         return false;
@@ -110,8 +109,9 @@ bool SignalSender::SendCyclic(const dbc::Message& message,
     while (std::any_of(m_jobs.begin(), m_jobs.end(), [&](const Job& j) { return j.key == key; }))
         ++key;
     if (!CanStartCyclicMsg(m_channel, key, *msg, cycleMs)) {
-        error = "Botschaft " + Quoted(message.name) + ": der zyklische Sendeauftrag ließ sich "
-                                                      "nicht starten.";
+        error = "Botschaft " + Quoted(message.name) +
+                ": der zyklische Sendeauftrag ließ sich "
+                "nicht starten.";
         return false;
     }
     m_jobs.push_back({key, message.name, message.id, message.extended, cycleMs});

@@ -321,8 +321,9 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
     const bool headlessOnly = seen.adapter || seen.mode || seen.format || seen.duration ||
                               seen.play || seen.loop || seen.send;
     if (headlessOnly && !cmd.headless) {
-        cmd.error = "--adapter, --mode, --format, --duration, --play, --loop, --send und --cycle "
-                    "gelten nur mit --headless";
+        cmd.error =
+            "--adapter, --mode, --format, --duration, --play, --loop, --send und --cycle "
+            "gelten nur mit --headless";
         return cmd;
     }
     if (seen.send && cmd.databases.empty()) {
@@ -449,7 +450,8 @@ std::string ShellCommandUsage() {
            "                          in ihren Abständen; ohne --duration endet es danach\n"
            "    --loop N              sendet sie N-mal (0: bis zum Ende des Laufs)\n"
            "    --send \"BOTSCHAFT SIGNAL=WERT ...\"\n"
-           "                          sendet die Botschaft der Datenbank mit diesen physikalischen\n"
+           "                          sendet die Botschaft der Datenbank mit diesen "
+           "physikalischen\n"
            "                          Werten (oder Texten der Wertetabelle), auch mehrmals; ohne\n"
            "                          --duration endet es, wenn sie gesendet sind\n"
            "    --cycle MS            sendet die Botschaft des --send davor alle MS ms, bis der\n"

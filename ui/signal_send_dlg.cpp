@@ -56,9 +56,8 @@ bool Matches(const dbc::Message& m, const std::string& search) {
         return true;
     std::string name = m.name, wanted = search;
     for (std::string* t : {&name, &wanted})
-        std::transform(t->begin(), t->end(), t->begin(), [](unsigned char c) {
-            return static_cast<char>(std::tolower(c));
-        });
+        std::transform(t->begin(), t->end(), t->begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (name.find(wanted) != std::string::npos)
         return true;
     // By identifier: hexadecimal, with or without "0x".
@@ -73,8 +72,8 @@ bool Matches(const dbc::Message& m, const std::string& search) {
 }  // namespace
 
 CSignalSendDlg::CSignalSendDlg(wxWindow* parent, MonitorSession& session)
-    : wxDialog(parent, wxID_ANY, U8("Datenbank-Botschaft senden"), wxDefaultPosition,
-               wxDefaultSize, wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER),
+    : wxDialog(parent, wxID_ANY, U8("Datenbank-Botschaft senden"), wxDefaultPosition, wxDefaultSize,
+               wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER),
       m_session(session) {
     auto* top = new wxBoxSizer(wxVERTICAL);
 
@@ -114,12 +113,10 @@ CSignalSendDlg::CSignalSendDlg(wxWindow* parent, MonitorSession& session)
     send->Add(new wxButton(this, kIdSendOnce, U8("Einmal senden")), 0, wxALIGN_CENTER_VERTICAL);
     send->Add(new wxButton(this, kIdSendCyclic, U8("Zyklisch senden")), 0,
               wxLEFT | wxALIGN_CENTER_VERTICAL, 12);
-    send->Add(new wxStaticText(this, wxID_ANY, U8("alle")), 0, wxLEFT | wxALIGN_CENTER_VERTICAL,
-              6);
+    send->Add(new wxStaticText(this, wxID_ANY, U8("alle")), 0, wxLEFT | wxALIGN_CENTER_VERTICAL, 6);
     m_cycle = new wxTextCtrl(this, wxID_ANY, wxString(), wxDefaultPosition, wxSize(70, -1));
     send->Add(m_cycle, 0, wxLEFT | wxALIGN_CENTER_VERTICAL, 4);
-    send->Add(new wxStaticText(this, wxID_ANY, U8("ms")), 0, wxLEFT | wxALIGN_CENTER_VERTICAL,
-              4);
+    send->Add(new wxStaticText(this, wxID_ANY, U8("ms")), 0, wxLEFT | wxALIGN_CENTER_VERTICAL, 4);
     top->Add(send, 0, wxLEFT | wxRIGHT, 8);
 
     auto* running = new wxStaticBoxSizer(wxVERTICAL, this, U8("Zyklisch gesendet"));
@@ -127,29 +124,35 @@ CSignalSendDlg::CSignalSendDlg(wxWindow* parent, MonitorSession& session)
     running->Add(m_jobs, 1, wxEXPAND);
     auto* stop = new wxBoxSizer(wxHORIZONTAL);
     stop->Add(new wxButton(running->GetStaticBox(), kIdStop, U8("Anhalten")));
-    stop->Add(new wxButton(running->GetStaticBox(), kIdStopAll, U8("Alle anhalten")), 0,
-              wxLEFT, 8);
+    stop->Add(new wxButton(running->GetStaticBox(), kIdStopAll, U8("Alle anhalten")), 0, wxLEFT, 8);
     running->Add(stop, 0, wxTOP, 4);
     top->Add(running, 0, wxEXPAND | wxALL, 8);
 
-    top->Add(new wxButton(this, wxID_CLOSE, U8("Schließen")), 0,
-             wxALIGN_RIGHT | wxRIGHT | wxBOTTOM, 8);
+    top->Add(new wxButton(this, wxID_CLOSE, U8("Schließen")), 0, wxALIGN_RIGHT | wxRIGHT | wxBOTTOM,
+             8);
     SetSizerAndFit(top);
 
     m_search->Bind(wxEVT_TEXT, [this](wxCommandEvent&) { FillMessages(); });
     m_messages->Bind(wxEVT_CHOICE, [this](wxCommandEvent&) { BuildRows(); });
-    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { SendOnce(); }, kIdSendOnce);
-    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { SendCyclic(); }, kIdSendCyclic);
-    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { StopJob(m_jobs->GetSelection()); }, kIdStop);
-    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { StopAllJobs(); }, kIdStopAll);
-    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { Hide(); }, wxID_CLOSE);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { SendOnce(); }, kIdSendOnce);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { SendCyclic(); }, kIdSendCyclic);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { StopJob(m_jobs->GetSelection()); }, kIdStop);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { StopAllJobs(); }, kIdStopAll);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { Hide(); }, wxID_CLOSE);
     // Modeless: closing hides, and the jobs run on.
     Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { Hide(); });
     for (int id : {kIdSendOnce, kIdSendCyclic}) {
-        Bind(wxEVT_UPDATE_UI, [this](wxUpdateUIEvent& e) { e.Enable(Ready()); }, id);
+        Bind(
+            wxEVT_UPDATE_UI, [this](wxUpdateUIEvent& e) { e.Enable(Ready()); }, id);
     }
-    Bind(wxEVT_UPDATE_UI, [this](wxUpdateUIEvent& e) { e.Enable(m_jobs->GetSelection() >= 0); },
-         kIdStop);
+    Bind(
+        wxEVT_UPDATE_UI, [this](wxUpdateUIEvent& e) { e.Enable(m_jobs->GetSelection() >= 0); },
+        kIdStop);
     m_jobs->Bind(wxEVT_UPDATE_UI, [this](wxUpdateUIEvent&) { RefreshJobs(); });
 }
 
@@ -226,20 +229,19 @@ void CSignalSendDlg::BuildRows() {
         m_info->SetLabel(m_offered.empty() ? U8("Keine Botschaft gefunden.") : wxString());
     } else {
         const dbc::Message& m = *m_message;
-        m_info->SetLabel(U8(IdText(m.id, m.extended) + (m.extended ? ", 29 Bit, " : ", 11 Bit, ") +
-                            std::to_string(m.length) + " Bytes" +
-                            (m.cycleTimeMs > 0
-                                 ? ", Zykluszeit " + std::to_string(m.cycleTimeMs) + " ms"
-                                 : std::string())));
+        m_info->SetLabel(
+            U8(IdText(m.id, m.extended) + (m.extended ? ", 29 Bit, " : ", 11 Bit, ") +
+               std::to_string(m.length) + " Bytes" +
+               (m.cycleTimeMs > 0 ? ", Zykluszeit " + std::to_string(m.cycleTimeMs) + " ms"
+                                  : std::string())));
         m_cycle->ChangeValue(std::to_string(m.cycleTimeMs > 0 ? m.cycleTimeMs : 100));
         // The values typed before, else those sent last time, else each signal's start value.
         std::vector<dbc::SignalAssignment> kept;
         std::string ignored;
         const auto edited = m_edited.find(m.name);
-        if (auto read = dbc::ParseSignalValues(edited != m_edited.end()
-                                                   ? edited->second
-                                                   : settings::LoadSignalValues(m.name),
-                                               ignored))
+        if (auto read = dbc::ParseSignalValues(
+                edited != m_edited.end() ? edited->second : settings::LoadSignalValues(m.name),
+                ignored))
             kept = std::move(*read);
         for (std::size_t i = 0; i < m.signals.size(); ++i) {
             const dbc::Signal& s = m.signals[i];
@@ -252,8 +254,8 @@ void CSignalSendDlg::BuildRows() {
             const std::uint64_t start = s.startValue.value_or(0);
             std::string range = s.unit;
             if (s.minimum != 0 || s.maximum != 0)
-                range += (range.empty() ? "" : "  ") + Shortest(s.minimum) + " … " +
-                         Shortest(s.maximum);
+                range +=
+                    (range.empty() ? "" : "  ") + Shortest(s.minimum) + " … " + Shortest(s.maximum);
             if (!s.labels.empty()) {
                 auto* choice = new wxChoice(m_signals, wxID_ANY);
                 for (const dbc::ValueLabel& l : s.labels)
@@ -315,8 +317,8 @@ void CSignalSendDlg::ShowSelectedRows() {
         const bool on = shown[row.signal] != 0;
         if (row.name->IsShown() != on) {
             changed = true;
-            for (wxWindow* w : {static_cast<wxWindow*>(row.name), row.editor,
-                                static_cast<wxWindow*>(row.unit)})
+            for (wxWindow* w :
+                 {static_cast<wxWindow*>(row.name), row.editor, static_cast<wxWindow*>(row.unit)})
                 w->Show(on);
         }
     }
@@ -381,8 +383,8 @@ std::vector<dbc::SignalAssignment> CSignalSendDlg::Values() const {
             continue;
         dbc::SignalAssignment a;
         a.signal = m_message->signals[static_cast<std::size_t>(row.signal)].name;
-        const auto number = dynamic_cast<wxChoice*>(row.editor) ? std::nullopt
-                                                                 : dbc::ParsePhysical(text);
+        const auto number =
+            dynamic_cast<wxChoice*>(row.editor) ? std::nullopt : dbc::ParsePhysical(text);
         if (number)
             a.physical = *number;
         else

@@ -20,9 +20,9 @@ std::string Show(const dbc::SignalAssignments& a) {
 TEST(SignalAssignments, TextsReadAsTheirMessageAndValuesAndWriteBackAsRead) {
     struct Case {
         const char* text;
-        const char* read;       // empty: refused
-        const char* refusal;    // part of the German text
-        const char* written;    // FormatSignalValues of what was read
+        const char* read;     // empty: refused
+        const char* refusal;  // part of the German text
+        const char* written;  // FormatSignalValues of what was read
     };
     const Case cases[] = {
         {"Motor Drehzahl=1200 Gang=Rückwärts", "Motor: Drehzahl=1200 Gang='Rückwärts'", "",
@@ -71,13 +71,13 @@ TEST(SignalAssignments, AMessageIsFoundByNameSymbolOrIdentifierInTheFirstDatabas
     const dbc::Database* both[] = {&first, &second};
     const dbc::Database* extOnly[] = {&second};
     // name, what both find, what the second alone finds ("" none)
-    const char* cases[][3] = {{"MOT", "Motor", ""},   {"Motor2", "Motor", "Motor"},
+    const char* cases[][3] = {{"MOT", "Motor", ""},      {"Motor2", "Motor", "Motor"},
                               {"0x123", "Motor", "Ext"}, {"0x124", "Motor", "Motor"},
-                              {"0x12g", "", ""},        {"Gang", "", ""}};
+                              {"0x12g", "", ""},         {"Gang", "", ""}};
     for (const auto& c : cases) {
         for (int i = 0; i < 2; ++i) {
-            const dbc::Message* m = i == 0 ? dbc::FindMessageByText(both, c[0])
-                                           : dbc::FindMessageByText(extOnly, c[0]);
+            const dbc::Message* m =
+                i == 0 ? dbc::FindMessageByText(both, c[0]) : dbc::FindMessageByText(extOnly, c[0]);
             EXPECT_EQ(m ? m->name : "", c[1 + i]) << c[0] << " " << i;
         }
     }

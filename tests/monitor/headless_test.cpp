@@ -155,14 +155,18 @@ TEST_F(HeadlessTest, MessagesAreSentByTheirSignalsOrRefusedWithStatusTwo) {
     struct Case {
         std::vector<HeadlessOptions::Send> sends;
         int status;
-        const char* says;  // on stderr; empty: nothing in particular
+        const char* says;                      // on stderr; empty: nothing in particular
         std::vector<std::vector<int>> writes;  // id, then the bytes
     };
     const Case cases[] = {
-        {{{"Motor Drehzahl=1200", {}}, {"0x123 Drehzahl=0,5", {}}}, 0, "",
+        {{{"Motor Drehzahl=1200", {}}, {"0x123 Drehzahl=0,5", {}}},
+         0,
+         "",
          {{0x123, 0x60, 0x09}, {0x123, 0x01, 0x00}}},
-        {{{"Motor Drehzahl=8000.5", {}}}, 2,
-         "vesk: Wert 8000.5 für Signal \"Drehzahl\" außerhalb des Bereichs 0 … 8000.", {}},
+        {{{"Motor Drehzahl=8000.5", {}}},
+         2,
+         "vesk: Wert 8000.5 für Signal \"Drehzahl\" außerhalb des Bereichs 0 … 8000.",
+         {}},
         {{{"Motor Drehzahl=1", 0u}}, 2, "Zykluszeit 0 ms", {}},
     };
     adapter->ConfirmWrites(true);

@@ -1104,8 +1104,13 @@ TEST(WindowSignalSendTest, BytesFollowTheFieldsAndCyclicMessagesStopSinglyOrWith
     const Step steps[] = {
         {"Motor", "Drehzahl", "1234,5", "A5 09 00", "", {}, {}},
         {"Motor", "Gang", "Fahrt", "A5 09 02", "", {}, {}},
-        {"Motor", "Drehzahl", "8000.5", "",
-         "Wert 8000.5 für Signal \"Drehzahl\" außerhalb des Bereichs 0 … 8000.", {}, {}},
+        {"Motor",
+         "Drehzahl",
+         "8000.5",
+         "",
+         "Wert 8000.5 für Signal \"Drehzahl\" außerhalb des Bereichs 0 … 8000.",
+         {},
+         {}},
         {"Motor", "Drehzahl", "1234.5", "A5 09 02", "", {}, {}},
         {"Diagnose", "Seite", "1", "01 00", "", {"Spannung"}, {"Strom"}},
         {"Diagnose", "Seite", "2", "02 00", "", {"Strom"}, {"Spannung"}},
@@ -1141,8 +1146,8 @@ TEST(WindowSignalSendTest, BytesFollowTheFieldsAndCyclicMessagesStopSinglyOrWith
     ASSERT_TRUE(dlg->SelectMessage("Diagnose"));
     dlg->SetCycleText("20");
     dlg->SendCyclic();
-    EXPECT_EQ(dlg->JobTexts(), (std::vector<wxString>{"Motor (0x123) alle 50 ms",
-                                                      "Diagnose (0x200) alle 20 ms"}));
+    EXPECT_EQ(dlg->JobTexts(),
+              (std::vector<wxString>{"Motor (0x123) alle 50 ms", "Diagnose (0x200) alle 20 ms"}));
     ASSERT_TRUE(sendsOf(0x123, 2) && sendsOf(0x200, 2));
     for (const CanMsg& m : adapter->Writes()) {
         const std::vector<int> bytes(m.data, m.data + m.dlc);
