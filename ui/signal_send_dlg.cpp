@@ -413,7 +413,34 @@ bool CSignalSendDlg::ShowBytes() {
     }
     m_bytes->SetLabel(U8(hex));
     ShowProblem(error);
+    MarkRefusedFields();
     return msg.has_value();
+}
+
+// The fields whose own value cannot go out, so the operator sees which one the text means.
+void CSignalSendDlg::MarkRefusedFields() {
+    for (Row& row : m_rows) {
+        auto* field = dynamic_cast<wxTextCtrl*>(row.editor);
+        if (!field)
+            continue;
+        const dbc::Signal& s = m_message->signals[static_cast<std::size_t>(row.signal)];
+        const std::string text = field->GetValue().Trim(true).Trim(false).utf8_string();
+        std::string ignored;
+        const auto number = dbc::ParsePhysical(text);
+        const bool refused = row.name->IsShown() && !text.empty() &&
+                             (number ? !dbc::PhysicalToRaw(s, *number, ignored)
+                                     : !s.RawOfLabel(text));
+        if (refused == row.refused)
+            continue;
+        row.refused = refused;
+        field->SetBackgroundColour(refused ? wxColour(255, 210, 210) : wxNullColour);
+        field->Refresh();
+    }
+}
+
+bool CSignalSendDlg::IsSignalRefused(const std::string& signal) const {
+    const Row* row = FindRow(signal);
+    return row && row->refused;
 }
 
 void CSignalSendDlg::ShowProblem(const std::string& problem) {

@@ -47,6 +47,8 @@ class CSignalSendDlg : public wxDialog {
     bool SetSignalValue(const std::string& signal, const wxString& text);
     bool IsSignalShown(const std::string& signal) const;
     wxString SignalValue(const std::string& signal) const;
+    // Whether the signal's field is marked as holding a value that cannot go out.
+    bool IsSignalRefused(const std::string& signal) const;
     void SetCycleText(const wxString& ms);
     wxString CycleText() const;
     // "60 09 00 00" as they will go out; empty while refused.
@@ -68,6 +70,7 @@ class CSignalSendDlg : public wxDialog {
         wxStaticText* name = nullptr;
         wxWindow* editor = nullptr;  // wxTextCtrl, or wxChoice for a value table
         wxStaticText* unit = nullptr;
+        bool refused = false;  // its field is marked
     };
 
     void BuildRows();
@@ -75,6 +78,7 @@ class CSignalSendDlg : public wxDialog {
     std::vector<dbc::SignalAssignment> Values() const;
     // Encodes the shown values into the bytes line; true when they can go out.
     bool ShowBytes();
+    void MarkRefusedFields();
     void ValuesChanged();
     void SaveValues(const std::vector<dbc::SignalAssignment>& values) const;
     void ShowProblem(const std::string& problem);

@@ -1123,6 +1123,7 @@ TEST(WindowSignalSendTest, BytesFollowTheFieldsAndCyclicMessagesStopSinglyOrWith
         EXPECT_NE(dlg->ProblemText().utf8_string().find(s.problem), std::string::npos)
             << dlg->ProblemText();
         EXPECT_EQ(dlg->ProblemText().empty(), *s.problem == '\0') << dlg->ProblemText();
+        EXPECT_EQ(dlg->IsSignalRefused(s.signal), *s.problem != '\0') << s.signal;
         for (const char* name : s.shown)
             EXPECT_TRUE(dlg->IsSignalShown(name)) << name;
         for (const char* name : s.hidden)
