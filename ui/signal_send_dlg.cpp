@@ -427,9 +427,9 @@ void CSignalSendDlg::MarkRefusedFields() {
         const std::string text = field->GetValue().Trim(true).Trim(false).utf8_string();
         std::string ignored;
         const auto number = dbc::ParsePhysical(text);
-        const bool refused = row.name->IsShown() && !text.empty() &&
-                             (number ? !dbc::PhysicalToRaw(s, *number, ignored)
-                                     : !s.RawOfLabel(text));
+        const bool refused =
+            row.name->IsShown() && !text.empty() &&
+            (number ? !dbc::PhysicalToRaw(s, *number, ignored) : !s.RawOfLabel(text));
         if (refused == row.refused)
             continue;
         row.refused = refused;
