@@ -19,7 +19,12 @@ int CyclicSendThread(CyclicJob* job) {
     while (job->stop.load() == 0) {
         // A channel whose receive thread has ended by itself reports its writes as "closed",
         // like sent ones; without the pause a job at interval 0 would spin until stopped.
-        if (CanWriteMsg(job->channel, &job->msg) != 0 || CanIsOpen(job->channel) == 0) {
+        CanMsg msg;
+        {
+            std::lock_guard<std::mutex> lock(job->msgLock);
+            msg = job->msg;
+        }
+        if (CanWriteMsg(job->channel, &msg) != 0 || CanIsOpen(job->channel) == 0) {
             job->wake->Pause(kPauseAfterFailedWriteMs);
         }
         // Read afresh each time, so a retime takes effect with the next pause.
@@ -41,6 +46,40 @@ CyclicJob* CanFindCyclic(CanChannel* channel, int key) {
     return nullptr;
 }
 
+namespace {
+
+// Starts the job's thread and appends it to the channel's list; the key must be free.
+int StartJob(CanChannel* channel, int key, const CanMsg& msg, std::uint32_t intervalMs) {
+    CyclicJob* job = new (std::nothrow) CyclicJob;
+    if (job == nullptr)
+        return 0;
+    try {
+        job->wake = std::make_shared<platform::Event>(/*manualReset=*/true);
+    } catch (const std::bad_alloc&) {
+        delete job;
+        return 0;
+    }
+    job->interval = std::min(intervalMs, kCanMaxIntervalMs);
+    job->key = key;
+    job->channel = channel;
+    job->msg = msg;
+    job->msg.dlc = static_cast<std::uint8_t>(std::min<int>(msg.dlc, kCanMaxSendBytes));
+
+    job->thread = platform::CreateThread([job] { CyclicSendThread(job); });
+    if (job->thread == platform::kNoHandle) {
+        delete job;
+        return 0;
+    }
+
+    CyclicJob** tail = &channel->jobs;
+    while (*tail != nullptr)
+        tail = &(*tail)->next;
+    *tail = job;
+    return 1;
+}
+
+}  // namespace
+
 int CanStartCyclic(CanChannel* channel, int key, std::uint32_t id, std::uint8_t rtr, int length,
                    const std::uint8_t* data, std::uint32_t intervalMs) {
     if (channel == nullptr || CanIsOpen(channel) == 0)
@@ -56,34 +95,28 @@ int CanStartCyclic(CanChannel* channel, int key, std::uint32_t id, std::uint8_t 
     if (count > 0 && data == nullptr)
         return 0;
 
-    CyclicJob* job = new (std::nothrow) CyclicJob;
+    CanMsg msg{};
+    if (count > 0)
+        std::memcpy(msg.data, data, static_cast<std::size_t>(count));
+    msg.dlc = static_cast<std::uint8_t>(count);
+    msg.id = id;
+    msg.rtr = rtr;
+    return StartJob(channel, key, msg, intervalMs);
+}
+
+int CanStartCyclicMsg(CanChannel* channel, int key, const CanMsg& msg, std::uint32_t intervalMs) {
+    if (channel == nullptr || CanIsOpen(channel) == 0 || CanFindCyclic(channel, key) != nullptr)
+        return 0;
+    return StartJob(channel, key, msg, intervalMs);
+}
+
+int CanSetCyclicMsg(CanChannel* channel, int key, const CanMsg& msg) {
+    CyclicJob* job = CanFindCyclic(channel, key);
     if (job == nullptr)
         return 0;
-    try {
-        job->wake = std::make_shared<platform::Event>(/*manualReset=*/true);
-    } catch (const std::bad_alloc&) {
-        delete job;
-        return 0;
-    }
-    job->interval = intervalMs;
-    job->key = key;
-    job->channel = channel;
-    if (count > 0)
-        std::memcpy(job->msg.data, data, static_cast<std::size_t>(count));
-    job->msg.dlc = static_cast<std::uint8_t>(count);
-    job->msg.id = id;
-    job->msg.rtr = rtr;
-
-    job->thread = platform::CreateThread([job] { CyclicSendThread(job); });
-    if (job->thread == platform::kNoHandle) {
-        delete job;
-        return 0;
-    }
-
-    CyclicJob** tail = &channel->jobs;
-    while (*tail != nullptr)
-        tail = &(*tail)->next;
-    *tail = job;
+    std::lock_guard<std::mutex> lock(job->msgLock);
+    job->msg = msg;
+    job->msg.dlc = static_cast<std::uint8_t>(std::min<int>(msg.dlc, kCanMaxSendBytes));
     return 1;
 }
 

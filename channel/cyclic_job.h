@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <mutex>
 
 #include "channel/device_protocol.h"
 #include "platform/event.h"
@@ -29,7 +30,8 @@ inline constexpr std::uint32_t kCanMaxIntervalMs = std::numeric_limits<std::int3
 struct CyclicJob {
     platform::Handle thread = platform::kNoHandle;
     std::atomic<std::uint32_t> interval{0};  // pause after each transmission in ms; 0: none
-    CanMsg msg{};
+    CanMsg msg{};  // under msgLock: CanSetCyclicMsg may replace it while the thread sends
+    std::mutex msgLock;
     CanChannel* channel = nullptr;
     std::int32_t key = 0;
     std::atomic<std::int32_t> stop{0};
@@ -44,6 +46,12 @@ struct CyclicJob {
 // kCanMaxIntervalMs. Retiming a running job changes only its pause, from the next pause on.
 int CanStartCyclic(CanChannel* channel, int key, std::uint32_t id, std::uint8_t rtr, int length,
                    const std::uint8_t* data, std::uint32_t intervalMs);
+// Starts a job that sends `msg` as it is (its type may choose the frame's identifier format)
+// under a key that no job of the channel has yet. 1 started; 0 otherwise (channel closed, the key
+// taken, out of memory, thread not started). The data length is cut to 0..kCanMaxSendBytes.
+int CanStartCyclicMsg(CanChannel* channel, int key, const CanMsg& msg, std::uint32_t intervalMs);
+// The running job sends `msg` from its next transmission on. 1 replaced; 0 no such job.
+int CanSetCyclicMsg(CanChannel* channel, int key, const CanMsg& msg);
 // 1 stopped; 0 no such job.
 int CanStopCyclic(CanChannel* channel, int key);
 void CanStopAllCyclic(CanChannel* channel);

@@ -30,8 +30,43 @@ bool EndSignalWithin(long ms) {
     return sigtimedwait(&set, nullptr, &timeout) > 0;
 }
 
-// Bounds the wait for a finished play's last confirmations.
+// Bounds the wait for the last confirmations of a finished play or of single sends.
 constexpr auto kPlayFinishBound = std::chrono::seconds(3);
+
+// Every message to send, checked before the channel opens: found, its values encodable, its
+// frame one that the channel's mode can send, its cycle time in range.
+bool PrepareSends(const HeadlessOptions& options, const MonitorSession& session,
+                  std::string& error) {
+    const auto databases = session.Databases().Set();
+    for (const HeadlessOptions::Send& send : options.sends) {
+        const auto named = FindNamedSend(*databases, send.text, error);
+        if (!named || (send.cycleMs && !CheckCycleTime(*send.cycleMs, error)) ||
+            !EncodeForChannel(*named->message, named->values, options.mode, error)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Sends the single messages and starts the cyclic ones; how many were sent once, or -1 and the
+// reason when one was refused.
+int StartSends(const HeadlessOptions& options, MonitorSession& session, std::string& error) {
+    const auto databases = session.Databases().Set();
+    int once = 0;
+    for (const HeadlessOptions::Send& send : options.sends) {
+        const auto named = FindNamedSend(*databases, send.text, error);
+        if (!named)
+            return -1;
+        const bool sent =
+            send.cycleMs
+                ? session.m_sender.SendCyclic(*named->message, named->values, *send.cycleMs, error)
+                : session.m_sender.SendOnce(*named->message, named->values, error);
+        if (!sent)
+            return -1;
+        once += send.cycleMs ? 0 : 1;
+    }
+    return once;
+}
 
 }  // namespace
 
@@ -92,6 +127,9 @@ int RunHeadless(const HeadlessOptions& options, std::FILE* status) {
         } else if (!options.playPath.empty() && !play) {
             std::fprintf(status, "vesk: %s\n", error.c_str());
             result = 1;
+        } else if (!PrepareSends(options, session, error)) {
+            std::fprintf(status, "vesk: %s\n", error.c_str());
+            result = 2;
         } else if (!options.recordPath.empty() &&
                    !session.StartRecording(options.recordPath, error)) {
             std::fprintf(status, "vesk: %s\n", error.c_str());
@@ -102,6 +140,14 @@ int RunHeadless(const HeadlessOptions& options, std::FILE* status) {
         } else {
             if (play)
                 session.StartPlaying(play, options.playPath, options.playPasses);
+            const std::uint64_t sentBefore = session.FramesSent();
+            const int once = StartSends(options, session, error);
+            const bool onceOnly =
+                once > 0 && !options.duration && !play && session.m_sender.Jobs().empty();
+            if (once < 0) {
+                std::fprintf(status, "vesk: %s\n", error.c_str());
+                result = 2;
+            }
             const auto start = std::chrono::steady_clock::now();
             const auto end = options.duration
                                  ? start + std::chrono::microseconds(static_cast<long long>(
@@ -111,13 +157,17 @@ int RunHeadless(const HeadlessOptions& options, std::FILE* status) {
             bool signalled = false;
             for (;;) {
                 const auto now = std::chrono::steady_clock::now();
-                if (now >= end)
+                if (now >= end || result == 2)
+                    break;
+                // Single sends alone: the run is over once the bus has carried them.
+                if (onceOnly && (session.FramesSent() >= sentBefore + static_cast<unsigned>(once) ||
+                                 now - start >= kPlayFinishBound))
                     break;
                 // Without a duration a play's end is the run's end.
                 if (play && !options.duration && !session.IsPlaying())
                     break;
                 auto until = std::min(end, nextLine);
-                if (play && !options.duration)
+                if ((play && !options.duration) || onceOnly)
                     until = std::min(until, now + std::chrono::milliseconds(20));
                 const long ms = static_cast<long>(
                     std::chrono::ceil<std::chrono::milliseconds>(until - now).count());

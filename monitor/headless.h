@@ -11,6 +11,7 @@
 // thread starts): the run takes them with sigtimedwait, so that they end it in order.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -29,6 +30,14 @@ struct HeadlessOptions {
     std::vector<std::string> readTraces;
     // CAN databases to decode with (--dbc); the status line counts the frames they define.
     std::vector<std::string> databases;
+    // Database messages to send by their signals (--send "MESSAGE SIGNAL=VALUE ...", see
+    // dbc/signal_assignments.h): once, or every cycleMs (--cycle) until the run ends. Without a
+    // duration and with nothing cyclic, the run ends once the bus has carried them.
+    struct Send {
+        std::string text;
+        std::optional<std::uint32_t> cycleMs;
+    };
+    std::vector<Send> sends;
 };
 
 // Blocks SIGINT, SIGTERM and SIGHUP for the calling thread and every thread it starts later (a
@@ -38,5 +47,6 @@ void BlockEndSignals();
 
 // 0 after a clean end; 1 when the channel could not be opened, the recording not started or
 // failed at any moment, the trace to play or a database could not be read (the reason printed on
-// `status`).
+// `status`); 2 when a message to send is refused (unknown message or signal, a value outside its
+// signal's range or width, a frame the channel cannot send, a cycle time out of range).
 int RunHeadless(const HeadlessOptions& options, std::FILE* status);

@@ -24,6 +24,7 @@
 #include "monitor/record_sink.h"
 #include "monitor/session_sinks.h"
 #include "monitor/signal_databases.h"
+#include "monitor/signal_sender.h"
 #include "monitor/trace_player.h"
 #include "monitor/true_bus_load.h"
 
@@ -58,6 +59,8 @@ class MonitorSession {
     int m_bExtendedDisplay = 0;  // frame-format reporting on
 
     CanChannel* m_channel = nullptr;
+    // Database messages sent by their signals, once or cyclically on the channel.
+    SignalSender m_sender{m_channel};
 
     // A rate the channel accepted: applied at the next open and given to a running recording.
     void SetBaudrate(int baudrate);

@@ -184,4 +184,14 @@ bool SaveDatabaseFiles(const std::vector<std::string>& files) {
     });
 }
 
+std::string LoadSignalValues(std::string_view message) {
+    return ReadText(LoadProfile(kSettingsFile), kSignalValuesSection, message);
+}
+
+bool SaveSignalValues(std::string_view message, std::string_view values) {
+    return UpdateProfile(kSettingsFile, [&](ProfileDocument& document) {
+        return document.Set(kSignalValuesSection, message, values);
+    });
+}
+
 }  // namespace settings

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace settings {
@@ -77,5 +78,11 @@ bool SaveColumnWidths(const char* section, std::span<const int> widths);
 inline constexpr const char* kDatabasesSection = "Datenbanken";
 std::vector<std::string> LoadDatabaseFiles();
 bool SaveDatabaseFiles(const std::vector<std::string>& files);
+
+// [Signalwerte]: the values last sent of each database message, under the message's name, as
+// "SIGNAL=VALUE ..." (dbc/signal_assignments.h); empty when none were kept.
+inline constexpr const char* kSignalValuesSection = "Signalwerte";
+std::string LoadSignalValues(std::string_view message);
+bool SaveSignalValues(std::string_view message, std::string_view values);
 
 }  // namespace settings

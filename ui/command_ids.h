@@ -19,6 +19,8 @@ inline constexpr int ID_CAN_HW_FILTER = 0x700d;
 inline constexpr int ID_CAN_AUTO_REPLIES = 0x700e;
 inline constexpr int ID_CAN_SOFT_FILTER = 0x700f;
 inline constexpr int ID_CAN_EXTENDED_DISPLAY = 0x7010;
+// "Datenbank-Botschaft senden...": a database message by its signals' values.
+inline constexpr int ID_CAN_SEND_DB = 0x7011;
 
 // The menu "Aufzeichnung": recording what reaches the log into a trace file.
 inline constexpr int ID_RECORD_START = 0x7020;

@@ -35,6 +35,8 @@ int Headless(const ShellCommand& cmd) {
     options.playPasses = cmd.playPasses;
     options.readTraces = ReplayTraceFiles();
     options.databases = cmd.databases;
+    for (const ShellCommand::Send& send : cmd.sends)
+        options.sends.push_back({send.text, send.cycleMs});
     return RunHeadless(options, stderr);
 }
 

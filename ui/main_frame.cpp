@@ -68,6 +68,9 @@ wxEND_EVENT_TABLE()
         {ID_CAN_AUTO_REPLIES, "Auf Botschaften antworten",
          "Botschaften für automatische Antworten eintragen"},
         {ID_CAN_SEND, "Botschaften senden", "Botschaften über CAN Bus senden"},
+        {ID_CAN_SEND_DB, "Datenbank-Botschaft senden...",
+         "Sendet eine Botschaft der Datenbank mit physikalischen Signalwerten, einmal oder "
+         "zyklisch"},
         {wxID_SEPARATOR, "", ""},
         {ID_CAN_RESET_TIME, "Zeit rücksetzen", "Zeit rücksetzen"},
         {ID_CAN_SHOW_DATA, "Daten anzeigen", "Daten vom Treiber anzeigen ein-/ausschalten",

@@ -226,8 +226,10 @@ void CSendDlg::OnStartEndless(wxCommandEvent&) {
         StartEndless(m_strId5, m_strMsg5);
 }
 
+// Only its own job: the database messages' jobs run on the same channel and stop on their own
+// dialog's command.
 void CSendDlg::OnStopEndless(wxCommandEvent&) {
-    CanStopAllCyclic(m_channel);
+    CanStopCyclic(m_channel, kEndlessJobKey);
 }
 
 void CSendDlg::OnCloseWindow(wxCloseEvent& event) {

@@ -40,6 +40,8 @@ enum class Switch {
     kLoop,
     kDbc,
     kDecode,
+    kSend,
+    kCycle,
 };
 
 struct SwitchName {
@@ -75,6 +77,8 @@ constexpr SwitchName kSwitches[] = {
     {"loop", Switch::kLoop, false},
     {"dbc", Switch::kDbc, false},
     {"decode", Switch::kDecode, false},
+    {"send", Switch::kSend, false},
+    {"cycle", Switch::kCycle, false},
 };
 
 // The value of a switch that takes one; nullopt and an error for anything else.
@@ -138,7 +142,7 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
     bool help = false;
     struct {
         bool adapter = false, mode = false, format = false, duration = false, play = false,
-             loop = false;
+             loop = false, send = false;
     } seen;
 
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -169,7 +173,8 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
                                 *p.which == Switch::kFormat || *p.which == Switch::kRecord ||
                                 *p.which == Switch::kDuration || *p.which == Switch::kPlay ||
                                 *p.which == Switch::kLoop || *p.which == Switch::kDbc ||
-                                *p.which == Switch::kDecode;
+                                *p.which == Switch::kDecode || *p.which == Switch::kSend ||
+                                *p.which == Switch::kCycle;
         if (!takesValue && p.inlineValue) {
             cmd.error = "Option " + p.name + " nimmt keinen Wert";
             return cmd;
@@ -212,7 +217,9 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
             case Switch::kPlay:
             case Switch::kLoop:
             case Switch::kDbc:
-            case Switch::kDecode: {
+            case Switch::kDecode:
+            case Switch::kSend:
+            case Switch::kCycle: {
                 const auto v = value();
                 if (!v || v->empty()) {
                     cmd.error = "Option " + p.name + " braucht einen Wert";
@@ -269,6 +276,21 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
                         return cmd;
                     }
                     cmd.playPasses = static_cast<int>(n);
+                } else if (*p.which == Switch::kSend) {
+                    seen.send = true;
+                    cmd.sends.push_back({*v, std::nullopt});
+                } else if (*p.which == Switch::kCycle) {
+                    if (cmd.sends.empty() || cmd.sends.back().cycleMs) {
+                        cmd.error = "--cycle gilt für das --send davor";
+                        return cmd;
+                    }
+                    char* end = nullptr;
+                    const unsigned long long ms = std::strtoull(v->c_str(), &end, 10);
+                    if (end == v->c_str() || *end != '\0' || (*v)[0] == '-' || ms > 0xFFFFFFFFull) {
+                        wrong("Millisekunden");
+                        return cmd;
+                    }
+                    cmd.sends.back().cycleMs = static_cast<std::uint32_t>(ms);
                 } else if (*p.which == Switch::kDbc) {
                     cmd.databases.push_back(*v);
                 } else if (*p.which == Switch::kDecode) {
@@ -296,11 +318,16 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
         cmd.action = ShellCommand::Action::kHelp;
         return cmd;
     }
-    const bool headlessOnly =
-        seen.adapter || seen.mode || seen.format || seen.duration || seen.play || seen.loop;
+    const bool headlessOnly = seen.adapter || seen.mode || seen.format || seen.duration ||
+                              seen.play || seen.loop || seen.send;
     if (headlessOnly && !cmd.headless) {
         cmd.error =
-            "--adapter, --mode, --format, --duration, --play und --loop gelten nur mit --headless";
+            "--adapter, --mode, --format, --duration, --play, --loop, --send und --cycle "
+            "gelten nur mit --headless";
+        return cmd;
+    }
+    if (seen.send && cmd.databases.empty()) {
+        cmd.error = "--send braucht mindestens eine Datenbank (--dbc DATEI)";
         return cmd;
     }
     if (seen.loop && !seen.play) {
@@ -422,6 +449,13 @@ std::string ShellCommandUsage() {
            "    --play DATEI          sendet die Botschaften der Aufzeichnung DATEI (.log, .asc)\n"
            "                          in ihren Abständen; ohne --duration endet es danach\n"
            "    --loop N              sendet sie N-mal (0: bis zum Ende des Laufs)\n"
+           "    --send \"BOTSCHAFT SIGNAL=WERT ...\"\n"
+           "                          sendet die Botschaft der Datenbank mit diesen "
+           "physikalischen\n"
+           "                          Werten (oder Texten der Wertetabelle), auch mehrmals; ohne\n"
+           "                          --duration endet es, wenn sie gesendet sind\n"
+           "    --cycle MS            sendet die Botschaft des --send davor alle MS ms, bis der\n"
+           "                          Lauf endet\n"
            "  --dbc DATEI             dekodiert mit der CAN-Datenbank DATEI (auch mehrmals),\n"
            "                          im Fenster, mit --headless und mit --decode\n"
            "  --decode AUFZEICHNUNG   dekodiert die Aufzeichnung (.log, .asc) ohne Fenster und\n"

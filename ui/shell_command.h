@@ -5,6 +5,7 @@
 // is a path, so "/home/user/a.vsk" stays a file.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <span>
@@ -62,6 +63,15 @@ struct ShellCommand {
     // with --decode TRACE (which decodes the recorded trace without a window).
     std::vector<std::string> databases;
     std::string decodePath;
+
+    // --send "MESSAGE SIGNAL=VALUE ..." [--cycle MS] (repeatable, with --headless and --dbc): a
+    // database message sent by its signals, once or every MS ms; --cycle belongs to the --send
+    // before it.
+    struct Send {
+        std::string text;
+        std::optional<std::uint32_t> cycleMs;
+    };
+    std::vector<Send> sends;
 
     // Not empty when the command line could not be understood; the text says why (German).
     std::string error;

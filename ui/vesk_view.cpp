@@ -23,6 +23,7 @@
 #include "ui/main_frame.h"
 #include "ui/overview_window.h"
 #include "ui/signal_detail.h"
+#include "ui/signal_send_dlg.h"
 #include "ui/utf8_text.h"
 
 wxIMPLEMENT_DYNAMIC_CLASS(CVeskView, wxView);
@@ -36,6 +37,8 @@ wxBEGIN_EVENT_TABLE(CVeskView, wxView)
     EVT_MENU(ID_CAN_SOFT_FILTER, CVeskView::OnSoftAcceptance)
     EVT_MENU(ID_CAN_AUTO_REPLIES, CVeskView::OnAutoReplies)
     EVT_MENU(ID_CAN_SEND, CVeskView::OnSendMessages)
+    EVT_MENU(ID_CAN_SEND_DB, CVeskView::OnSendDbMessage)
+    EVT_UPDATE_UI(ID_CAN_SEND_DB, CVeskView::OnUpdateSendDbMessage)
     EVT_MENU(ID_CAN_RESET_TIME, CVeskView::OnResetTime)
     EVT_MENU(ID_CAN_SHOW_DATA, CVeskView::OnShowData)
     EVT_MENU(ID_CAN_STANDBY, CVeskView::OnStandby)
@@ -88,6 +91,8 @@ CVeskView::~CVeskView() {
     m_drainTimer.Stop();
     if (m_dlgSend)
         delete m_dlgSend.get();
+    if (m_dlgSignalSend)
+        delete m_dlgSignalSend.get();
     if (m_signals)
         m_signals->Destroy();
     if (m_overview)
@@ -490,6 +495,8 @@ void CVeskView::ShowDatabaseState() {
     UpdateSignalDetail();
     if (m_overview)
         m_overview->ShowRows(MonitorSession::ArrivalClockNs(), true);
+    if (m_dlgSignalSend)
+        m_dlgSignalSend->FillMessages();
 }
 
 void CVeskView::UpdateSignalDetail() {
@@ -547,4 +554,12 @@ void CVeskView::OnDbClear(wxCommandEvent&) {
 
 void CVeskView::OnUpdateDbClear(wxUpdateUIEvent& event) {
     event.Enable(!m_session.Databases().Empty());
+}
+
+CSignalSendDlg* CVeskView::GetSignalSendDlg() const {
+    return m_dlgSignalSend.get();
+}
+
+void CVeskView::OnUpdateSendDbMessage(wxUpdateUIEvent& event) {
+    event.Enable(CanIsOpen(m_channel) != 0 && !m_session.Databases().Empty());
 }

@@ -25,6 +25,7 @@ class CLogListCtrl;
 class COverviewWindow;
 class CSignalDetail;
 class CFindBar;
+class CSignalSendDlg;
 class wxFrame;
 
 class CVeskView : public wxView {
@@ -46,6 +47,8 @@ class CVeskView : public wxView {
     // Hidden until "Botschaften senden". A child of the list window that the view destroys
     // before the list; the reference empties itself should the window go first.
     wxWeakRef<CSendDlg> m_dlgSend;
+    // "Datenbank-Botschaft senden", made at its first command; null before.
+    CSignalSendDlg* GetSignalSendDlg() const;
 
     // The log table, also the parent of every dialog of the view. Null before OnCreate.
     CLogListCtrl* GetList() const;
@@ -93,6 +96,7 @@ class CVeskView : public wxView {
     void OnSoftAcceptance(wxCommandEvent& event);
     void OnAutoReplies(wxCommandEvent& event);
     void OnSendMessages(wxCommandEvent& event);
+    void OnSendDbMessage(wxCommandEvent& event);
     void OnRecordStart(wxCommandEvent& event);
     // Starts recording into `path`; a file that cannot be written is reported. True when it runs.
     bool StartRecording(const std::string& path);
@@ -119,6 +123,7 @@ class CVeskView : public wxView {
     void OnDbLoad(wxCommandEvent& event);
     void OnDbClear(wxCommandEvent& event);
     void OnUpdateDbClear(wxUpdateUIEvent& event);
+    void OnUpdateSendDbMessage(wxUpdateUIEvent& event);
     // Copies the selected rows of the view that is shown, tab-separated.
     void OnCopy(wxCommandEvent& event);
     void OnPlayStop(wxCommandEvent& event);
@@ -156,6 +161,7 @@ class CVeskView : public wxView {
     wxWeakRef<COverviewWindow> m_overview;
     wxWeakRef<CSignalDetail> m_signals;
     wxWeakRef<CFindBar> m_findBar;
+    wxWeakRef<CSignalSendDlg> m_dlgSignalSend;
     void ShowDatabaseState();
     bool m_bShowOverview = false;
     bool m_bHold = false;

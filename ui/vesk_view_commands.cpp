@@ -1,5 +1,6 @@
 // The view's commands that run a dialog: open the channel, baud rate, the two filters, the
-// automatic replies, showing the transmit dialog, and the file dialogs of recording and playing.
+// automatic replies, showing the two transmit dialogs, and the file dialogs of recording and
+// playing.
 #include <array>
 #include <memory>
 #include <optional>
@@ -20,6 +21,7 @@
 #include "ui/number_text.h"
 #include "ui/open_channel_dlg.h"
 #include "ui/send_dlg.h"
+#include "ui/signal_send_dlg.h"
 #include "ui/utf8_text.h"
 #include "ui/vesk_view.h"
 
@@ -107,6 +109,14 @@ void CVeskView::OnSendMessages(wxCommandEvent&) {
         return;
     }
     m_dlgSend->Present(m_frame ? static_cast<const wxWindow&>(*m_frame) : *m_dlgSend->GetParent());
+}
+
+void CVeskView::OnSendDbMessage(wxCommandEvent&) {
+    if (!m_list || !m_frame)
+        return;
+    if (!m_dlgSignalSend)
+        m_dlgSignalSend = new CSignalSendDlg(GetListWindow(), m_session);
+    m_dlgSignalSend->Present(*m_frame);
 }
 
 void CVeskView::OnRecordStart(wxCommandEvent&) {

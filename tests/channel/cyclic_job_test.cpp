@@ -332,3 +332,40 @@ TEST_F(CyclicJobs, AJobHeldPastItsBoundIsAwaitedBeforeTheRecordIsReused) {
     Open();
     EXPECT_TRUE(NoStrayThreads(channel));
 }
+
+// A job started from a whole record sends it as given, its type included; its key must be free;
+// a replaced record goes out from the next transmission on, the pause under way unchanged.
+TEST_F(CyclicJobs, AJobOfAWholeRecordTakesAFreeKeyAndANewRecordAtTheNextSend) {
+    HandPauseClock clock;
+    Open(CAN_MODE_PELICAN);
+    CanMsg first{};
+    first.type = CAN_EV_TX_EXT;
+    first.id = 0x18FEF100;
+    first.dlc = 2;
+    first.data[0] = 0xAB;
+    ASSERT_EQ(CanStartCyclicMsg(channel, 0x1000, first, 40), 1);
+    const platform::Event* wake = WakeOf(channel, 0x1000);
+    ASSERT_TRUE(PausesBegun(clock, wake, 1));
+
+    CanMsg other = first;
+    other.id = 0x7FF;
+    EXPECT_EQ(CanStartCyclicMsg(channel, 0x1000, other, 5), 0);  // taken: nothing changes
+    EXPECT_EQ(CanFindCyclic(channel, 0x1000)->interval, 40u);
+    EXPECT_EQ(CanSetCyclicMsg(channel, 0x1001, other), 0);
+
+    CanMsg second = first;
+    second.data[0] = 0xCD;
+    second.dlc = 3;
+    ASSERT_EQ(CanSetCyclicMsg(channel, 0x1000, second), 1);
+    clock.Advance(40);
+    ASSERT_TRUE(PausesBegun(clock, wake, 2));
+    const std::vector<CanMsg> writes = device->Writes();
+    ASSERT_EQ(writes.size(), 2u);
+    std::vector<std::vector<int>> seen;
+    for (const CanMsg& m : writes)
+        seen.push_back({m.type, static_cast<int>(m.id), m.dlc, m.data[0]});
+    EXPECT_THAT(seen, ::testing::ElementsAre(std::vector<int>{CAN_EV_TX_EXT, 0x18FEF100, 2, 0xAB},
+                                             std::vector<int>{CAN_EV_TX_EXT, 0x18FEF100, 3, 0xCD}));
+    EXPECT_EQ(PausesOn(clock.Pauses(), wake).at(1).lengthMs, 40u);
+    CanStopAllCyclic(channel);
+}

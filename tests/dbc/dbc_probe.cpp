@@ -1,7 +1,8 @@
 // Reads a DBC file and answers requests on stdin, one per line, for dbc_interop.py:
 //   D <id hex> <extended 0|1> <data hex>      ->  one "S <signal> <raw> <value> <label|->" per
 //                                                 signal with a value, then "."
-//   E <id hex> <extended 0|1> <signal>=<physical>...  ->  "B <data hex>" or "X <error>"
+//   E <id hex> <extended 0|1> <signal>=<physical>...  ->  "B <data hex>" or "X <error>"; the
+//                                                 values as --send writes them
 //   M <id hex> <extended 0|1>                 ->  "M <name>\t<cycle ms>\t<comment>" (line
 //                                                 breaks as \n)
 // raw is the integer, or a float signal's IEEE value; numbers in their shortest exact form.
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "dbc/dbc_reader.h"
+#include "dbc/signal_assignments.h"
 #include "dbc/signal_decoder.h"
 #include "dbc/signal_encoder.h"
 
@@ -83,16 +85,16 @@ int main(int argc, char** argv) {
             }
             out += ".\n";
         } else {
-            std::vector<std::string> texts;
-            for (std::string item; in >> item;)
-                texts.push_back(item);
-            std::vector<dbc::SignalValue> values;
-            for (const std::string& t : texts) {
-                const std::size_t eq = t.find('=');
-                double physical = 0;
-                std::from_chars(t.data() + eq + 1, t.data() + t.size(), physical);
-                values.emplace_back(std::string_view(t).substr(0, eq), physical);
+            // The values as --send and the settings file write them, read by the same parser.
+            std::string text;
+            std::getline(in, text);
+            std::string error;
+            const auto assignments = dbc::ParseSignalValues(text, error);
+            if (!assignments) {
+                out += "X " + error + "\n";
+                continue;
             }
+            const std::vector<dbc::SignalValue> values = dbc::ToSignalValues(*assignments);
             const dbc::EncodeResult r = dbc::Encode(*m, values);
             if (!r.frame) {
                 out += "X " + r.error + "\n";

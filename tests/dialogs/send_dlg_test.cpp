@@ -6,6 +6,7 @@
 #include <wx/frame.h>
 
 #include "channel/can_channel.h"
+#include "monitor/signal_sender.h"
 #include "tests/dialogs/dialog_driver.h"
 #include "tests/dialogs/settings_file.h"
 #include "tests/support/message_box_capture.h"
@@ -340,12 +341,16 @@ TEST_F(SendDlgTest, EndlessStartRetimesARunningJobAndKeepsItsFrame) {
     EXPECT_EQ(job->interval.load(), 7000u);
     EXPECT_EQ(SettingsValue("Data", "Id5"), "200");
 
-    // Hiding the dialog leaves the job running; only "Stop" ends it.
+    // Hiding the dialog leaves the job running; only "Stop" ends it, and no job of another
+    // sender (a database message's).
     Press(dlg, kIdSendClose);
     EXPECT_FALSE(dlg->IsShown());
     EXPECT_NE(CanFindCyclic(channel, kEndlessJobKey), nullptr);
+    ASSERT_EQ(CanStartCyclic(channel, kSignalJobFirstKey, 0x300, 0, 0, nullptr, 7000), 1);
     Press(dlg, kIdSendStopEndless);
     EXPECT_EQ(CanFindCyclic(channel, kEndlessJobKey), nullptr);
+    EXPECT_NE(CanFindCyclic(channel, kSignalJobFirstKey), nullptr);
+    CanStopCyclic(channel, kSignalJobFirstKey);
 
     const auto writes = Writes();
     ASSERT_FALSE(writes.empty());

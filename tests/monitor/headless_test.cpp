@@ -143,3 +143,50 @@ TEST_F(HeadlessTest, AnAdapterOrDatabaseThatCannotBeOpenedEndsWithStatusOne) {
 }
 
 }  // namespace
+
+namespace {
+
+// --send: the message's bytes go out and a run without duration ends once the bus carried
+// them; a refused message ends the run with status 2 and its reason before the channel opens.
+TEST_F(HeadlessTest, MessagesAreSentByTheirSignalsOrRefusedWithStatusTwo) {
+    const fs::path database = dir / "motor.dbc";
+    std::ofstream(database) << "BO_ 291 Motor: 2 X\n"
+                               " SG_ Drehzahl : 0|16@1+ (0.5,0) [0|8000] \"1/min\" X\n";
+    struct Case {
+        std::vector<HeadlessOptions::Send> sends;
+        int status;
+        const char* says;                      // on stderr; empty: nothing in particular
+        std::vector<std::vector<int>> writes;  // id, then the bytes
+    };
+    const Case cases[] = {
+        {{{"Motor Drehzahl=1200", {}}, {"0x123 Drehzahl=0,5", {}}},
+         0,
+         "",
+         {{0x123, 0x60, 0x09}, {0x123, 0x01, 0x00}}},
+        {{{"Motor Drehzahl=8000.5", {}}},
+         2,
+         "vesk: Wert 8000.5 für Signal \"Drehzahl\" außerhalb des Bereichs 0 … 8000.",
+         {}},
+        {{{"Motor Drehzahl=1", 0u}}, 2, "Zykluszeit 0 ms", {}},
+    };
+    adapter->ConfirmWrites(true);
+    for (const Case& c : cases) {
+        adapter->ClearRequests();
+        HeadlessOptions options;
+        options.databases = {database.string()};
+        options.sends = c.sends;
+        const int opensBefore = adapter->OpenCount();
+        const Outcome run = RunWith(options);
+        EXPECT_EQ(run.status, c.status) << run.output;
+        EXPECT_NE(run.output.find(c.says), std::string::npos) << run.output;
+        std::vector<std::vector<int>> writes;
+        for (const CanMsg& m : adapter->Writes()) {
+            writes.push_back({static_cast<int>(m.id)});
+            writes.back().insert(writes.back().end(), m.data, m.data + m.dlc);
+        }
+        EXPECT_EQ(writes, c.writes) << c.sends[0].text;
+        EXPECT_EQ(adapter->OpenCount() - opensBefore, c.status == 0 ? 1 : 0) << c.sends[0].text;
+    }
+}
+
+}  // namespace

@@ -77,6 +77,18 @@ TEST(ShellCommandTest, SlashWordsThatAreNoSwitchAreFiles) {
     EXPECT_EQ(dashed.file, "--embedding");
 }
 
+TEST(ShellCommandTest, EachSendTakesTheCycleTimeAfterIt) {
+    const ShellCommand cmd = Parse({"--headless", "--send", "A X=1 Y=\"b c\"", "--cycle", "10",
+                                    "--dbc", "a.dbc", "--send=B", "--cycle=0", "--send", "C"});
+    ASSERT_TRUE(cmd.error.empty()) << cmd.error;
+    ASSERT_EQ(cmd.sends.size(), 3u);
+    EXPECT_EQ(cmd.sends[0].text, "A X=1 Y=\"b c\"");
+    EXPECT_EQ(cmd.sends[0].cycleMs, 10u);
+    EXPECT_EQ(cmd.sends[1].text, "B");
+    EXPECT_EQ(cmd.sends[1].cycleMs, 0u);  // refused later, with the window's reason
+    EXPECT_FALSE(cmd.sends[2].cycleMs);
+}
+
 TEST(ShellCommandTest, HelpAndUnregisterEndTheRun) {
     EXPECT_EQ(Parse({"--help"}).action, Action::kHelp);
     EXPECT_EQ(Parse({"/?"}).action, Action::kHelp);
@@ -109,6 +121,18 @@ TEST(ShellCommandTest, WrongSwitchesAndHelpAnswerOnTheTerminal) {
         {{"--help"}, 0, true, false, ""},
         {{"--play", "bus.log"}, kExitUsage, false, true, "nur mit --headless"},
         {{"--headless", "--play", "bus.txt"}, kExitUsage, false, true, "bus.txt"},
+        {{"--headless", "--send", "M S=1"}, kExitUsage, false, true, "Datenbank (--dbc DATEI)"},
+        {{"--headless", "--dbc", "a.dbc", "--cycle", "10"},
+         kExitUsage,
+         false,
+         true,
+         "--cycle gilt für das --send davor"},
+        {{"--headless", "--dbc", "a.dbc", "--send", "M", "--cycle", "-5"},
+         kExitUsage,
+         false,
+         true,
+         "Millisekunden, nicht -5"},
+        {{"--send", "M"}, kExitUsage, false, true, "--send und --cycle gelten nur mit --headless"},
         {{"a.vsk"}, std::nullopt, false, false, ""},
     };
     for (const Case& c : cases) {

@@ -35,6 +35,7 @@
 #include "ui/help_pages.h"
 #include "ui/overview_window.h"
 #include "ui/signal_detail.h"
+#include "ui/signal_send_dlg.h"
 
 namespace fs = std::filesystem;
 using namespace uitest;
@@ -1200,6 +1201,134 @@ TEST(WindowDatabaseTest, SignalsOfTheSelectedFrameInTheLogAndTheOverview) {
     EXPECT_FALSE(detail->IsShown());
     EXPECT_TRUE(settings::LoadDatabaseFiles().empty());
     CanClose(View()->m_channel);
+    View()->DrainRows();
+    fs::remove_all(dir);
+}
+
+// "Datenbank-Botschaft senden...": the bytes follow every field as typed, a value out of range
+// is refused with its limits, several messages run cyclically, each stopped on its own or all by
+// closing the channel, and the values sent come back in a dialog of the next start.
+TEST(WindowSignalSendTest, BytesFollowTheFieldsAndCyclicMessagesStopSinglyOrWithTheChannel) {
+    const fs::path dir = fs::path(testing::TempDir()) / "vesk-window-send";
+    fs::create_directories(dir);
+    const fs::path dbc = dir / "send.dbc";
+    std::ofstream(dbc) << "BO_ 291 Motor: 3 X\n"
+                          " SG_ Drehzahl : 0|16@1+ (0.5,0) [0|8000] \"1/min\" X\n"
+                          " SG_ Gang : 16|4@1+ (1,0) [0|0] \"\" X\n"
+                          "BO_ 512 Diagnose: 2 X\n"
+                          " SG_ Seite M : 0|8@1+ (1,0) [0|0] \"\" X\n"
+                          " SG_ Spannung m1 : 8|8@1+ (0.1,0) [0|0] \"V\" X\n"
+                          " SG_ Strom m2 : 8|8@1- (1,0) [0|0] \"A\" X\n"
+                          "BA_DEF_ BO_ \"GenMsgCycleTime\" INT 0 65535;\n"
+                          "BA_ \"GenMsgCycleTime\" BO_ 291 50;\n"
+                          "VAL_ 291 Gang 0 \"Leer\" 2 \"Fahrt\" ;\n";
+    RegisteredDevice adapter;
+    int error = 0;
+    ASSERT_EQ(CanOpen(View()->m_channel, adapter.path(), 0, 0, &error), 1);
+    EXPECT_FALSE(MenuItem(ID_CAN_SEND_DB).enabled) << "no database yet";
+    View()->LoadDatabases({dbc.string()});
+    EXPECT_TRUE(MenuItem(ID_CAN_SEND_DB).enabled);
+    Command(ID_CAN_SEND_DB);
+    CSignalSendDlg* dlg = View()->GetSignalSendDlg();
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_TRUE(dlg->IsShown());
+
+    dlg->SetSearch("200");
+    EXPECT_EQ(dlg->MessageTexts(), std::vector<wxString>{"Diagnose (0x200)"});
+    dlg->SetSearch("MOT");
+    EXPECT_EQ(dlg->MessageTexts(), std::vector<wxString>{"Motor (0x123)"});
+    dlg->SetSearch("");
+    ASSERT_TRUE(dlg->SelectMessage("Motor"));
+    EXPECT_EQ(dlg->CycleText(), "50");  // the database's cycle time
+    struct Step {
+        const char* message;
+        const char* signal;
+        const char* value;
+        const char* bytes;    // empty: refused
+        const char* problem;  // part of the refusal
+        std::vector<const char*> shown, hidden;
+    };
+    const Step steps[] = {
+        {"Motor", "Drehzahl", "1234,5", "A5 09 00", "", {}, {}},
+        {"Motor", "Gang", "Fahrt", "A5 09 02", "", {}, {}},
+        {"Motor",
+         "Drehzahl",
+         "8000.5",
+         "",
+         "Wert 8000.5 für Signal \"Drehzahl\" außerhalb des Bereichs 0 … 8000.",
+         {},
+         {}},
+        {"Motor", "Drehzahl", "1234.5", "A5 09 02", "", {}, {}},
+        {"Diagnose", "Seite", "1", "01 00", "", {"Spannung"}, {"Strom"}},
+        {"Diagnose", "Seite", "2", "02 00", "", {"Strom"}, {"Spannung"}},
+        {"Diagnose", "Strom", "-3", "02 FD", "", {"Strom"}, {"Spannung"}},
+    };
+    for (const Step& s : steps) {
+        ASSERT_TRUE(dlg->SelectMessage(s.message));
+        ASSERT_TRUE(dlg->SetSignalValue(s.signal, W(s.value))) << s.signal;
+        EXPECT_EQ(dlg->BytesText().utf8_string(), s.bytes) << s.signal << "=" << s.value;
+        EXPECT_NE(dlg->ProblemText().utf8_string().find(s.problem), std::string::npos)
+            << dlg->ProblemText();
+        EXPECT_EQ(dlg->ProblemText().empty(), *s.problem == '\0') << dlg->ProblemText();
+        EXPECT_EQ(dlg->IsSignalRefused(s.signal), *s.problem != '\0') << s.signal;
+        for (const char* name : s.shown)
+            EXPECT_TRUE(dlg->IsSignalShown(name)) << name;
+        for (const char* name : s.hidden)
+            EXPECT_FALSE(dlg->IsSignalShown(name)) << name;
+        if (!*s.bytes) {
+            dlg->SendOnce();
+            EXPECT_EQ(adapter->Count(IOCTL_CAN_WRITE), 0u) << "a refused value was sent";
+        }
+    }
+
+    // Two messages cyclically, then one stopped, then both by closing the channel.
+    const auto sendsOf = [&](std::uint32_t id, std::size_t count) {
+        return adapter->WaitUntil([&] {
+            const auto writes = adapter->Writes();
+            return std::count_if(writes.begin(), writes.end(),
+                                 [&](const CanMsg& m) { return m.id == id; }) >= long(count);
+        });
+    };
+    ASSERT_TRUE(dlg->SelectMessage("Motor"));
+    dlg->SendCyclic();
+    ASSERT_TRUE(dlg->SelectMessage("Diagnose"));
+    dlg->SetCycleText("20");
+    dlg->SendCyclic();
+    EXPECT_EQ(dlg->JobTexts(),
+              (std::vector<wxString>{"Motor (0x123) alle 50 ms", "Diagnose (0x200) alle 20 ms"}));
+    ASSERT_TRUE(sendsOf(0x123, 2) && sendsOf(0x200, 2));
+    for (const CanMsg& m : adapter->Writes()) {
+        const std::vector<int> bytes(m.data, m.data + m.dlc);
+        const std::vector<int> want =
+            m.id == 0x123 ? std::vector<int>{0xA5, 0x09, 0x02} : std::vector<int>{0x02, 0xFD};
+        EXPECT_EQ(bytes, want);
+    }
+    dlg->StopJob(0);
+    EXPECT_EQ(dlg->JobTexts(), std::vector<wxString>{"Diagnose (0x200) alle 20 ms"});
+    EXPECT_EQ(CanFindCyclic(View()->m_channel, kSignalJobFirstKey), nullptr);
+    ASSERT_NE(CanFindCyclic(View()->m_channel, kSignalJobFirstKey + 1), nullptr);
+    ASSERT_TRUE(dlg->SelectMessage("Motor"));
+    dlg->SendCyclic();
+    EXPECT_EQ(dlg->JobTexts().size(), 2u);
+    Command(ID_CAN_CLOSE);
+    Idle();
+    EXPECT_TRUE(dlg->JobTexts().empty());
+    EXPECT_EQ(View()->m_channel->jobs, nullptr);
+    EXPECT_FALSE(MenuItem(ID_CAN_SEND_DB).enabled);
+
+    // What was sent of each message is what a dialog of the next start begins with.
+    auto* next = new CSignalSendDlg(Frame(), View()->m_session);
+    next->FillMessages();
+    ASSERT_TRUE(next->SelectMessage("Motor"));
+    EXPECT_EQ(next->SignalValue("Drehzahl"), "1234.5");
+    EXPECT_EQ(next->SignalValue("Gang"), "Fahrt");
+    EXPECT_EQ(next->BytesText(), "A5 09 02");
+    ASSERT_TRUE(next->SelectMessage("Diagnose"));
+    EXPECT_EQ(next->SignalValue("Strom"), "-3");
+    next->Destroy();
+
+    dlg->Hide();
+    View()->ClearDatabases();
     View()->DrainRows();
     fs::remove_all(dir);
 }
