@@ -1,0 +1,81 @@
+// The plot's costs: filling 10 signals with 1 million points each, then redrawing them (the
+// summaries of every pixel column) at zoom levels from the whole range down to a few points per
+// column, as a wheel or a drag would ask for them; and the memory each point kept takes.
+//
+// Usage: plot_bench [COLUMNS [REDRAWS]]   (default 1600 200)
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <vector>
+
+#include "plot/plot_model.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double MsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int columns = argc > 1 ? std::atoi(argv[1]) : 1600;
+    const int redraws = argc > 2 ? std::atoi(argv[2]) : 200;
+    constexpr int kSignals = 10;
+    constexpr std::int64_t kPointsEach = 1'000'000;
+    constexpr std::int64_t kStepNs = 1'000'000;  // 1,000 values a second
+
+    plot::PlotModel model;
+    std::vector<plot::SeriesId> ids;
+    for (int s = 0; s < kSignals; ++s) {
+        plot::SeriesInfo info;
+        info.signal.length = 16;
+        info.signal.factor = 0.01;
+        ids.push_back(model.AddSeries(info));
+    }
+    const auto fillStart = Clock::now();
+    for (std::int64_t i = 0; i < kPointsEach; ++i) {
+        for (int s = 0; s < kSignals; ++s) {
+            const auto raw = static_cast<std::uint64_t>(
+                32768 + 30000 * std::sin(static_cast<double>(i) / (500.0 + 100 * s)));
+            // Every signal misses one frame in 100, as a multiplexed one would.
+            model.Append(ids[s], {i * kStepNs + s * 1000, raw,
+                                  i % 100 == s ? plot::Gap::kNotSelected : plot::Gap::kNone});
+        }
+    }
+    const double fillMs = MsSince(fillStart);
+    const std::uint64_t held = model.PointsHeld();
+
+    std::mt19937_64 random(1);
+    std::vector<plot::Column> out(static_cast<std::size_t>(columns));
+    std::vector<double> times;
+    const std::int64_t whole = kPointsEach * kStepNs;
+    for (int r = 0; r < redraws; ++r) {
+        // Spans from the whole trace down to 1/10,000 of it, anywhere in it.
+        const double fraction = std::pow(10.0, -4.0 * static_cast<double>(r % 50) / 49.0);
+        const auto span = static_cast<std::int64_t>(static_cast<double>(whole) * fraction);
+        const std::int64_t from =
+            span >= whole ? 0 : static_cast<std::int64_t>(random() % (whole - span));
+        const auto start = Clock::now();
+        for (plot::SeriesId id : ids)
+            model.Series(id)->Decimate(from, from + span, out);
+        times.push_back(MsSince(start));
+    }
+    std::sort(times.begin(), times.end());
+    std::printf("points held            %llu (%d signals), let go %llu\n",
+                static_cast<unsigned long long>(held), kSignals,
+                static_cast<unsigned long long>(model.PointsLetGo()));
+    std::printf("fill                   %.1f ms, %.1f ns per point\n", fillMs,
+                fillMs * 1e6 / static_cast<double>(held));
+    std::printf("memory                 %.2f bytes per point kept\n",
+                static_cast<double>(model.MemoryBytes()) / static_cast<double>(held));
+    std::printf("redraw of %d columns  median %.2f ms, 99th %.2f ms, max %.2f ms (%d redraws)\n",
+                columns, times[times.size() / 2], times[times.size() * 99 / 100], times.back(),
+                redraws);
+    return 0;
+}
