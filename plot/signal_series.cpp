@@ -47,6 +47,18 @@ double SignalSeries::Physical(std::uint64_t raw) const {
     return dbc::RawNumber(m_info.signal, raw) * m_info.signal.factor + m_info.signal.offset;
 }
 
+const std::string* SignalSeries::Label(std::uint64_t raw) const {
+    const dbc::Signal& s = m_info.signal;
+    if (s.labels.empty())
+        return nullptr;
+    if (s.valueType == dbc::ValueType::kInteger)
+        return s.Label(raw);
+    const double number = dbc::RawNumber(s, raw);
+    if (std::trunc(number) == number && std::fabs(number) < 9.2e18)
+        return s.Label(static_cast<std::uint64_t>(static_cast<std::int64_t>(number)));
+    return nullptr;
+}
+
 std::optional<std::int64_t> SignalSeries::FirstTimeNs() const {
     if (m_size == 0)
         return std::nullopt;
@@ -59,7 +71,32 @@ std::optional<std::int64_t> SignalSeries::LastTimeNs() const {
     return m_lastUs * 1000;
 }
 
+SeriesInfo MakeSeriesInfo(const dbc::Database& database, const dbc::Message& message,
+                          std::size_t signal) {
+    SeriesInfo info;
+    info.signal = message.signals.at(signal);
+    info.messageName = message.name;
+    info.frameId = message.id;
+    info.extended = message.extended;
+    info.databaseName = database.fileName;
+    return info;
+}
+
+Point PointOf(std::int64_t timeNs, dbc::SignalState state, std::uint64_t raw) {
+    switch (state) {
+        case dbc::SignalState::kValue:
+            return {timeNs, raw, Gap::kNone};
+        case dbc::SignalState::kShortFrame:
+            return {timeNs, 0, Gap::kShortFrame};
+        case dbc::SignalState::kNotSelected:
+            break;
+    }
+    return {timeNs, 0, Gap::kNotSelected};
+}
+
 bool SignalSeries::Append(const Point& point) {
+    if (point.gap == Gap::kNotSelected && m_lastGap == Gap::kNotSelected && m_size > 0)
+        return true;
     if (m_blocks.empty())
         return false;
     PointBlock& b = *m_blocks.back();
@@ -90,6 +127,7 @@ bool SignalSeries::Append(const Point& point) {
     ++b.count;
     ++m_size;
     m_lastUs = us;
+    m_lastGap = point.gap;
     return true;
 }
 

@@ -26,6 +26,7 @@
 #include <string>
 
 #include "dbc/database.h"
+#include "dbc/signal_decoder.h"
 
 namespace plot {
 
@@ -82,6 +83,13 @@ struct SeriesInfo {
     std::string databaseName;
 };
 
+// The series of `message.signals[signal]`.
+SeriesInfo MakeSeriesInfo(const dbc::Database& database, const dbc::Message& message,
+                          std::size_t signal);
+
+// What a frame gave for a signal, as a point of its series.
+Point PointOf(std::int64_t timeNs, dbc::SignalState state, std::uint64_t raw);
+
 class SignalSeries {
   public:
     explicit SignalSeries(SeriesInfo info) : m_info(std::move(info)) {}
@@ -89,6 +97,8 @@ class SignalSeries {
     const SeriesInfo& Info() const { return m_info; }
     // The physical value of a raw one, as the decoder computes it.
     double Physical(std::uint64_t raw) const;
+    // The value table's text for a raw value as the decoder finds it, null when none.
+    const std::string* Label(std::uint64_t raw) const;
 
     std::size_t Size() const { return m_size; }
     bool Empty() const { return m_size == 0; }
@@ -97,7 +107,8 @@ class SignalSeries {
     std::optional<std::int64_t> LastTimeNs() const;
 
     // Appends when there is room; false when the last block is full (or the time will not fit
-    // its offsets), then the caller adds a block and appends again.
+    // its offsets), then the caller adds a block and appends again. A multiplexer's gap right
+    // after another says nothing new and is left out (true); a short frame counts each time.
     bool Append(const Point& point);
     void AddBlock(std::unique_ptr<PointBlock> block);
     // Takes the oldest block back (its points are let go); null when there is none.
@@ -130,6 +141,7 @@ class SignalSeries {
     std::deque<std::unique_ptr<PointBlock>> m_blocks;
     std::size_t m_size = 0;
     std::int64_t m_lastUs = 0;
+    Gap m_lastGap = Gap::kNone;
 };
 
 template <class F>

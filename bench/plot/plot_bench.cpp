@@ -2,15 +2,24 @@
 // summaries of every pixel column) at zoom levels from the whole range down to a few points per
 // column, as a wheel or a drag would ask for them; and the memory each point kept takes.
 //
-// Usage: plot_bench [COLUMNS [REDRAWS]]   (default 1600 200)
+// Then a trace of 1,000,000 frames (candump log, 10 messages of 4 signals, one of them
+// multiplexed) evaluated with its database until it is ready to plot.
+//
+// Usage: plot_bench [COLUMNS [REDRAWS [FOLDER]]]   (default 1600 200 /tmp)
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
+#include "dbc/dbc_reader.h"
+#include "monitor/trace_evaluation.h"
 #include "plot/plot_model.h"
 
 namespace {
@@ -77,5 +86,58 @@ int main(int argc, char** argv) {
     std::printf("redraw of %d columns  median %.2f ms, 99th %.2f ms, max %.2f ms (%d redraws)\n",
                 columns, times[times.size() / 2], times[times.size() * 99 / 100], times.back(),
                 redraws);
+
+    // The trace: 100 us apart, messages in turn, bytes that change with the frame's number.
+    const std::string folder = argc > 3 ? argv[3] : "/tmp";
+    const std::string path = folder + "/vesk-plot-bench.log";
+    {
+        std::ofstream file(path);
+        char line[96];
+        for (int i = 0; i < 1'000'000; ++i) {
+            const unsigned v = static_cast<unsigned>(i);
+            std::snprintf(line, sizeof line, "(%d.%06d) can0 %03X#%02X%02X%02X%02X%02X%02X%02X%02X R\n",
+                          1700000000 + i / 10000, i % 10000 * 100, 0x100 + i % 10, v % 2,
+                          v & 0xFF, (v >> 8) & 0xFF, (v >> 3) & 0xFF, 0x12, (v >> 5) & 0xFF,
+                          0x34, (v >> 1) & 0xFF);
+            file << line;
+        }
+    }
+    std::string text;
+    for (int m = 0; m < 10; ++m) {
+        const std::string id = std::to_string(0x100 + m);
+        text += "BO_ " + id + " Botschaft" + std::to_string(m) + ": 8 X\n";
+        if (m == 0) {
+            text += " SG_ Mux M : 0|8@1+ (1,0) [0|0] \"\" X\n";
+            text += " SG_ A m0 : 8|16@1+ (0.1,0) [0|0] \"V\" X\n";
+            text += " SG_ B m1 : 8|16@1+ (0.1,0) [0|0] \"V\" X\n";
+        } else {
+            text += " SG_ S" + id + "_0 : 0|8@1+ (1,0) [0|0] \"\" X\n";
+            text += " SG_ S" + id + "_1 : 8|16@1- (0.01,-5) [0|0] \"km/h\" X\n";
+            text += " SG_ S" + id + "_2 : 24|8@1+ (1,0) [0|0] \"\" X\n";
+        }
+        text += " SG_ T" + id + " : 40|8@1+ (0.5,-40) [0|0] \"degC\" X\n";
+    }
+    dbc::ReadResult read = dbc::ParseDbc(text, "bench.dbc");
+    if (!read.database) {
+        std::fprintf(stderr, "%s\n", read.error.c_str());
+        return 1;
+    }
+    dbc::DatabaseSet set;
+    set.Add(std::make_shared<const dbc::Database>(std::move(*read.database)));
+    plot::PlotModel traceModel;
+    const auto evalStart = Clock::now();
+    const TraceEvaluation result = EvaluateTrace(path, set, traceModel, [](double) { return true; });
+    const double evalMs = MsSince(evalStart);
+    std::filesystem::remove(path);
+    if (!result.ok) {
+        std::fprintf(stderr, "%s\n", result.error.c_str());
+        return 1;
+    }
+    const std::uint64_t traceHeld = traceModel.PointsHeld();
+    std::printf("trace of %llu frames   ready in %.0f ms, %llu points in %zu series, "
+                "%.2f bytes per point kept\n",
+                static_cast<unsigned long long>(result.frames), evalMs,
+                static_cast<unsigned long long>(traceHeld), traceModel.Ids().size(),
+                static_cast<double>(traceModel.MemoryBytes()) / static_cast<double>(traceHeld));
     return 0;
 }

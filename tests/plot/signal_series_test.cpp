@@ -27,7 +27,7 @@ plot::Point Value(std::int64_t timeNs, std::uint64_t raw) {
 }
 
 plot::Point GapAt(std::int64_t timeNs) {
-    return {timeNs, 0, plot::Gap::kNotSelected};
+    return {timeNs, 0, plot::Gap::kShortFrame};
 }
 
 TEST(SignalSeries, SummarisesEachColumn) {
