@@ -26,6 +26,8 @@ inline constexpr int ID_RECORD_STOP = 0x7021;
 // ... and sending a trace file onto the bus.
 inline constexpr int ID_PLAY_START = 0x7022;
 inline constexpr int ID_PLAY_STOP = 0x7023;
+// ... and plotting a trace file's signals.
+inline constexpr int ID_PLOT_TRACE = 0x7024;
 
 // The menu "Datenbank": CAN databases to decode with.
 inline constexpr int ID_DB_LOAD = 0x7030;
@@ -41,6 +43,8 @@ inline constexpr int ID_VIEW_STATUS_BAR = 0x7801;
 inline constexpr int ID_VIEW_OVERVIEW = 0x7802;
 // Holds the log and the overview on screen while everything behind them goes on.
 inline constexpr int ID_VIEW_HOLD = 0x7810;
+// The window "Signalverlauf": the loaded databases' signals over time, live.
+inline constexpr int ID_VIEW_PLOT = 0x7811;
 
 // The items of the CAN menu that need an open channel and have no check mark: they share one
 // enable rule.

@@ -97,6 +97,9 @@ wxEND_EVENT_TABLE()
         {wxID_SEPARATOR, "", ""},
         {ID_VIEW_OVERVIEW, "Übersicht nach ID", kOverviewPrompt, wxITEM_CHECK},
         {ID_VIEW_HOLD, "Anzeige anhalten\tPause", kHoldPrompt, wxITEM_CHECK},
+        {wxID_SEPARATOR, "", ""},
+        {ID_VIEW_PLOT, "Signalverlauf",
+         "Zeigt Signale der geladenen Datenbanken im zeitlichen Verlauf an"},
     };
 
     // The string table has no prompt for the about box; this is the wording German desktop
@@ -112,6 +115,9 @@ wxEND_EVENT_TABLE()
         {ID_PLAY_START, "Aufzeichnung senden...",
          "Sendet die Botschaften einer Aufzeichnung im aufgezeichneten Zeitabstand"},
         {ID_PLAY_STOP, "Senden beenden", "Beendet das Senden der Aufzeichnung"},
+        {wxID_SEPARATOR, "", ""},
+        {ID_PLOT_TRACE, "Aufzeichnung auswerten...",
+         "Zeigt die Signale einer Aufzeichnung im zeitlichen Verlauf an"},
     };
 
     const MenuEntry kDatabaseMenu[] = {

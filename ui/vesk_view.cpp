@@ -20,6 +20,7 @@
 #include "ui/doc_manager.h"
 #include "ui/log_list_ctrl.h"
 #include "ui/overview_window.h"
+#include "ui/plot_window.h"
 #include "ui/signal_detail.h"
 #include "ui/utf8_text.h"
 
@@ -57,6 +58,10 @@ wxBEGIN_EVENT_TABLE(CVeskView, wxView)
     EVT_MENU(ID_PLAY_STOP, CVeskView::OnPlayStop)
     EVT_UPDATE_UI(ID_PLAY_START, CVeskView::OnUpdateChannelOpen)
     EVT_UPDATE_UI(ID_PLAY_STOP, CVeskView::OnUpdatePlayStop)
+    EVT_MENU(ID_VIEW_PLOT, CVeskView::OnViewPlot)
+    EVT_MENU(ID_PLOT_TRACE, CVeskView::OnPlotTrace)
+    EVT_UPDATE_UI(ID_VIEW_PLOT, CVeskView::OnUpdatePlot)
+    EVT_UPDATE_UI(ID_PLOT_TRACE, CVeskView::OnUpdatePlot)
     EVT_UPDATE_UI(ID_CAN_CLOSE, CVeskView::OnUpdateChannelOpen)
     EVT_UPDATE_UI(ID_CAN_BAUDRATE, CVeskView::OnUpdateChannelOpen)
     EVT_UPDATE_UI(ID_CAN_HW_FILTER, CVeskView::OnUpdateChannelOpen)
@@ -81,6 +86,10 @@ CVeskView::~CVeskView() {
     // exists.
     m_session.Close();
     m_drainTimer.Stop();
+    if (m_plot) {
+        m_plot->DetachSession();
+        m_plot->Destroy();
+    }
     if (m_dlgSend)
         delete m_dlgSend.get();
     if (m_signals)

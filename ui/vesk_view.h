@@ -23,6 +23,7 @@
 
 class CLogListCtrl;
 class COverviewWindow;
+class CPlotWindow;
 class CSignalDetail;
 class wxFrame;
 
@@ -70,6 +71,17 @@ class CVeskView : public wxView {
     // rows come into view at the top.
     bool IsHeld() const { return m_bHold; }
     void Hold(bool hold);
+
+    // --- Signals over time (vesk_view_plot.cpp) -----------------------------------------------
+    // The live "Signalverlauf" window, opened or brought to the front.
+    CPlotWindow* ShowPlot();
+    // A trace's signals in a window of their own; null when it could not be read or was cancelled
+    // (a box says why).
+    CPlotWindow* PlotTrace(const std::string& path, bool showProgress = true);
+    void OnViewPlot(wxCommandEvent& event);
+    void OnPlotTrace(wxCommandEvent& event);
+    // Both need a database.
+    void OnUpdatePlot(wxUpdateUIEvent& event);
 
     // --- wxView --------------------------------------------------------------------------------
     bool OnCreate(wxDocument* doc, long flags) override;
@@ -142,6 +154,7 @@ class CVeskView : public wxView {
     wxWeakRef<CLogListCtrl> m_list;
     wxWeakRef<COverviewWindow> m_overview;
     wxWeakRef<CSignalDetail> m_signals;
+    wxWeakRef<CPlotWindow> m_plot;
     void ShowDatabaseState();
     bool m_bShowOverview = false;
     bool m_bHold = false;

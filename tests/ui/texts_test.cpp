@@ -110,6 +110,11 @@ TEST(ShellCommandTest, WrongSwitchesAndHelpAnswerOnTheTerminal) {
         {{"--play", "bus.log"}, kExitUsage, false, true, "nur mit --headless"},
         {{"--headless", "--play", "bus.txt"}, kExitUsage, false, true, "bus.txt"},
         {{"a.vsk"}, std::nullopt, false, false, ""},
+        {{"--plot", "bus.log"}, kExitUsage, false, true, "--plot und --signal brauchen mindestens"},
+        {{"--signal", "Motor", "--dbc", "a.dbc"}, kExitUsage, false, true, "BOTSCHAFT.SIGNAL"},
+        {{"--headless", "--plot", "bus.log", "--dbc", "a.dbc"}, kExitUsage, false, true,
+         "--plot und --signal gelten nur mit dem Fenster"},
+        {{"--plot", "bus.log", "--dbc", "a.dbc"}, std::nullopt, false, false, ""},
     };
     for (const Case& c : cases) {
         char* outText = nullptr;
