@@ -110,6 +110,9 @@ void CPlotWindow::DetachSession() {
 }
 
 void CPlotWindow::Build() {
+    // Its events stay its own: the main frame hands what reaches it to the document manager,
+    // which may be gone by the time a plot window is destroyed at the end of the program.
+    SetExtraStyle(GetExtraStyle() | wxWS_EX_BLOCK_EVENTS);
     auto* panel = new wxPanel(this);
     auto* left = new wxBoxSizer(wxVERTICAL);
     m_search = new wxSearchCtrl(panel, wxID_ANY);
