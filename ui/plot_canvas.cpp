@@ -367,7 +367,8 @@ void CPlotCanvas::Render(wxDC& dc, wxSize size) const {
         dc.SetPen(wxPen(ink, 1, i == 0 ? wxPENSTYLE_SOLID : wxPENSTYLE_SHORT_DASH));
         dc.DrawLine(x, area.y, x, area.GetBottom());
         dc.SetTextForeground(ink);
-        dc.DrawText(wxString::Format("C%d", i + 1), x + 3, area.y + 2);
+        const wxString name = wxString::Format("C%d", i + 1);
+        dc.DrawText(name, x + 3, area.GetBottom() - dc.GetTextExtent(name).y - 2);
     }
 
     // Legend: a swatch and "Signal [unit]" for each, at the top left.
