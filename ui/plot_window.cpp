@@ -313,13 +313,15 @@ void CPlotWindow::UpdateTraces() {
 }
 
 bool CPlotWindow::ChooseSignal(const std::string& message, const std::string& signal, bool on) {
-    for (std::size_t row = 0; row < m_listed.size(); ++row) {
-        Entry& e = m_entries[m_listed[row]];
-        if (e.message == message && e.signal == signal) {
-            m_list->Check(static_cast<unsigned>(row), on);
-            Toggle(e, on);
-            return true;
-        }
+    for (std::size_t i = 0; i < m_entries.size(); ++i) {
+        Entry& e = m_entries[i];
+        if (e.message != message || e.signal != signal)
+            continue;
+        Toggle(e, on);
+        const auto row = std::find(m_listed.begin(), m_listed.end(), i);
+        if (row != m_listed.end())
+            m_list->Check(static_cast<unsigned>(row - m_listed.begin()), on);
+        return true;
     }
     return false;
 }

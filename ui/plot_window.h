@@ -48,7 +48,7 @@ class CPlotWindow : public wxFrame {
     void DetachSession();
 
     // --- The operator's choices (also for tests) ---------------------------------------------
-    // Checks or unchecks "message.signal" in the list; false when the list has no such entry.
+    // Checks or unchecks "message.signal"; false when the databases have no such signal.
     bool ChooseSignal(const std::string& message, const std::string& signal, bool on = true);
     // Shows exactly these "message.signal"; a box names those the list does not have.
     void ChooseOnly(const std::vector<std::string>& names);

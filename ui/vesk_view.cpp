@@ -140,6 +140,9 @@ bool CVeskView::OnCreate(wxDocument* doc, long flags) {
     auto* signals = new CSignalDetail(m_frame);
     m_signals = signals;
     signals->Hide();
+    signals->onPlot = [this](const std::string& message, const std::string& signal) {
+        ShowPlot()->ChooseSignal(message, signal, true);
+    };
     // A selection changes what "Kopieren" offers: the tool bar is asked at once, since on a quiet
     // bus no later idle pass may come within the tool bar's update interval.
     const auto selectionChanged = [this](wxListEvent& e) {

@@ -21,6 +21,7 @@
 #include "ui/command_ids.h"
 #include "ui/plot_canvas.h"
 #include "ui/plot_window.h"
+#include "ui/signal_detail.h"
 
 namespace fs = std::filesystem;
 using namespace uitest;
@@ -311,6 +312,15 @@ TEST_F(PlotWindowLiveTest, FollowsTheBusHoldsThePictureAndNeverShowsAnotherBranc
     window->Tick();
     EXPECT_FALSE(window->SeriesOf("Mux", "A"));
     EXPECT_EQ(c.Size(), 6u);
+
+    // A signal of the frame selected in the log, activated in the detail under it, joins the plot.
+    View()->DrainRows();
+    List()->SetItemState(0, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+    View()->UpdateSignalDetail();
+    ASSERT_EQ(View()->GetSignalDetail()->CellText(0, 0), "M");
+    View()->GetSignalDetail()->PlotRow(0);
+    EXPECT_TRUE(window->SeriesOf("Mux", "M"));
+    EXPECT_TRUE(window->SeriesOf("Mux", "C"));
 }
 
 }  // namespace
