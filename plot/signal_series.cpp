@@ -165,6 +165,24 @@ SignalSeries::Position SignalSeries::LowerBound(std::int64_t timeUs) const {
     return {static_cast<std::size_t>(it - m_blocks.begin()), index};
 }
 
+SignalSeries::Position SignalSeries::Advance(Position from, std::int64_t timeUs) const {
+    // Columns of a few points each are found by stepping; wider ones by searching.
+    for (int step = 0; step < 32; ++step) {
+        if (from.block == m_blocks.size())
+            return from;
+        const PointBlock& b = *m_blocks[from.block];
+        if (from.index == b.count) {
+            ++from.block;
+            from.index = 0;
+            continue;
+        }
+        if (b.TimeUs(from.index) >= timeUs)
+            return from;
+        ++from.index;
+    }
+    return LowerBound(timeUs);
+}
+
 Point SignalSeries::At(Position p) const {
     const PointBlock& b = *m_blocks[p.block];
     Point point;
@@ -225,7 +243,7 @@ void SignalSeries::Decimate(std::int64_t fromNs, std::int64_t toNs, std::span<Co
             c + 1 == n ? toNs
                        : fromNs + static_cast<std::int64_t>(span * static_cast<double>(c + 1) /
                                                             static_cast<double>(n));
-        const Position q = LowerBound(CeilUs(endNs));
+        const Position q = Advance(p, CeilUs(endNs));
         if (p.block == q.block && p.index == q.index)
             continue;
         PointBlock::MinMax mm = kEmpty;

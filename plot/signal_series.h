@@ -133,6 +133,8 @@ class SignalSeries {
     };
     // The first point whose time is at or after `timeUs` ({Blocks(), 0} when none).
     Position LowerBound(std::int64_t timeUs) const;
+    // The same, from a position at or before it.
+    Position Advance(Position from, std::int64_t timeUs) const;
     Point At(Position p) const;
     // Folds the values of [from, to) into `mm` through the summaries.
     void Fold(Position from, Position to, PointBlock::MinMax& mm) const;

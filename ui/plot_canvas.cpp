@@ -6,6 +6,7 @@
 #include <limits>
 
 #include <wx/dcbuffer.h>
+#include <wx/graphics.h>
 #include <wx/dcmemory.h>
 #include <wx/image.h>
 #include <wx/settings.h>
@@ -249,6 +250,38 @@ void CPlotCanvas::Render(wxDC& dc, wxSize size) const {
     dc.Clear();
     dc.SetFont(GetFont());
     dc.SetTextForeground(ink);
+    // Measuring text costs as much as drawing it: numbers are measured by their length in digits
+    // (figures are all of one width), labels and names once.
+    if (m_digit == wxSize())
+        m_digit = dc.GetTextExtent("0");
+    if (m_extents.size() > 1024)
+        m_extents.clear();
+    auto extent = [&](const wxString& text) {
+        auto [it, added] = m_extents.try_emplace(text.utf8_string());
+        if (added)
+            it->second = dc.GetTextExtent(text);
+        return it->second;
+    };
+    auto numberWidth = [&](const wxString& text) {
+        return m_digit.x * static_cast<int>(text.length());
+    };
+    // On a window the device context draws through a graphics context. Texts then go to it
+    // directly (the device context would measure each again for its bounding box), the grid is
+    // one path, and each series one filled path of boxes and one stroked path of segments.
+    wxGraphicsContext* gc = dc.GetGraphicsContext();
+    wxColour textColour;
+    auto text = [&](const wxString& t, int x, int y, const wxColour& colour) {
+        if (!gc) {
+            dc.SetTextForeground(colour);
+            dc.DrawText(t, x, y);
+            return;
+        }
+        if (colour != textColour) {
+            gc->SetFont(dc.GetFont(), colour);
+            textColour = colour;
+        }
+        gc->DrawText(t, x, y);
+    };
     const wxRect area(kLeftMargin, kTopMargin, std::max(1, size.x - kLeftMargin - kRightMargin),
                       std::max(1, size.y - kTopMargin - kBottomMargin));
     const double span = static_cast<double>(m_view.SpanNs());
@@ -265,22 +298,36 @@ void CPlotCanvas::Render(wxDC& dc, wxSize size) const {
 
     // Grid and axes: seconds below, values on the left.
     dc.SetPen(wxPen(grid));
+    wxGraphicsPath gridPath = gc ? gc->CreatePath() : wxGraphicsPath();
+    auto gridLine = [&](int x0, int y0, int x1, int y1) {
+        if (gc) {
+            gridPath.MoveToPoint(x0 + 0.5, y0 + 0.5);
+            gridPath.AddLineToPoint(x1 + 0.5, y1 + 0.5);
+        } else {
+            dc.DrawLine(x0, y0, x1, y1);
+        }
+    };
     const double secondsSpan = span * 1e-9;
     const double tStep = NiceStep(secondsSpan / std::max(1, area.width / 110));
     const double from = static_cast<double>(m_view.FromNs()) * 1e-9;
     for (double t = std::ceil(from / tStep) * tStep; t <= from + secondsSpan; t += tStep) {
         const int x = xOf(static_cast<std::int64_t>(std::llround(t * 1e9)));
-        dc.DrawLine(x, area.y, x, area.GetBottom());
-        const wxString text = NumberText(t, tStep) + " s";
-        dc.DrawText(text, x - dc.GetTextExtent(text).x / 2, area.GetBottom() + 3);
+        gridLine(x, area.y, x, area.GetBottom());
+        const wxString label = NumberText(t, tStep) + " s";
+        text(label, x - numberWidth(label) / 2, area.GetBottom() + 3, ink);
     }
     const double vStep = NiceStep((high - low) / std::max(1, area.height / 40));
     for (double v = std::ceil(low / vStep) * vStep; v <= high; v += vStep) {
         const int y = yOf(v);
-        dc.DrawLine(area.x, y, area.GetRight(), y);
-        const wxString text = NumberText(v, vStep);
-        const wxSize extent = dc.GetTextExtent(text);
-        dc.DrawText(text, area.x - extent.x - 4, y - extent.y / 2);
+        gridLine(area.x, y, area.GetRight(), y);
+        const wxString label = NumberText(v, vStep);
+        text(label, area.x - numberWidth(label) - 4, y - m_digit.y / 2, ink);
+    }
+    if (gc) {
+        gc->SetAntialiasMode(wxANTIALIAS_NONE);
+        gc->SetPen(wxPen(grid));
+        gc->StrokePath(gridPath);
+        gc->SetAntialiasMode(wxANTIALIAS_DEFAULT);
     }
     dc.SetPen(wxPen(ink));
     dc.SetBrush(*wxTRANSPARENT_BRUSH);
@@ -290,73 +337,110 @@ void CPlotCanvas::Render(wxDC& dc, wxSize size) const {
     const std::int64_t drawTo =
         m_drawLimit ? std::min(m_view.ToNs(), *m_drawLimit) : m_view.ToNs();
     m_columns.resize(static_cast<std::size_t>(area.width));
-    std::vector<wxPoint> line;
+    struct Segment {
+        int x0, y0, x1, y1;
+    };
+    std::vector<wxRect> boxes;
+    std::vector<Segment> segments;
+    const auto antialias = gc ? gc->GetAntialiasMode() : wxANTIALIAS_NONE;
     for (const Trace& trace : m_traces) {
         const plot::SignalSeries* s = m_model.Series(trace.id);
         if (!s || s->Empty())
             continue;
         const bool steps = !s->Info().signal.labels.empty();
-        dc.SetPen(wxPen(trace.colour, 2));
-        dc.SetTextForeground(trace.colour);
         s->Decimate(m_view.FromNs(), m_view.ToNs(), m_columns);
-        // The point before the range starts the line at the left edge.
+        // A series is drawn as boxes and a few segments: each column a box from its lowest to its
+        // highest value, reaching to the previous column's last value where that column is next
+        // to it (or, for steps, along it), so that a dense line is all boxes, which the toolkit
+        // fills fastest; only points farther apart than a column are joined by segments.
+        boxes.clear();
+        segments.clear();
         bool havePrevious = false;
         double previous = 0;
+        int previousX = area.x;
         if (const auto before = s->AtOrBefore(m_view.FromNs() - 1);
             before && before->gap == plot::Gap::kNone) {
             previous = s->Physical(before->raw);
             havePrevious = true;
-            line.push_back({area.x, yOf(previous)});
         }
+        auto box = [&](int x0, int x1, int ya, int yb) {
+            const int top = std::min(ya, yb) - 1;
+            boxes.emplace_back(x0, top, x1 - x0 + 2, std::max(ya, yb) + 1 - top);
+        };
         int lastLabelEnd = std::numeric_limits<int>::min();
         const int lastX = drawTo >= m_view.ToNs() ? area.width : xOf(drawTo) - area.x;
-        auto flush = [&] {
-            if (line.size() >= 2)
-                dc.DrawLines(static_cast<int>(line.size()), line.data());
-            else if (line.size() == 1)
-                dc.DrawPoint(line[0]);
-            line.clear();
-        };
         for (int c = 0; c < area.width && c <= lastX; ++c) {
             const plot::Column& col = m_columns[static_cast<std::size_t>(c)];
             if (col.count == 0)
                 continue;
             const int x = area.x + c;
-            if (std::isnan(col.first))
-                flush();
             if (col.values != 0) {
-                if (steps && havePrevious && !std::isnan(col.first))
-                    line.push_back({x, yOf(previous)});
-                if (!std::isnan(col.first))
-                    line.push_back({x, yOf(col.first)});
-                line.push_back({x, yOf(col.min)});
-                line.push_back({x, yOf(col.max)});
-                if (!std::isnan(col.last))
-                    line.push_back({x, yOf(col.last)});
+                int bottom = yOf(col.min), top = yOf(col.max);
+                if (havePrevious && !std::isnan(col.first)) {
+                    const int join = yOf(previous);
+                    if (steps) {
+                        box(previousX, x, join, join);
+                    } else if (x - previousX > 1) {
+                        segments.push_back({previousX, join, x, yOf(col.first)});
+                    }
+                    if (steps || x - previousX <= 1) {
+                        bottom = std::max(bottom, join);
+                        top = std::min(top, join);
+                    }
+                }
+                box(x, x, bottom, top);
                 if (steps && !std::isnan(col.last) && (!havePrevious || previous != col.last) &&
                     x >= lastLabelEnd) {
                     if (const auto at = s->AtOrBefore(TimeAt(x + 1));
                         at && at->gap == plot::Gap::kNone) {
-                        if (const std::string* label = s->Label(at->raw)) {
-                            const wxString text = U8(*label);
-                            dc.DrawText(text, x + 3, yOf(col.last) - dc.GetTextExtent(text).y - 1);
-                            lastLabelEnd = x + dc.GetTextExtent(text).x + 8;
+                        if (const std::string* name = s->Label(at->raw)) {
+                            const wxString label = U8(*name);
+                            const wxSize labelSize = extent(label);
+                            text(label, x + 3, yOf(col.last) - labelSize.y - 1, trace.colour);
+                            lastLabelEnd = x + labelSize.x + 8;
                         }
                     }
                 }
             }
-            if (std::isnan(col.last)) {
-                flush();
-                havePrevious = false;
-            } else {
+            havePrevious = !std::isnan(col.last);
+            if (havePrevious) {
                 previous = col.last;
-                havePrevious = true;
+                previousX = x;
             }
         }
         // Steps run on to the right edge (or the held time) at their last value.
-        if (steps && havePrevious && !line.empty())
-            line.push_back({area.x + std::min(lastX, area.width), line.back().y});
-        flush();
+        if (steps && havePrevious) {
+            const int join = yOf(previous);
+            box(previousX, area.x + std::min(lastX, area.width), join, join);
+        }
+        if (gc) {
+            wxGraphicsPath filled = gc->CreatePath();
+            for (const wxRect& r : boxes)
+                filled.AddRectangle(r.x, r.y, r.width, r.height);
+            gc->SetAntialiasMode(wxANTIALIAS_NONE);
+            gc->SetPen(*wxTRANSPARENT_PEN);
+            gc->SetBrush(wxBrush(trace.colour));
+            gc->FillPath(filled);
+            gc->SetAntialiasMode(antialias);
+            if (!segments.empty()) {
+                wxGraphicsPath joined = gc->CreatePath();
+                for (const Segment& g : segments) {
+                    joined.MoveToPoint(g.x0 + 1, g.y0 + 0.5);
+                    joined.AddLineToPoint(g.x1 + 1, g.y1 + 0.5);
+                }
+                gc->SetPen(wxPen(trace.colour, 2));
+                gc->StrokePath(joined);
+            }
+        } else {
+            dc.SetPen(*wxTRANSPARENT_PEN);
+            dc.SetBrush(wxBrush(trace.colour));
+            for (const wxRect& r : boxes)
+                dc.DrawRectangle(r);
+            dc.SetPen(wxPen(trace.colour, 2));
+            for (const Segment& g : segments)
+                dc.DrawLine(g.x0 + 1, g.y0, g.x1 + 1, g.y1);
+        }
+        dc.SetBrush(*wxTRANSPARENT_BRUSH);
     }
 
     // Cursors.
@@ -366,9 +450,7 @@ void CPlotCanvas::Render(wxDC& dc, wxSize size) const {
         const int x = xOf(*m_cursor[i]);
         dc.SetPen(wxPen(ink, 1, i == 0 ? wxPENSTYLE_SOLID : wxPENSTYLE_SHORT_DASH));
         dc.DrawLine(x, area.y, x, area.GetBottom());
-        dc.SetTextForeground(ink);
-        const wxString name = wxString::Format("C%d", i + 1);
-        dc.DrawText(name, x + 3, area.GetBottom() - dc.GetTextExtent(name).y - 2);
+        text(wxString::Format("C%d", i + 1), x + 3, area.GetBottom() - m_digit.y - 2, ink);
     }
 
     // Legend: a swatch and "Signal [unit]" for each, at the top left.
@@ -378,14 +460,13 @@ void CPlotCanvas::Render(wxDC& dc, wxSize size) const {
         if (!s)
             continue;
         const plot::SeriesInfo& info = s->Info();
-        wxString text = U8(info.messageName + "." + info.signal.name);
+        wxString name = U8(info.messageName + "." + info.signal.name);
         if (!info.signal.unit.empty())
-            text += U8(" [" + info.signal.unit + "]");
+            name += U8(" [" + info.signal.unit + "]");
         dc.SetPen(wxPen(trace.colour, 3));
         dc.DrawLine(area.x + 8, y + 7, area.x + 24, y + 7);
-        dc.SetTextForeground(ink);
-        dc.DrawText(text, area.x + 30, y);
-        y += dc.GetTextExtent(text).y + 2;
+        text(name, area.x + 30, y, ink);
+        y += extent(name).y + 2;
     }
     dc.DestroyClippingRegion();
 }

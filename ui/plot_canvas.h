@@ -19,6 +19,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include <wx/colour.h>
@@ -90,4 +91,6 @@ class CPlotCanvas : public wxWindow {
     std::optional<wxPoint> m_dragFrom;
     Axes m_dragAxes = kBoth;
     mutable std::vector<plot::Column> m_columns;
+    mutable wxSize m_digit;  // of "0" in the canvas's font
+    mutable std::unordered_map<std::string, wxSize> m_extents;
 };
