@@ -49,6 +49,10 @@ std::size_t PlotFeedSink::Drain(plot::PlotModel& model) {
     const std::size_t taken = static_cast<std::size_t>(head - tail);
     for (; tail != head; ++tail) {
         const PlotSample& s = m_ring[tail % kCapacity];
+        if (m_newestNs && s.timeNs + 1'000'000 < *m_newestNs)
+            model.ClearPoints();
+        if (!m_newestNs || s.timeNs > *m_newestNs || s.timeNs + 1'000'000 < *m_newestNs)
+            m_newestNs = s.timeNs;
         model.Append(s.series, {s.timeNs, s.raw, s.gap});
     }
     m_tail.store(tail, std::memory_order_release);

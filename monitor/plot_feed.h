@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "dbc/database_set.h"
@@ -65,7 +66,10 @@ class PlotFeedSink final : public RecordSink {
 
     // User-interface thread: what to plot from now on (null: nothing).
     void Select(PlotSelection* selection) { m_selection.Replace(selection); }
-    // User-interface thread: moves the queued values into `model`; returns how many.
+    // User-interface thread: moves the queued values into `model`; returns how many. A value
+    // more than a millisecond older than the newest one taken means the channel's time started
+    // again ("Zeit rücksetzen", a new open): the model's points go first, so that the new ones
+    // are not piled up at the old newest time.
     std::size_t Drain(plot::PlotModel& model);
     std::uint64_t Dropped() const { return m_dropped.load(std::memory_order_relaxed); }
 
@@ -77,6 +81,7 @@ class PlotFeedSink final : public RecordSink {
     std::atomic<std::uint64_t> m_head{0};  // written by the receive thread
     std::atomic<std::uint64_t> m_tail{0};  // written by the draining thread
     std::atomic<std::uint64_t> m_dropped{0};
+    std::optional<std::int64_t> m_newestNs;  // of the values drained
 };
 
 template <class F>

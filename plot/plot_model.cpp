@@ -95,6 +95,16 @@ std::uint64_t PlotModel::PointsLetGo(SeriesId id) const {
     return id < m_series.size() ? m_series[id].letGo : 0;
 }
 
+void PlotModel::ClearPoints() {
+    for (Entry& e : m_series) {
+        if (!e.series)
+            continue;
+        while (e.series->TakeOldestBlock()) {
+        }
+    }
+    m_blocksInUse = 0;
+}
+
 void PlotModel::Clear() {
     m_series.clear();
     m_blocksInUse = 0;

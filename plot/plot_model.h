@@ -50,6 +50,8 @@ class PlotModel {
 
     // Every series and count goes.
     void Clear();
+    // The points go, the series stay (their time started again); not counted as let go.
+    void ClearPoints();
 
   private:
     struct Entry {

@@ -170,6 +170,14 @@ TEST(PlotFeed, QueuesTheChosenSignalsAndCountsWhatItCannotQueue) {
     EXPECT_EQ(sink.Dropped(), 6u);
     EXPECT_EQ(sink.Drain(model), PlotFeedSink::kCapacity);
 
+    // The channel's time starts again: the plot does too.
+    record(0.5, 0x100, {0, 4, 7});
+    EXPECT_EQ(sink.Drain(model), 2u);
+    EXPECT_EQ(PointsOf(*model.Series(a)), "500:2 ");
+    EXPECT_EQ(PointsOf(*model.Series(c)), "500:7 ");
+    EXPECT_EQ(model.PointsLetGo(), 0u);
+    EXPECT_EQ(model.MemoryBytes(), 2 * sizeof(plot::PointBlock));
+
     sink.Select(nullptr);
     record(9.0, 0x100, {0, 1, 1});
     EXPECT_EQ(sink.Drain(model), 0u);
