@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "dbc/dbc_reader.h"
@@ -181,6 +183,49 @@ TEST(PlotFeed, QueuesTheChosenSignalsAndCountsWhatItCannotQueue) {
     sink.Select(nullptr);
     record(9.0, 0x100, {0, 1, 1});
     EXPECT_EQ(sink.Drain(model), 0u);
+}
+
+// The receive thread decodes while the window takes the values and hands over new selections:
+// every value arrives once, or is counted as dropped.
+TEST(PlotFeed, TheReceiveThreadDecodesWhileTheWindowSelectsAndDrains) {
+    const auto set = Databases();
+    const dbc::Message& mux = set->Databases()[0]->messages[0];
+    plot::PlotModel model;
+    const plot::SeriesId a = model.AddSeries(plot::MakeSeriesInfo(*set->Databases()[0], mux, 1));
+    PlotFeedSink sink;
+    std::unique_ptr<PlotSelection> selections[2];
+    for (auto& s : selections) {
+        s = std::make_unique<PlotSelection>(set);
+        s->Add(mux, 1, a);
+    }
+    sink.Select(selections[0].get());
+    constexpr int kFrames = 20'000;
+    std::atomic<bool> done{false};
+    std::thread receive([&] {
+        CanMsg msg{};
+        msg.type = 2;
+        msg.id = 0x100;
+        msg.dlc = 3;
+        for (int i = 0; i < kFrames; ++i) {
+            msg.data[1] = static_cast<std::uint8_t>(i);
+            sink.OnRecord({msg, i * 1e-3, 0, true, true, true, false, 0, 0, 500000});
+        }
+        done = true;
+    });
+    std::unique_ptr<PlotSelection> spare;
+    for (int round = 0; !done; ++round) {
+        // A new selection in place of the current one, which is free once Select returns.
+        spare = std::make_unique<PlotSelection>(set);
+        spare->Add(mux, 1, a);
+        sink.Select(spare.get());
+        std::swap(spare, selections[round % 2]);
+        spare.reset();
+        sink.Drain(model);
+    }
+    receive.join();
+    sink.Drain(model);
+    EXPECT_EQ(model.Series(a)->Size() + sink.Dropped(), static_cast<std::uint64_t>(kFrames));
+    sink.Select(nullptr);
 }
 
 }  // namespace
