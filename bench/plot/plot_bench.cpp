@@ -72,6 +72,7 @@ int main(int argc, char** argv) {
     std::mt19937_64 random(1);
     std::vector<plot::Column> out(static_cast<std::size_t>(columns));
     std::vector<double> times, cpu;
+    double slowestMs = 0, slowestSpan = 0;
     const std::int64_t whole = kPointsEach * kStepNs;
     for (int r = 0; r < redraws; ++r) {
         // Spans from the whole trace down to 1/10,000 of it, anywhere in it.
@@ -84,6 +85,10 @@ int main(int argc, char** argv) {
         for (plot::SeriesId id : ids)
             model.Series(id)->Decimate(from, from + span, out);
         cpu.push_back(CpuMs() - cpuStart);
+        if (cpu.back() > slowestMs) {
+            slowestMs = cpu.back();
+            slowestSpan = fraction;
+        }
         times.push_back(MsSince(start));
     }
     std::sort(times.begin(), times.end());
@@ -100,6 +105,8 @@ int main(int argc, char** argv) {
                 redraws);
     std::printf("  processor time       median %.2f ms, 99th %.2f ms, max %.2f ms\n",
                 cpu[cpu.size() / 2], cpu[cpu.size() * 99 / 100], cpu.back());
+    std::printf("  slowest at a span of %.4g of the whole (%.0f points a column)\n", slowestSpan,
+                slowestSpan * static_cast<double>(kPointsEach) / columns);
 
     // The trace: 100 us apart, messages in turn, bytes that change with the frame's number.
     const std::string folder = argc > 3 ? argv[3] : "/tmp";
