@@ -33,6 +33,7 @@ MonitorSession::MonitorSession()
     AddSink(m_overviewSink);
     AddSink(m_trueLoadSink);
     AddSink(m_decoder);
+    AddSink(m_plotFeed);
     m_decoder.Attach(m_databases.Set().get());
 }
 

@@ -21,6 +21,7 @@
 #include "log/id_overview.h"
 #include "log/log_model.h"
 #include "monitor/filter_values.h"
+#include "monitor/plot_feed.h"
 #include "monitor/record_sink.h"
 #include "monitor/session_sinks.h"
 #include "monitor/signal_databases.h"
@@ -136,6 +137,8 @@ class MonitorSession {
     const SignalDatabases& Databases() const { return m_databases; }
     // Frames since the session began that a loaded database defines.
     std::uint64_t FramesDecoded() const { return m_decoder.Decoded(); }
+    // The live plot's values, decoded on the receive thread for the signals it shows.
+    PlotFeedSink& PlotFeed() { return m_plotFeed; }
 
     // The adapter a recording names until the next open names its own.
     void SetAdapterName(const std::string& name) { m_adapterName = name; }
@@ -179,6 +182,7 @@ class MonitorSession {
     OverviewSink m_overviewSink{m_overview};
     TrueLoadSink m_trueLoadSink{m_trueLoad};
     DecoderSink m_decoder;
+    PlotFeedSink m_plotFeed;
     SignalDatabases m_databases;
     RecordSink* m_sinks[kMaxSinks] = {};
     int m_sinkCount = 0;

@@ -557,6 +557,11 @@ const char* NotAFile(mode_t mode) {
 }  // namespace
 
 std::optional<TraceFile> ReadTrace(const std::string& path, std::string& error) {
+    return ReadTrace(path, error, {});
+}
+
+std::optional<TraceFile> ReadTrace(const std::string& path, std::string& error,
+                                   const ReadProgress& progress) {
     const std::optional<TraceFormat> format = FormatForPath(path, error);
     if (!format)
         return std::nullopt;
@@ -579,9 +584,11 @@ std::optional<TraceFile> ReadTrace(const std::string& path, std::string& error) 
     // than the block.
     std::unique_ptr<char[]> block(new char[kBlockSize]);
     std::size_t held = 0;
+    std::uint64_t done = 0;
+    const auto total = static_cast<std::uint64_t>(status.st_size);
     for (;;) {
         // The program without a window holds its end signals pending while this thread reads.
-        if (platform::EndSignalPending()) {
+        if (platform::EndSignalPending() || (progress && !progress(done, total))) {
             error = "Das Lesen der Aufzeichnung „" + path + "“ wurde abgebrochen.";
             return std::nullopt;
         }
@@ -592,6 +599,7 @@ std::optional<TraceFile> ReadTrace(const std::string& path, std::string& error) 
             error = named + "kann nicht gelesen werden: " + platform::ErrorText(errno) + ".";
             return std::nullopt;
         }
+        done += static_cast<std::uint64_t>(got);
         const char* p = block.get();
         const char* end = p + held + got;
         for (;;) {

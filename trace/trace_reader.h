@@ -20,6 +20,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -60,5 +61,11 @@ struct TraceFile {
 // naming the file, and the line (number and text) when one could not be read. A file with nothing
 // to play gives no entries, not an error.
 std::optional<TraceFile> ReadTrace(const std::string& path, std::string& error);
+
+// The same, asking `progress(bytes read, file size)` before each block (about a MiB); when it
+// answers false the read ends like an end signal does: nullopt and "... wurde abgebrochen.".
+using ReadProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>;
+std::optional<TraceFile> ReadTrace(const std::string& path, std::string& error,
+                                   const ReadProgress& progress);
 
 }  // namespace trace

@@ -28,6 +28,8 @@ inline constexpr int ID_RECORD_STOP = 0x7021;
 // ... and sending a trace file onto the bus.
 inline constexpr int ID_PLAY_START = 0x7022;
 inline constexpr int ID_PLAY_STOP = 0x7023;
+// ... and plotting a trace file's signals.
+inline constexpr int ID_PLOT_TRACE = 0x7024;
 
 // The menu "Datenbank": CAN databases to decode with.
 inline constexpr int ID_DB_LOAD = 0x7030;
@@ -47,6 +49,8 @@ inline constexpr int ID_VIEW_HOLD = 0x7810;
 // find with the bar's text.
 inline constexpr int ID_VIEW_FIND = 0x7811;
 inline constexpr int ID_VIEW_FIND_NEXT = 0x7812;
+// The window "Signalverlauf": the loaded databases' signals over time, live.
+inline constexpr int ID_VIEW_PLOT = 0x7813;
 
 // The items of the CAN menu that need an open channel and have no check mark: they share one
 // enable rule.

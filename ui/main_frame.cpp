@@ -104,6 +104,8 @@ wxEND_EVENT_TABLE()
         {ID_VIEW_FIND, "Suchen und filtern\tCtrl+F",
          "Blendet die Leiste ein, die nach Identifiern filtert und Text sucht.", wxITEM_CHECK},
         {ID_VIEW_FIND_NEXT, "Weitersuchen\tF3", "Sucht den Text der Leiste ab der markierten Zeile."},
+        {ID_VIEW_PLOT, "Signalverlauf",
+         "Zeigt Signale der geladenen Datenbanken im zeitlichen Verlauf an"},
     };
 
     // The string table has no prompt for the about box; this is the wording German desktop
@@ -119,6 +121,9 @@ wxEND_EVENT_TABLE()
         {ID_PLAY_START, "Aufzeichnung senden...",
          "Sendet die Botschaften einer Aufzeichnung im aufgezeichneten Zeitabstand"},
         {ID_PLAY_STOP, "Senden beenden", "Beendet das Senden der Aufzeichnung"},
+        {wxID_SEPARATOR, "", ""},
+        {ID_PLOT_TRACE, "Aufzeichnung auswerten...",
+         "Zeigt die Signale einer Aufzeichnung im zeitlichen Verlauf an"},
     };
 
     const MenuEntry kDatabaseMenu[] = {

@@ -42,6 +42,8 @@ enum class Switch {
     kDecode,
     kSend,
     kCycle,
+    kPlot,
+    kSignal,
 };
 
 struct SwitchName {
@@ -79,6 +81,8 @@ constexpr SwitchName kSwitches[] = {
     {"decode", Switch::kDecode, false},
     {"send", Switch::kSend, false},
     {"cycle", Switch::kCycle, false},
+    {"plot", Switch::kPlot, false},
+    {"signal", Switch::kSignal, false},
 };
 
 // The value of a switch that takes one; nullopt and an error for anything else.
@@ -174,7 +178,8 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
                                 *p.which == Switch::kDuration || *p.which == Switch::kPlay ||
                                 *p.which == Switch::kLoop || *p.which == Switch::kDbc ||
                                 *p.which == Switch::kDecode || *p.which == Switch::kSend ||
-                                *p.which == Switch::kCycle;
+                                *p.which == Switch::kCycle || *p.which == Switch::kPlot ||
+                                *p.which == Switch::kSignal;
         if (!takesValue && p.inlineValue) {
             cmd.error = "Option " + p.name + " nimmt keinen Wert";
             return cmd;
@@ -219,7 +224,9 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
             case Switch::kDbc:
             case Switch::kDecode:
             case Switch::kSend:
-            case Switch::kCycle: {
+            case Switch::kCycle:
+            case Switch::kPlot:
+            case Switch::kSignal: {
                 const auto v = value();
                 if (!v || v->empty()) {
                     cmd.error = "Option " + p.name + " braucht einen Wert";
@@ -296,6 +303,15 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
                 } else if (*p.which == Switch::kDecode) {
                     if (!tracePath(cmd.decodePath))
                         return cmd;
+                } else if (*p.which == Switch::kPlot) {
+                    if (!tracePath(cmd.plotPath))
+                        return cmd;
+                } else if (*p.which == Switch::kSignal) {
+                    if (v->find('.') == std::string::npos) {
+                        wrong("BOTSCHAFT.SIGNAL");
+                        return cmd;
+                    }
+                    cmd.plotSignals.push_back(*v);
                 } else if (*p.which == Switch::kRecord) {
                     if (!tracePath(cmd.recordPath))
                         return cmd;
@@ -336,7 +352,8 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
     }
     if (!cmd.decodePath.empty()) {
         if (cmd.headless || automation || print || printTo || unregister || cmd.openChannel ||
-            cmd.showOverview || !plain.empty() || !cmd.recordPath.empty()) {
+            cmd.showOverview || !plain.empty() || !cmd.recordPath.empty() ||
+            !cmd.plotPath.empty()) {
             cmd.error = "--decode nimmt nur --dbc dazu";
             return cmd;
         }
@@ -346,6 +363,16 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
         }
         cmd.action = ShellCommand::Action::kDecode;
         return cmd;
+    }
+    if (!cmd.plotPath.empty() || !cmd.plotSignals.empty()) {
+        if (cmd.headless || automation || print || printTo || unregister) {
+            cmd.error = "--plot und --signal gelten nur mit dem Fenster";
+            return cmd;
+        }
+        if (cmd.databases.empty()) {
+            cmd.error = "--plot und --signal brauchen mindestens eine Datenbank (--dbc DATEI)";
+            return cmd;
+        }
     }
     if (cmd.headless) {
         if (automation || print || printTo || unregister || cmd.openChannel || cmd.showOverview ||
@@ -460,6 +487,10 @@ std::string ShellCommandUsage() {
            "                          im Fenster, mit --headless und mit --decode\n"
            "  --decode AUFZEICHNUNG   dekodiert die Aufzeichnung (.log, .asc) ohne Fenster und\n"
            "                          schreibt je Signal eine CSV-Zeile auf stdout\n"
+           "  --plot AUFZEICHNUNG     wertet die Aufzeichnung (.log, .asc) mit den Datenbanken\n"
+           "                          aus und zeigt ihre Signale im Fenster „Signalverlauf“\n"
+           "  --signal BOTSCHAFT.SIGNAL  zeigt dieses Signal im „Signalverlauf“ (auch mehrmals):\n"
+           "                          live, oder mit --plot statt der ersten vier der Aufzeichnung\n"
            "  -h, --help, /?          zeigt diese Hilfe\n"
            "\n"
            "Schalter lassen sich auch /p, /pt, /dde, /Embedding, /Automation, /Unregserver\n"

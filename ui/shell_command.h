@@ -63,6 +63,11 @@ struct ShellCommand {
     // with --decode TRACE (which decodes the recorded trace without a window).
     std::vector<std::string> databases;
     std::string decodePath;
+    // --plot TRACE (with --dbc): the window starts with the trace's signals in a plot window.
+    std::string plotPath;
+    // --signal MESSAGE.SIGNAL (repeatable): the signals the plot window shows from the start; without
+    // --plot the live window opens with them.
+    std::vector<std::string> plotSignals;
 
     // --send "MESSAGE SIGNAL=VALUE ..." [--cycle MS] (repeatable, with --headless and --dbc): a
     // database message sent by its signals, once or every MS ms; --cycle belongs to the --send

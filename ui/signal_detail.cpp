@@ -31,6 +31,13 @@ CSignalDetail::CSignalDetail(wxWindow* parent) : wxPanel(parent) {
     sizer->Add(top, 0, wxEXPAND | wxALL, 3);
     sizer->Add(m_list, 1, wxEXPAND);
     SetSizer(sizer);
+    m_list->Bind(wxEVT_LIST_ITEM_ACTIVATED,
+                 [this](wxListEvent& e) { PlotRow(static_cast<int>(e.GetIndex())); });
+}
+
+void CSignalDetail::PlotRow(int row) {
+    if (onPlot && !m_message.empty() && row >= 0 && row < m_list->GetItemCount())
+        onPlot(m_message, m_list->GetItemText(row, 0).utf8_string());
 }
 
 void CSignalDetail::SetDatabaseNames(const wxString& names) {
@@ -43,6 +50,7 @@ void CSignalDetail::ShowSignals(const FrameSignals& signals, std::uint8_t change
         ShowNothing(U8("Die Botschaft steht in keiner geladenen Datenbank."));
         return;
     }
+    m_message = signals.message->name;
     m_heading->SetLabel(wxString::FromUTF8(signals.message->name));
     const int rows = static_cast<int>(signals.rows.size());
     // Rows are rewritten in place: the list keeps its scroll position and does not flicker.
@@ -68,6 +76,7 @@ void CSignalDetail::ShowSignals(const FrameSignals& signals, std::uint8_t change
 }
 
 void CSignalDetail::ShowNothing(const wxString& why) {
+    m_message.clear();
     m_heading->SetLabel(why);
     m_list->DeleteAllItems();
 }

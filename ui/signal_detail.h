@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
 
 #include <wx/panel.h>
 
@@ -23,6 +25,11 @@ class CSignalDetail : public wxPanel {
     void ShowSignals(const FrameSignals& signals, std::uint8_t changedBytes = 0);
     void ShowNothing(const wxString& why);
 
+    // A row activated (double click, Enter) asks for its signal in the plot: the message's name
+    // and the signal's.
+    std::function<void(const std::string& message, const std::string& signal)> onPlot;
+    void PlotRow(int row);
+
     // What the operator sees, for tests.
     wxString HeadingText() const;
     int RowCount() const;
@@ -33,4 +40,5 @@ class CSignalDetail : public wxPanel {
     wxStaticText* m_databases = nullptr;
     wxStaticText* m_heading = nullptr;
     wxListCtrl* m_list = nullptr;
+    std::string m_message;  // the shown signals' message
 };

@@ -21,6 +21,7 @@
 #include "ui/doc_manager.h"
 #include "ui/main_frame.h"
 #include "ui/message_box_hook.h"
+#include "ui/plot_window.h"
 #include "ui/simulation_options.h"
 #include "ui/utf8_text.h"
 #include "ui/vesk_doc.h"
@@ -179,6 +180,15 @@ bool CVeskApp::Start(const ShellCommand& cmd) {
     if (cmd.openChannel) {
         if (auto* view = m_frame->GetView())
             view->OpenChannel(0, 0, 0);
+    }
+    if (auto* view = m_frame->GetView()) {
+        CPlotWindow* plot = nullptr;
+        if (!cmd.plotPath.empty())
+            plot = view->PlotTrace(cmd.plotPath);
+        else if (!cmd.plotSignals.empty())
+            plot = view->ShowPlot();
+        if (plot && !cmd.plotSignals.empty())
+            plot->ChooseOnly(cmd.plotSignals);
     }
     return true;
 }

@@ -22,6 +22,7 @@
 #include "ui/log_list_ctrl.h"
 #include "ui/main_frame.h"
 #include "ui/overview_window.h"
+#include "ui/plot_window.h"
 #include "ui/signal_detail.h"
 #include "ui/signal_send_dlg.h"
 #include "ui/utf8_text.h"
@@ -65,6 +66,10 @@ wxBEGIN_EVENT_TABLE(CVeskView, wxView)
     EVT_MENU(ID_PLAY_STOP, CVeskView::OnPlayStop)
     EVT_UPDATE_UI(ID_PLAY_START, CVeskView::OnUpdateChannelOpen)
     EVT_UPDATE_UI(ID_PLAY_STOP, CVeskView::OnUpdatePlayStop)
+    EVT_MENU(ID_VIEW_PLOT, CVeskView::OnViewPlot)
+    EVT_MENU(ID_PLOT_TRACE, CVeskView::OnPlotTrace)
+    EVT_UPDATE_UI(ID_VIEW_PLOT, CVeskView::OnUpdatePlot)
+    EVT_UPDATE_UI(ID_PLOT_TRACE, CVeskView::OnUpdatePlot)
     EVT_UPDATE_UI(ID_CAN_CLOSE, CVeskView::OnUpdateChannelOpen)
     EVT_UPDATE_UI(ID_CAN_BAUDRATE, CVeskView::OnUpdateChannelOpen)
     EVT_UPDATE_UI(ID_CAN_HW_FILTER, CVeskView::OnUpdateChannelOpen)
@@ -89,6 +94,10 @@ CVeskView::~CVeskView() {
     // exists.
     m_session.Close();
     m_drainTimer.Stop();
+    if (m_plot) {
+        m_plot->DetachSession();
+        m_plot->Destroy();
+    }
     if (m_dlgSend)
         delete m_dlgSend.get();
     if (m_dlgSignalSend)
@@ -144,6 +153,9 @@ bool CVeskView::OnCreate(wxDocument* doc, long flags) {
     auto* signals = new CSignalDetail(m_frame);
     m_signals = signals;
     signals->Hide();
+    signals->onPlot = [this](const std::string& message, const std::string& signal) {
+        ShowPlot()->ChooseSignal(message, signal, true);
+    };
     // A selection changes what "Kopieren" offers: the tool bar is asked at once, since on a quiet
     // bus no later idle pass may come within the tool bar's update interval.
     const auto selectionChanged = [this](wxListEvent& e) {

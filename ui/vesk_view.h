@@ -23,6 +23,7 @@
 
 class CLogListCtrl;
 class COverviewWindow;
+class CPlotWindow;
 class CSignalDetail;
 class CFindBar;
 class CSignalSendDlg;
@@ -83,6 +84,16 @@ class CVeskView : public wxView {
     void FindNext(const wxString& text);
     // The bar's count of the rows its filter hides in the list shown.
     void ShowHiddenRows();
+    // --- Signals over time (vesk_view_plot.cpp) -----------------------------------------------
+    // The live "Signalverlauf" window, opened or brought to the front.
+    CPlotWindow* ShowPlot();
+    // A trace's signals in a window of their own; null when it could not be read or was cancelled
+    // (a box says why).
+    CPlotWindow* PlotTrace(const std::string& path, bool showProgress = true);
+    void OnViewPlot(wxCommandEvent& event);
+    void OnPlotTrace(wxCommandEvent& event);
+    // Both need a database.
+    void OnUpdatePlot(wxUpdateUIEvent& event);
 
     // --- wxView --------------------------------------------------------------------------------
     bool OnCreate(wxDocument* doc, long flags) override;
@@ -162,6 +173,7 @@ class CVeskView : public wxView {
     wxWeakRef<CSignalDetail> m_signals;
     wxWeakRef<CFindBar> m_findBar;
     wxWeakRef<CSignalSendDlg> m_dlgSignalSend;
+    wxWeakRef<CPlotWindow> m_plot;
     void ShowDatabaseState();
     bool m_bShowOverview = false;
     bool m_bHold = false;

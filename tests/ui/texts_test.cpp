@@ -134,6 +134,11 @@ TEST(ShellCommandTest, WrongSwitchesAndHelpAnswerOnTheTerminal) {
          "Millisekunden, nicht -5"},
         {{"--send", "M"}, kExitUsage, false, true, "--send und --cycle gelten nur mit --headless"},
         {{"a.vsk"}, std::nullopt, false, false, ""},
+        {{"--plot", "bus.log"}, kExitUsage, false, true, "--plot und --signal brauchen mindestens"},
+        {{"--signal", "Motor", "--dbc", "a.dbc"}, kExitUsage, false, true, "BOTSCHAFT.SIGNAL"},
+        {{"--headless", "--plot", "bus.log", "--dbc", "a.dbc"}, kExitUsage, false, true,
+         "--plot und --signal gelten nur mit dem Fenster"},
+        {{"--plot", "bus.log", "--dbc", "a.dbc"}, std::nullopt, false, false, ""},
     };
     for (const Case& c : cases) {
         char* outText = nullptr;
