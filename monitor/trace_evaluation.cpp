@@ -18,13 +18,13 @@ TraceEvaluation EvaluateTrace(const std::string& path, const dbc::DatabaseSet& d
                               plot::PlotModel& model, const EvaluationProgress& progress) {
     TraceEvaluation result;
     bool gaveUp = false;
-    const auto file = trace::ReadTrace(path, result.error, [&](std::uint64_t done,
-                                                                std::uint64_t total) {
-        if (!progress || total == 0)
-            return true;
-        gaveUp = !progress(kReadShare * static_cast<double>(done) / static_cast<double>(total));
-        return !gaveUp;
-    });
+    const auto file =
+        trace::ReadTrace(path, result.error, [&](std::uint64_t done, std::uint64_t total) {
+            if (!progress || total == 0)
+                return true;
+            gaveUp = !progress(kReadShare * static_cast<double>(done) / static_cast<double>(total));
+            return !gaveUp;
+        });
     if (!file) {
         result.cancelled = gaveUp;
         return result;
@@ -37,8 +37,8 @@ TraceEvaluation EvaluateTrace(const std::string& path, const dbc::DatabaseSet& d
     const std::size_t count = file->entries.size();
     for (std::size_t i = 0; i < count; ++i) {
         if (progress && i % kFramesPerReport == 0 && i > 0 &&
-            !progress(kReadShare + (1 - kReadShare) * static_cast<double>(i) /
-                                       static_cast<double>(count))) {
+            !progress(kReadShare +
+                      (1 - kReadShare) * static_cast<double>(i) / static_cast<double>(count))) {
             result.cancelled = true;
             return result;
         }

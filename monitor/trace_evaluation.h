@@ -18,10 +18,10 @@
 struct TraceEvaluation {
     bool ok = false;
     bool cancelled = false;
-    std::string error;            // German, naming the file; empty when ok
-    std::uint64_t frames = 0;     // frames in the trace
-    std::uint64_t decoded = 0;    // of them frames a database defines
-    std::int64_t startNs = 0;     // the first entry's time as the file gives it
+    std::string error;          // German, naming the file; empty when ok
+    std::uint64_t frames = 0;   // frames in the trace
+    std::uint64_t decoded = 0;  // of them frames a database defines
+    std::int64_t startNs = 0;   // the first entry's time as the file gives it
 };
 
 // fraction 0..1; false gives up.

@@ -7,8 +7,8 @@
 
 namespace plot {
 
-std::string RangeCsv(const PlotModel& model, std::span<const SeriesId> series,
-                     std::int64_t fromNs, std::int64_t toNs, std::int64_t originNs) {
+std::string RangeCsv(const PlotModel& model, std::span<const SeriesId> series, std::int64_t fromNs,
+                     std::int64_t toNs, std::int64_t originNs) {
     struct Line {
         std::int64_t timeNs;
         std::size_t order;

@@ -15,7 +15,7 @@ namespace plot {
 
 // `originNs` is added to every time (a trace's first time stamp, so that times read as the
 // trace's own).
-std::string RangeCsv(const PlotModel& model, std::span<const SeriesId> series,
-                     std::int64_t fromNs, std::int64_t toNs, std::int64_t originNs);
+std::string RangeCsv(const PlotModel& model, std::span<const SeriesId> series, std::int64_t fromNs,
+                     std::int64_t toNs, std::int64_t originNs);
 
 }  // namespace plot

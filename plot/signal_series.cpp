@@ -157,10 +157,10 @@ SignalSeries::Position SignalSeries::LowerBound(std::int64_t timeUs) const {
     const std::int64_t offset = timeUs - b.baseUs;
     std::size_t index = 0;
     if (offset > 0) {
-        index = static_cast<std::size_t>(
-            std::lower_bound(b.offsetUs.begin(), b.offsetUs.begin() + b.count,
-                             static_cast<std::uint32_t>(offset)) -
-            b.offsetUs.begin());
+        index = static_cast<std::size_t>(std::lower_bound(b.offsetUs.begin(),
+                                                          b.offsetUs.begin() + b.count,
+                                                          static_cast<std::uint32_t>(offset)) -
+                                         b.offsetUs.begin());
     }
     return {static_cast<std::size_t>(it - m_blocks.begin()), index};
 }

@@ -41,7 +41,7 @@ struct Point {
 
 // What one pixel column holds; min and max only over values (gaps left out).
 struct Column {
-    std::uint32_t count = 0;  // points in the column, gaps included
+    std::uint32_t count = 0;   // points in the column, gaps included
     std::uint32_t values = 0;  // of them values
     double min = 0;
     double max = 0;

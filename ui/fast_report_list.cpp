@@ -145,7 +145,8 @@ wxString CFastReportList::SelectedRowsText() const {
 
 bool CFastReportList::ShownCell::operator==(const ShownCell& other) const {
     return known == other.known && state == other.state && length == other.length &&
-           marked == other.marked && fading == other.fading && std::equal(text, text + length, other.text);
+           marked == other.marked && fading == other.fading &&
+           std::equal(text, text + length, other.text);
 }
 
 std::uint8_t CFastReportList::RowState(long row, bool focused) const {
@@ -385,8 +386,8 @@ void CFastReportList::OnPaintRows(wxPaintEvent&) {
                 continue;
             const bool highlight = state & kShownSelected;
             if (cell.marked != 0)
-                PaintMarks(dc, cell.text, cell.length, cell.marked, cell.fading, left + kTextIndent, rowTop(row),
-                           lineHeight);
+                PaintMarks(dc, cell.text, cell.length, cell.marked, cell.fading, left + kTextIndent,
+                           rowTop(row), lineHeight);
             if (highlight != highlightSet) {
                 highlightSet = highlight;
                 if (gc)

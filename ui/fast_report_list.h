@@ -26,7 +26,9 @@
 
 // The colour of a text marker behind what changed lately (the overview's bytes, the signal
 // detail's rows); the same light colour in every theme.
-inline wxColour ChangeMarkColour() { return wxColour(255, 221, 120); }
+inline wxColour ChangeMarkColour() {
+    return wxColour(255, 221, 120);
+}
 
 class CFastReportList : public wxListCtrl {
   public:
@@ -94,8 +96,7 @@ class CFastReportList : public wxListCtrl {
     void MeasureCharacters(wxDC& dc, const wxFont& font);
     int Advance(char c) const;
     void PaintMarks(wxDC& dc, const char* text, std::size_t length, std::uint64_t marked,
-                    std::uint64_t fading, int x,
-                    int y, int height);
+                    std::uint64_t fading, int x, int y, int height);
     // How many characters of the text fit into `room` pixels: all of them, or as many as leave
     // room for an ellipsis.
     std::size_t FittingLength(const char* text, std::size_t length, int room) const;

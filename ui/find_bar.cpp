@@ -18,12 +18,14 @@ CFindBar::CFindBar(wxWindow* parent, std::function<void(const IdFilter&)> onFilt
     : wxPanel(parent, wxID_ANY), m_onFilter(std::move(onFilter)), m_onFind(std::move(onFind)) {
     m_filter = new wxTextCtrl(this, wxID_ANY, wxString(), wxDefaultPosition,
                               wxSize(GetCharWidth() * 24, -1), wxTE_PROCESS_ENTER);
-    m_filter->SetToolTip(U8("Identifier und Bereiche, z. B. „100-1ff, 7e8“; 29-Bit-IDs mit 8 "
-                            "Ziffern („18fef100“). Leer: alle."));
+    m_filter->SetToolTip(
+        U8("Identifier und Bereiche, z. B. „100-1ff, 7e8“; 29-Bit-IDs mit 8 "
+           "Ziffern („18fef100“). Leer: alle."));
     m_find = new wxTextCtrl(this, wxID_ANY, wxString(), wxDefaultPosition,
                             wxSize(GetCharWidth() * 20, -1), wxTE_PROCESS_ENTER);
-    m_find->SetToolTip(U8("Sucht den Text in den angezeigten Spalten, ab der markierten Zeile "
-                          "abwärts (Eingabetaste, F3)."));
+    m_find->SetToolTip(
+        U8("Sucht den Text in den angezeigten Spalten, ab der markierten Zeile "
+           "abwärts (Eingabetaste, F3)."));
     auto* next = new wxButton(this, wxID_ANY, U8("Weiter"));
     m_note = new wxStaticText(this, wxID_ANY, wxString(), wxDefaultPosition, wxDefaultSize,
                               wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END);

@@ -29,16 +29,15 @@ struct Api {
     void* (*loadFont)(void*, void*, const void*) =
         Lookup<void* (*)(void*, void*, const void*)>("pango_font_map_load_font");
     void* (*scaledFont)(void*) = Lookup<void* (*)(void*)>("pango_cairo_font_get_scaled_font");
-    int (*textToGlyphs)(void*, double, double, const char*, int, void**, int*, void**, int*,
-                        int*) =
+    int (*textToGlyphs)(void*, double, double, const char*, int, void**, int*, void**, int*, int*) =
         Lookup<int (*)(void*, double, double, const char*, int, void**, int*, void**, int*, int*)>(
             "cairo_scaled_font_text_to_glyphs");
     void (*glyphFree)(void*) = Lookup<void (*)(void*)>("cairo_glyph_free");
     void (*fontExtents)(void*, FontExtents*) =
         Lookup<void (*)(void*, FontExtents*)>("cairo_scaled_font_extents");
     void (*setScaledFont)(void*, void*) = Lookup<void (*)(void*, void*)>("cairo_set_scaled_font");
-    void (*showGlyphs)(void*, const void*, int) =
-        Lookup<void (*)(void*, const void*, int)>("cairo_show_glyphs");
+    void (*showGlyphs)(void*, const void*,
+                       int) = Lookup<void (*)(void*, const void*, int)>("cairo_show_glyphs");
     void (*setSource)(void*, double, double, double, double) =
         Lookup<void (*)(void*, double, double, double, double)>("cairo_set_source_rgba");
     void (*unref)(void*) = Lookup<void (*)(void*)>("g_object_unref");
@@ -89,8 +88,8 @@ void CGlyphText::Prepare(wxWindow* window, const wxFont& font) {
         all[c - kFirst] = static_cast<char>(c);
     void* glyphs = nullptr;
     int count = 0;
-    if (api.textToGlyphs(scaled, 0, 0, all, static_cast<int>(sizeof all), &glyphs, &count,
-                         nullptr, nullptr, nullptr) != 0 ||
+    if (api.textToGlyphs(scaled, 0, 0, all, static_cast<int>(sizeof all), &glyphs, &count, nullptr,
+                         nullptr, nullptr) != 0 ||
         count != static_cast<int>(sizeof all)) {
         if (glyphs)
             api.glyphFree(glyphs);

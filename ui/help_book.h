@@ -10,7 +10,7 @@ class wxHtmlHelpController;
 class wxHtmlHelpWindow;
 
 class CHelpBook {
-public:
+  public:
     CHelpBook();
     ~CHelpBook();
     CHelpBook(const CHelpBook&) = delete;
@@ -22,6 +22,6 @@ public:
     // The viewer's window while it is open, else null.
     wxHtmlHelpWindow* Window() const;
 
-private:
+  private:
     std::unique_ptr<wxHtmlHelpController> m_controller;
 };

@@ -57,7 +57,9 @@ std::string CLogListCtrl::WidestCell(int column) {
 }
 
 CLogListCtrl::CLogListCtrl(wxWindow* parent, LogModel& model)
-    : CFastReportList(parent, wxLC_SINGLE_SEL | wxLC_NO_SORT_HEADER), model_(model), m_index(model) {
+    : CFastReportList(parent, wxLC_SINGLE_SEL | wxLC_NO_SORT_HEADER),
+      model_(model),
+      m_index(model) {
     for (int i = 0; i < kLogColumnCount; ++i) {
         InsertColumn(i, U8(kColumns[i].title), wxLIST_FORMAT_LEFT);
     }
@@ -108,7 +110,8 @@ std::size_t CLogListCtrl::ShowNewRows() {
 }
 
 const LogRow& CLogListCtrl::ModelRow(long item) const {
-    return model_.Row(item < 0 ? LogModel::kMaxRows : m_index.ModelRow(static_cast<std::size_t>(item)));
+    return model_.Row(item < 0 ? LogModel::kMaxRows
+                               : m_index.ModelRow(static_cast<std::size_t>(item)));
 }
 
 void CLogListCtrl::SetIdFilter(const IdFilter& filter) {

@@ -103,7 +103,8 @@ wxEND_EVENT_TABLE()
         {wxID_SEPARATOR, "", ""},
         {ID_VIEW_FIND, "Suchen und filtern\tCtrl+F",
          "Blendet die Leiste ein, die nach Identifiern filtert und Text sucht.", wxITEM_CHECK},
-        {ID_VIEW_FIND_NEXT, "Weitersuchen\tF3", "Sucht den Text der Leiste ab der markierten Zeile."},
+        {ID_VIEW_FIND_NEXT, "Weitersuchen\tF3",
+         "Sucht den Text der Leiste ab der markierten Zeile."},
         {ID_VIEW_PLOT, "Signalverlauf",
          "Zeigt Signale der geladenen Datenbanken im zeitlichen Verlauf an"},
     };
@@ -261,11 +262,10 @@ void CMainFrame::CreateToolBarButtons() {
             bar->AddSeparator();
             continue;
         }
-        const wxBitmapBundle bitmap = t.art == kPauseArt
-                                          ? PauseBitmap(size)
-                                          : wxArtProvider::GetBitmapBundle(t.art, wxART_TOOLBAR, size);
-        bar->AddTool(t.id, wxString(), bitmap,
-                     U8(t.tip), t.kind);
+        const wxBitmapBundle bitmap =
+            t.art == kPauseArt ? PauseBitmap(size)
+                               : wxArtProvider::GetBitmapBundle(t.art, wxART_TOOLBAR, size);
+        bar->AddTool(t.id, wxString(), bitmap, U8(t.tip), t.kind);
         bar->SetToolLongHelp(t.id, U8(t.prompt));
     }
     bar->Realize();
@@ -394,8 +394,8 @@ void CMainFrame::OnUpdateRecording() {
         if (!text.empty())
             text += "   ";
         text += wxFileName(wxString::FromUTF8(session.RecordingPath())).GetFullName() +
-               wxString::Format(U8(": %llu Ereignisse"),
-                                static_cast<unsigned long long>(session.RecordedEvents()));
+                wxString::Format(U8(": %llu Ereignisse"),
+                                 static_cast<unsigned long long>(session.RecordedEvents()));
         if (const std::uint64_t lost = session.RecordingLost(); lost > 0)
             text += wxString::Format(U8(" (%llu verloren)"), static_cast<unsigned long long>(lost));
     }

@@ -290,7 +290,8 @@ void COverviewWindow::ShowRows(std::int64_t nowNs, bool whole) {
     }
     FilterAndSort();
     // Sorted by a changing column, rows move without their number changing.
-    if (!m_selectedKeys.empty() && (m_rows.size() != before || m_sortColumn >= 0 || m_filter.Active()))
+    if (!m_selectedKeys.empty() &&
+        (m_rows.size() != before || m_sortColumn >= 0 || m_filter.Active()))
         Reselect();
     const auto load = m_session.m_trueLoad.Sample(
         nowNs, m_session.m_channel ? m_session.m_channel->baudrate.load() : 0);

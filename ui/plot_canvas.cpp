@@ -6,8 +6,8 @@
 #include <limits>
 
 #include <wx/dcbuffer.h>
-#include <wx/graphics.h>
 #include <wx/dcmemory.h>
+#include <wx/graphics.h>
 #include <wx/image.h>
 #include <wx/settings.h>
 
@@ -144,7 +144,8 @@ void CPlotCanvas::Pan(Axes axes, wxPoint pixels) {
             onOperatorMoved();
     }
     if (axes & kValues)
-        m_view.PanValues(static_cast<double>(pixels.y) / area.height * (m_view.High() - m_view.Low()));
+        m_view.PanValues(static_cast<double>(pixels.y) / area.height *
+                         (m_view.High() - m_view.Low()));
     Changed();
 }
 
@@ -243,9 +244,9 @@ void CPlotCanvas::OnPaint(wxPaintEvent&) {
 void CPlotCanvas::Render(wxDC& dc, wxSize size) const {
     const wxColour back = wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOW);
     const wxColour ink = wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOWTEXT);
-    const wxColour grid = wxColour((back.Red() * 3 + ink.Red()) / 4,
-                                   (back.Green() * 3 + ink.Green()) / 4,
-                                   (back.Blue() * 3 + ink.Blue()) / 4);
+    const wxColour grid =
+        wxColour((back.Red() * 3 + ink.Red()) / 4, (back.Green() * 3 + ink.Green()) / 4,
+                 (back.Blue() * 3 + ink.Blue()) / 4);
     dc.SetBackground(wxBrush(back));
     dc.Clear();
     dc.SetFont(GetFont());
@@ -287,9 +288,8 @@ void CPlotCanvas::Render(wxDC& dc, wxSize size) const {
     const double span = static_cast<double>(m_view.SpanNs());
     const double low = m_view.Low(), high = m_view.High();
     auto xOf = [&](std::int64_t t) {
-        return area.x +
-               static_cast<int>(std::lround(static_cast<double>(t - m_view.FromNs()) / span *
-                                            area.width));
+        return area.x + static_cast<int>(std::lround(static_cast<double>(t - m_view.FromNs()) /
+                                                     span * area.width));
     };
     auto yOf = [&](double v) {
         const double y = area.GetBottom() - (v - low) / (high - low) * area.height;
@@ -334,8 +334,7 @@ void CPlotCanvas::Render(wxDC& dc, wxSize size) const {
     dc.DrawRectangle(area);
 
     dc.SetClippingRegion(area);
-    const std::int64_t drawTo =
-        m_drawLimit ? std::min(m_view.ToNs(), *m_drawLimit) : m_view.ToNs();
+    const std::int64_t drawTo = m_drawLimit ? std::min(m_view.ToNs(), *m_drawLimit) : m_view.ToNs();
     m_columns.resize(static_cast<std::size_t>(area.width));
     struct Segment {
         int x0, y0, x1, y1;

@@ -1,9 +1,9 @@
 #include "ui/plot_window.h"
 
 #include <algorithm>
+#include <array>
 #include <cinttypes>
 #include <cmath>
-#include <array>
 #include <cstdio>
 
 #include <wx/button.h>
@@ -33,7 +33,7 @@ constexpr std::size_t kInitiallyShown = 4;  // of a trace's signals
 
 const wxColour& Colour(plot::SeriesId id) {
     static const wxColour palette[] = {
-        {31, 119, 180}, {214, 39, 40},  {44, 160, 44},  {255, 127, 14}, {148, 103, 189},
+        {31, 119, 180}, {214, 39, 40},   {44, 160, 44},   {255, 127, 14}, {148, 103, 189},
         {140, 86, 75},  {227, 119, 194}, {127, 127, 127}, {188, 189, 34}, {23, 190, 207},
     };
     return palette[id % std::size(palette)];
@@ -209,8 +209,8 @@ void CPlotWindow::FillList() {
             continue;
         m_listed.push_back(i);
         const unsigned row = static_cast<unsigned>(m_list->Append(U8(name)));
-        m_list->Check(row, e.series && std::find(m_shown.begin(), m_shown.end(), *e.series) !=
-                                           m_shown.end());
+        m_list->Check(
+            row, e.series && std::find(m_shown.begin(), m_shown.end(), *e.series) != m_shown.end());
     }
     m_list->Thaw();
 }
@@ -250,8 +250,8 @@ void CPlotWindow::TakeDatabases() {
 }
 
 void CPlotWindow::Toggle(Entry& entry, bool on) {
-    const bool shown = entry.series && std::find(m_shown.begin(), m_shown.end(), *entry.series) !=
-                                           m_shown.end();
+    const bool shown =
+        entry.series && std::find(m_shown.begin(), m_shown.end(), *entry.series) != m_shown.end();
     if (on == shown)
         return;
     if (on) {
@@ -397,8 +397,8 @@ void CPlotWindow::ShowAll() {
 
 void CPlotWindow::SetPointBudget(std::size_t points) {
     m_model->SetPointBudget(points);
-    m_budget->SetValue(static_cast<int>(std::min<std::size_t>(m_model->PointBudget() / 1'000'000,
-                                                              200)));
+    m_budget->SetValue(
+        static_cast<int>(std::min<std::size_t>(m_model->PointBudget() / 1'000'000, 200)));
     UpdateNotice();
     m_canvas->Refresh(false);
 }
@@ -441,8 +441,7 @@ wxString CPlotWindow::NoticeText() const {
 
 void CPlotWindow::UpdateNotice() {
     const std::uint64_t letGo = m_model->PointsLetGo();
-    const std::uint64_t dropped =
-        m_session ? m_session->PlotFeed().Dropped() - m_droppedBefore : 0;
+    const std::uint64_t dropped = m_session ? m_session->PlotFeed().Dropped() - m_droppedBefore : 0;
     if (letGo == 0 && dropped == 0) {
         if (m_notice->IsShown()) {
             m_notice->Hide();
@@ -544,10 +543,9 @@ CPlotWindow* OpenTracePlot(wxWindow* parent, const std::string& path,
     auto model = std::make_unique<plot::PlotModel>();
     TraceEvaluation result;
     if (showProgress) {
-        wxProgressDialog progress(U8("Aufzeichnung auswerten"),
-                                  U8("Die Aufzeichnung wird gelesen und dekodiert..."), 1000,
-                                  parent, wxPD_APP_MODAL | wxPD_CAN_ABORT | wxPD_AUTO_HIDE |
-                                              wxPD_ELAPSED_TIME);
+        wxProgressDialog progress(
+            U8("Aufzeichnung auswerten"), U8("Die Aufzeichnung wird gelesen und dekodiert..."),
+            1000, parent, wxPD_APP_MODAL | wxPD_CAN_ABORT | wxPD_AUTO_HIDE | wxPD_ELAPSED_TIME);
         result = EvaluateTrace(path, *databases, *model, [&](double f) {
             return progress.Update(static_cast<int>(f * 1000));
         });
@@ -561,9 +559,9 @@ CPlotWindow* OpenTracePlot(wxWindow* parent, const std::string& path,
         return nullptr;
     }
     if (model->Ids().empty()) {
-        platform::MessageBox("Die Aufzeichnung „" + path +
-                                 "“ enthält keine Botschaft der geladenen Datenbanken.",
-                             "vesk", platform::MessageIcon::kExclamation);
+        platform::MessageBox(
+            "Die Aufzeichnung „" + path + "“ enthält keine Botschaft der geladenen Datenbanken.",
+            "vesk", platform::MessageIcon::kExclamation);
         return nullptr;
     }
     auto* window = new CPlotWindow(parent, std::move(model),

@@ -97,7 +97,8 @@ class CPlotWindow : public wxFrame {
     void UpdateTraces();
     void UpdateReadout();
     void UpdateNotice();
-    std::string ValueText(plot::SeriesId id, std::int64_t timeNs, std::optional<double>& value) const;
+    std::string ValueText(plot::SeriesId id, std::int64_t timeNs,
+                          std::optional<double>& value) const;
 
     MonitorSession* m_session = nullptr;
     std::unique_ptr<plot::PlotModel> m_model;
@@ -105,7 +106,7 @@ class CPlotWindow : public wxFrame {
     std::shared_ptr<const dbc::DatabaseSet> m_databases;  // live: the set the entries are from
     std::unique_ptr<PlotSelection> m_selection;           // live: handed to the receive thread
     std::vector<Entry> m_entries;
-    std::vector<std::size_t> m_listed;  // the list's rows: indexes into m_entries
+    std::vector<std::size_t> m_listed;    // the list's rows: indexes into m_entries
     std::vector<plot::SeriesId> m_shown;  // in the order they were checked
     std::optional<std::int64_t> m_held;
     std::uint64_t m_droppedBefore = 0;  // the feed's count when the window opened

@@ -65,7 +65,8 @@ struct ShellCommand {
     std::string decodePath;
     // --plot TRACE (with --dbc): the window starts with the trace's signals in a plot window.
     std::string plotPath;
-    // --signal MESSAGE.SIGNAL (repeatable): the signals the plot window shows from the start; without
+    // --signal MESSAGE.SIGNAL (repeatable): the signals the plot window shows from the start;
+    // without
     // --plot the live window opens with them.
     std::vector<std::string> plotSignals;
 

@@ -164,7 +164,8 @@ bool CVeskView::OnCreate(wxDocument* doc, long flags) {
         if (wxToolBar* bar = m_frame->GetToolBar())
             bar->UpdateWindowUI();
     };
-    for (wxListCtrl* l : {static_cast<wxListCtrl*>(list), static_cast<wxListCtrl*>(overview->List())}) {
+    for (wxListCtrl* l :
+         {static_cast<wxListCtrl*>(list), static_cast<wxListCtrl*>(overview->List())}) {
         l->Bind(wxEVT_LIST_ITEM_SELECTED, selectionChanged);
         l->Bind(wxEVT_LIST_ITEM_DESELECTED, selectionChanged);
         // The space bar holds and lets go of the view, as the Pause key does.

@@ -16,9 +16,10 @@ CPlotWindow* CVeskView::ShowPlot() {
 
 CPlotWindow* CVeskView::PlotTrace(const std::string& path, bool showProgress) {
     if (m_session.Databases().Empty()) {
-        platform::MessageBox("Zum Auswerten einer Aufzeichnung muss eine Datenbank geladen sein "
-                             "(Menü „Datenbank“).",
-                             "vesk", platform::MessageIcon::kExclamation);
+        platform::MessageBox(
+            "Zum Auswerten einer Aufzeichnung muss eine Datenbank geladen sein "
+            "(Menü „Datenbank“).",
+            "vesk", platform::MessageIcon::kExclamation);
         return nullptr;
     }
     return OpenTracePlot(m_frame, path, m_session.Databases().Set(), showProgress);

@@ -116,10 +116,10 @@ int main(int argc, char** argv) {
         char line[96];
         for (int i = 0; i < 1'000'000; ++i) {
             const unsigned v = static_cast<unsigned>(i);
-            std::snprintf(line, sizeof line, "(%d.%06d) can0 %03X#%02X%02X%02X%02X%02X%02X%02X%02X R\n",
-                          1700000000 + i / 10000, i % 10000 * 100, 0x100 + i % 10, v % 2,
-                          v & 0xFF, (v >> 8) & 0xFF, (v >> 3) & 0xFF, 0x12, (v >> 5) & 0xFF,
-                          0x34, (v >> 1) & 0xFF);
+            std::snprintf(
+                line, sizeof line, "(%d.%06d) can0 %03X#%02X%02X%02X%02X%02X%02X%02X%02X R\n",
+                1700000000 + i / 10000, i % 10000 * 100, 0x100 + i % 10, v % 2, v & 0xFF,
+                (v >> 8) & 0xFF, (v >> 3) & 0xFF, 0x12, (v >> 5) & 0xFF, 0x34, (v >> 1) & 0xFF);
             file << line;
         }
     }
@@ -148,7 +148,8 @@ int main(int argc, char** argv) {
     plot::PlotModel traceModel;
     const auto evalStart = Clock::now();
     const double evalCpuStart = CpuMs();
-    const TraceEvaluation result = EvaluateTrace(path, set, traceModel, [](double) { return true; });
+    const TraceEvaluation result =
+        EvaluateTrace(path, set, traceModel, [](double) { return true; });
     const double evalMs = MsSince(evalStart);
     const double evalCpuMs = CpuMs() - evalCpuStart;
     std::filesystem::remove(path);
@@ -157,10 +158,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::uint64_t traceHeld = traceModel.PointsHeld();
-    std::printf("trace of %llu frames   ready in %.0f ms (processor %.0f ms), %llu points in "
-                "%zu series, %.2f bytes per point kept\n",
-                static_cast<unsigned long long>(result.frames), evalMs, evalCpuMs,
-                static_cast<unsigned long long>(traceHeld), traceModel.Ids().size(),
-                static_cast<double>(traceModel.MemoryBytes()) / static_cast<double>(traceHeld));
+    std::printf(
+        "trace of %llu frames   ready in %.0f ms (processor %.0f ms), %llu points in "
+        "%zu series, %.2f bytes per point kept\n",
+        static_cast<unsigned long long>(result.frames), evalMs, evalCpuMs,
+        static_cast<unsigned long long>(traceHeld), traceModel.Ids().size(),
+        static_cast<double>(traceModel.MemoryBytes()) / static_cast<double>(traceHeld));
     return 0;
 }

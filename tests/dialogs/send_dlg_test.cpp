@@ -156,7 +156,8 @@ TEST_F(SendDlgTest, StartSendsNothingThatWouldGoOutAsAnotherFrameThanTyped) {
         {"18fef100", "11", kIdSendId1, "Die CAN-ID 18fef100 hat mehr als 11 Bit (höchstens 7ff)."},
         {"zz", "11", kIdSendId1, "Die CAN-ID „zz“ ist keine Hexadezimalzahl."},
         {"-1", "11", kIdSendId1, "Die CAN-ID „-1“ ist keine Hexadezimalzahl."},
-        {"100", "123 zz 4", kIdSendMsg1, "Die Daten enthalten „zz“, das ist keine Hexadezimalzahl."},
+        {"100", "123 zz 4", kIdSendMsg1,
+         "Die Daten enthalten „zz“, das ist keine Hexadezimalzahl."},
     };
     SetCheck(dlg, kIdSendChk1, true);
     SetCheck(dlg, kIdSendChk2, true);

@@ -66,16 +66,15 @@ std::string PointsOf(const plot::SignalSeries& s) {
 
 TEST(TraceEvaluation, EachSignalBecomesASeriesAndAnAbsentOneAGap) {
     const auto set = Databases();
-    const std::string path = WriteTrace(
-        "mux.log",
-        "(100.000000) can0 100#000A01 R\n"
-        "(100.010000) can0 100#01FF02 R\n"
-        "(100.020000) can0 100#01FE03 R\n"
-        "(100.030000) can0 100#000404 R\n"
-        "(100.040000) can0 200#02 R\n"
-        "(100.045000) can0 200#R R\n"
-        "(100.050000) can0 100#00 R\n"
-        "(100.060000) can0 300#11 R\n");
+    const std::string path = WriteTrace("mux.log",
+                                        "(100.000000) can0 100#000A01 R\n"
+                                        "(100.010000) can0 100#01FF02 R\n"
+                                        "(100.020000) can0 100#01FE03 R\n"
+                                        "(100.030000) can0 100#000404 R\n"
+                                        "(100.040000) can0 200#02 R\n"
+                                        "(100.045000) can0 200#R R\n"
+                                        "(100.050000) can0 100#00 R\n"
+                                        "(100.060000) can0 300#11 R\n");
     plot::PlotModel model;
     const TraceEvaluation result = EvaluateTrace(path, *set, model);
     ASSERT_TRUE(result.ok) << result.error;
@@ -235,14 +234,14 @@ namespace {
 // The plot's CSV of a range is what --decode writes for the same frames.
 TEST(TraceEvaluation, TheCsvOfTheWholeRangeIsTheDecodersCsv) {
     const std::string dbcPath = WriteTrace("plot.dbc", kDatabase);
-    const std::string path = WriteTrace(
-        "csv.asc",
-        "date Mon Jan 1 10:00:00.000 am 2024\nbase hex  timestamps absolute\n"
-        "   1.000000 1  100             Rx   d 3 00 0A 01\n"
-        "   1.500000 1  100             Rx   d 3 01 FF 02\n"
-        "   2.000000 1  200             Rx   d 1 02\n"
-        "   2.250000 1  100             Rx   d 1 00\n"
-        "   3.000000 1  200             Rx   d 1 07\n");
+    const std::string path =
+        WriteTrace("csv.asc",
+                   "date Mon Jan 1 10:00:00.000 am 2024\nbase hex  timestamps absolute\n"
+                   "   1.000000 1  100             Rx   d 3 00 0A 01\n"
+                   "   1.500000 1  100             Rx   d 3 01 FF 02\n"
+                   "   2.000000 1  200             Rx   d 1 02\n"
+                   "   2.250000 1  100             Rx   d 1 00\n"
+                   "   3.000000 1  200             Rx   d 1 07\n");
     char* text = nullptr;
     std::size_t size = 0;
     std::FILE* out = open_memstream(&text, &size);

@@ -100,7 +100,8 @@ TEST(SignalSeries, LevelsAgreeWithEveryPoint) {
         const double width = static_cast<double>(to - from) / columns;
         for (int c = 0; c < columns; ++c) {
             const std::int64_t a = from + static_cast<std::int64_t>(width * c);
-            const std::int64_t b = c + 1 == columns ? to : from + static_cast<std::int64_t>(width * (c + 1));
+            const std::int64_t b =
+                c + 1 == columns ? to : from + static_cast<std::int64_t>(width * (c + 1));
             double mn = INFINITY, mx = -INFINITY;
             std::uint32_t count = 0;
             for (const auto& [pt, v] : points) {
@@ -136,7 +137,7 @@ TEST(SignalSeries, ReadsTheValueAtATime) {
         double value;
         std::int64_t time;
     } cases[] = {
-        {kS / 2, false, false, 0, 0},     {1 * kS, true, false, 21, 1 * kS},
+        {kS / 2, false, false, 0, 0},      {1 * kS, true, false, 21, 1 * kS},
         {kS * 3 / 2, true, false, 21, kS}, {2 * kS + 1, true, true, 0, 2 * kS},
         {3 * kS, true, false, 61, 3 * kS}, {9 * kS, true, false, 61, 3 * kS},
     };
@@ -163,7 +164,8 @@ TEST(SignalSeries, PhysicalValueIsTheDecoders) {
  SG_ I : 16|12@1- (0.5,-10) [0|0] "" X
  SG_ F : 32|32@1- (3,1) [0|0] "" X
 SIG_VALTYPE_ 1 F : 1;
-)", "t.dbc");
+)",
+                                            "t.dbc");
     ASSERT_TRUE(r.database) << r.error;
     const dbc::Message& m = r.database->messages.at(0);
     const std::vector<std::vector<std::uint8_t>> payloads = {

@@ -16,11 +16,11 @@
 #include <wx/stockitem.h>
 #include <wx/textctrl.h>
 
+#include "platform/message_box.h"
 #include "tests/ui/app_harness.h"
 #include "ui/baudrate_dlg.h"
 #include "ui/command_ids.h"
 #include "ui/send_dlg.h"
-#include "platform/message_box.h"
 
 using namespace uitest;
 
@@ -78,8 +78,8 @@ TEST(StartTest, TheToolkitSpeaksTheDesktopsLanguage) {
     using ButtonLabel = const char* (*)(void*);
     using AcceleratorLabel = char* (*)(unsigned, unsigned);
     using Free = void (*)(void*);
-    const auto responseWidget = reinterpret_cast<ResponseWidget>(
-        dlsym(RTLD_DEFAULT, "gtk_dialog_get_widget_for_response"));
+    const auto responseWidget =
+        reinterpret_cast<ResponseWidget>(dlsym(RTLD_DEFAULT, "gtk_dialog_get_widget_for_response"));
     const auto buttonLabel =
         reinterpret_cast<ButtonLabel>(dlsym(RTLD_DEFAULT, "gtk_button_get_label"));
     const auto acceleratorLabel =
@@ -156,7 +156,9 @@ const ModalKind kKinds[] = {
     {"SoftwareFilter", [] { Command(ID_CAN_SOFT_FILTER); }, nullptr},
     {"AutoReplies", [] { Command(ID_CAN_AUTO_REPLIES); }, nullptr},
     {"About", [] { Command(wxID_ABOUT); }, nullptr},
-    {"MessageBox", [] { platform::MessageBox("Eine Meldung", "vesk", platform::MessageIcon::kInformation); }, nullptr},
+    {"MessageBox",
+     [] { platform::MessageBox("Eine Meldung", "vesk", platform::MessageIcon::kInformation); },
+     nullptr},
     {"FileOpen", [] { Command(wxID_OPEN); }, nullptr},
     {"SendDialogIntervalPrompt",
      [] {

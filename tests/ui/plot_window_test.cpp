@@ -6,8 +6,8 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -269,8 +269,8 @@ class PlotWindowLiveTest : public PlotWindowTest {
         }
         const std::uint64_t wanted = View()->m_session.FramesReceived() + frames.size();
         adapter->PushBurst(burst);
-        ASSERT_TRUE(adapter->WaitUntil(
-            [&] { return View()->m_session.FramesReceived() >= wanted; }));
+        ASSERT_TRUE(
+            adapter->WaitUntil([&] { return View()->m_session.FramesReceived() >= wanted; }));
     }
 
     RegisteredDevice adapter;

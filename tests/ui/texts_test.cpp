@@ -136,7 +136,10 @@ TEST(ShellCommandTest, WrongSwitchesAndHelpAnswerOnTheTerminal) {
         {{"a.vsk"}, std::nullopt, false, false, ""},
         {{"--plot", "bus.log"}, kExitUsage, false, true, "--plot und --signal brauchen mindestens"},
         {{"--signal", "Motor", "--dbc", "a.dbc"}, kExitUsage, false, true, "BOTSCHAFT.SIGNAL"},
-        {{"--headless", "--plot", "bus.log", "--dbc", "a.dbc"}, kExitUsage, false, true,
+        {{"--headless", "--plot", "bus.log", "--dbc", "a.dbc"},
+         kExitUsage,
+         false,
+         true,
          "--plot und --signal gelten nur mit dem Fenster"},
         {{"--plot", "bus.log", "--dbc", "a.dbc"}, std::nullopt, false, false, ""},
     };

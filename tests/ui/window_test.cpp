@@ -307,10 +307,9 @@ TEST(WindowFrameTest, DraggedColumnWidthsAreKeptForTheNextRun) {
         int others = 0;
         for (int i = 0; i < last; ++i)
             others += c.shown->GetColumnWidth(i);
-        const int scrollBar =
-            c.shown->GetItemCount() <= c.shown->GetCountPerPage()
-                ? wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, c.shown)
-                : 0;
+        const int scrollBar = c.shown->GetItemCount() <= c.shown->GetCountPerPage()
+                                  ? wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, c.shown)
+                                  : 0;
         EXPECT_EQ(c.shown->GetColumnWidth(last),
                   c.shown->RowsWindow()->GetClientSize().x - scrollBar - others)
             << c.section;
@@ -565,8 +564,8 @@ TEST_F(WindowLogTest, FindBarFiltersByIdentifierAndFindsText) {
         Deliver(0x200, 1);
         View()->DrainTick();
         EXPECT_EQ(ids(), overview ? "102 103 " : "0102 0103 0102 ");
-        EXPECT_EQ(bar->Note(), overview ? W("4 von 6 Zeilen ausgeblendet")
-                                        : W("4 von 7 Zeilen ausgeblendet"));
+        EXPECT_EQ(bar->Note(),
+                  overview ? W("4 von 6 Zeilen ausgeblendet") : W("4 von 7 Zeilen ausgeblendet"));
 
         bar->FilterField()->SetValue("102-zz");
         View()->DrainTick();
@@ -583,8 +582,9 @@ TEST_F(WindowLogTest, FindBarFiltersByIdentifierAndFindsText) {
         const long found = list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
         ASSERT_GE(found, 0);
         EXPECT_EQ(list->GetItemText(found, overview ? 0 : 3).utf8_string(), wanted);
-        EXPECT_EQ(PaneText(CMainFrame::kPaneMessage),
-                  std::string("„") + wanted + "“ gefunden in Zeile " + std::to_string(found + 1) + ".");
+        EXPECT_EQ(
+            PaneText(CMainFrame::kPaneMessage),
+            std::string("„") + wanted + "“ gefunden in Zeile " + std::to_string(found + 1) + ".");
         View()->FindNext("nirgends");
         EXPECT_EQ(PaneText(CMainFrame::kPaneMessage), "„nirgends“ nicht gefunden.");
     }
