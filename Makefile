@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS  ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps build run test clean
+.PHONY: deps build run test clean windows windows-test
 
 deps:
 	scripts/install-deps
@@ -18,5 +18,12 @@ run: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE vcan
 
+# The Windows build (mingw-w64, run under Wine): scripts/windows.
+windows:
+	scripts/windows build
+
+windows-test:
+	scripts/windows test
+
 clean:
-	rm -rf $(BUILD) build-asan build-tsan
+	rm -rf $(BUILD) build-asan build-tsan build-windows

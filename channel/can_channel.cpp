@@ -203,7 +203,7 @@ int CanWriteMsg(CanChannel* channel, const CanMsg* msg) {
     if (device == platform::kNoHandle)
         return 0;
     if (msg == nullptr)
-        return EINVAL;
+        return platform::kErrorInvalidParameter;
 
     std::uint8_t wire[kCanMsgSize];
     ToWire(*msg, wire);
@@ -215,7 +215,7 @@ int CanWriteMsg(CanChannel* channel, const CanMsg* msg) {
     // The receive thread clears the field before it closes the handle.
     if (DeviceOf(channel) != device)
         return 0;
-    return error != 0 ? error : EIO;
+    return error != 0 ? error : platform::kErrorIo;
 }
 
 int CanSend(CanChannel* channel, std::uint32_t id, std::uint8_t rtr, int length,
@@ -224,7 +224,7 @@ int CanSend(CanChannel* channel, std::uint32_t id, std::uint8_t rtr, int length,
         return 0;
     int count = std::clamp(length, 0, kCanMaxSendBytes);
     if (count > 0 && data == nullptr)
-        return EINVAL;
+        return platform::kErrorInvalidParameter;
 
     CanMsg msg{};
     msg.id = id;

@@ -90,7 +90,7 @@ double CanGetBusLoad(CanChannel* channel);
 // (0), not as a failed write.
 int CanWriteMsg(CanChannel* channel, const CanMsg* msg);
 // length is cut to 0..kCanMaxSendBytes; data may be null when nothing is copied from it (a null
-// data pointer with a positive length sends nothing and returns EINVAL).
+// data pointer with a positive length sends nothing and returns kErrorInvalidParameter).
 int CanSend(CanChannel* channel, std::uint32_t id, std::uint8_t rtr, int length,
             const std::uint8_t* data);
 int CanCommand(CanChannel* channel, std::uint8_t command);

@@ -3,10 +3,9 @@
 #include <mutex>
 #include <vector>
 
+#include "devices/host_links.h"
 #include "devices/sim/scenario.h"
 #include "devices/sim/sim_adapter.h"
-#include "devices/socketcan/link_control.h"
-#include "devices/socketcan/socketcan_adapter.h"
 #include "platform/device.h"
 
 void RegisterDefaultDevices() {
@@ -16,16 +15,14 @@ void RegisterDefaultDevices() {
     auto scenario = sim::ScenarioFromEnvironment().value_or(sim::Scenario::kDefault);
     // On a host with CAN interfaces the program reaches its buses without being told; the first
     // adapter stays simulated so that there is always one that works without hardware.
-    std::vector<socketcan::LinkInfo> links;
-    if (socketcan::ListCanLinks(links) != 0)
-        links.clear();
+    const std::vector<std::string> links = devices::HostCanLinks();
     for (int i = 0; i < kAdapterCount; ++i) {
         std::string path = AdapterPath(i);
         if (platform::FindDevice(path))
             continue;
         const std::size_t link = static_cast<std::size_t>(i) - 1;
         if (i >= 1 && link < links.size()) {
-            socketcan::RegisterSocketCanAdapter(path, links[link].name);
+            devices::RegisterHostLinkAdapter(path, links[link]);
         } else {
             sim::RegisterSimulatedAdapter(path, scenario);
         }

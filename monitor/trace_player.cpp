@@ -27,7 +27,7 @@ CanMsg RecordOf(const trace::TraceFrame& frame) {
 }
 
 bool QueueFull(int error) {
-    return error == ENOBUFS || error == EAGAIN || error == EBUSY;
+    return error == platform::kErrorNoBuffers || error == platform::kErrorTryAgain || error == platform::kErrorBusy;
 }
 
 bool IsTransmitConfirmation(std::int32_t type) {

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <map>
 #include <mutex>
 #include <shared_mutex>
 
 #include "platform/error.h"
 #include "platform/handle_table.h"
+#include "platform/host_device.h"
 
 namespace platform {
 namespace {
@@ -53,7 +53,7 @@ public:
     template <class Fn>
     int Use(Fn&& fn) {
         std::shared_lock lock(mutex_);
-        if (closed_) return EBADF;
+        if (closed_) return kErrorInvalidHandle;
         return fn(*device_);
     }
 
@@ -105,7 +105,7 @@ std::vector<std::string> RegisteredDevicePaths() {
 
 Handle CreateFile(const char* path) {
     if (path == nullptr) {
-        SetLastError(EINVAL);
+        SetLastError(kErrorInvalidParameter);
         return kNoHandle;
     }
     std::string key = Fold(path);
@@ -114,18 +114,25 @@ Handle CreateFile(const char* path) {
         Registry& r = GetRegistry();
         std::lock_guard lock(r.mutex);
         auto it = r.entries.find(key);
-        if (it == r.entries.end()) {
-            SetLastError(ENOENT);
-            return kNoHandle;
+        if (it != r.entries.end()) {
+            if (it->second.open) {
+                SetLastError(kErrorBusy);
+                return kNoHandle;
+            }
+            it->second.open = true;
+            device = it->second.device;
         }
-        if (it->second.open) {
-            SetLastError(EBUSY);
-            return kNoHandle;
-        }
-        it->second.open = true;
-        device = it->second.device;
     }
-    if (int e = device->Open()) {
+    if (!device) {
+        // Not ours: the system's device of that name, if it has one. The system keeps it
+        // exclusive; its release at close finds no registry entry to mark.
+        int error = 0;
+        device = OpenHostDevice(path, &error);
+        if (!device) {
+            SetLastError(error);
+            return kNoHandle;
+        }
+    } else if (int e = device->Open()) {
         ReleasePath(key, device);
         SetLastError(e);
         return kNoHandle;
@@ -140,14 +147,14 @@ bool DeviceIoControl(Handle handle, std::uint32_t code, const void* in, std::uin
     if (returned) *returned = 0;
     auto object = detail::LookUpAs<DeviceObject>(handle);
     if (!object) {
-        SetLastError(EBADF);
+        SetLastError(kErrorInvalidHandle);
         return false;
     }
     int result;
     if (overlappedEvent != kNoHandle) {
         auto event = EventFromHandle(overlappedEvent);
         if (!event) {
-            SetLastError(EINVAL);
+            SetLastError(kErrorInvalidParameter);
             return false;
         }
         result = object->Use([&](Device& d) { return d.ControlOverlapped(code, event); });

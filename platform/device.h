@@ -3,8 +3,8 @@
 //
 // A device object lives in the registry independent of whether it is open, so state that a real
 // adapter keeps across close and reopen (baud rate, acceptance filter) is simply kept in it.
-// Opening is exclusive: while a handle to a path is open, a second open fails with EBUSY.
-// An unknown path fails with ENOENT.
+// Opening is exclusive: while a handle to a path is open, a second open fails with kErrorBusy.
+// An unknown path fails with kErrorNotFound.
 #pragma once
 
 #include <cstdint>
@@ -38,7 +38,7 @@ public:
     virtual int ControlOverlapped(std::uint32_t code, std::shared_ptr<Event> completion) {
         (void)code;
         (void)completion;
-        return 22;  // EINVAL: the device has no overlapped requests
+        return 22;  // kErrorInvalidParameter: the device has no overlapped requests
     }
 
     // Cancels the pending overlapped request, if any; its event is not signalled.

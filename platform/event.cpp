@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <vector>
 
@@ -203,7 +202,7 @@ Handle CreateEvent() {
 std::shared_ptr<Event> EventFromHandle(Handle event) {
     auto object = detail::LookUpAs<EventObject>(event);
     if (!object) {
-        SetLastError(EBADF);
+        SetLastError(kErrorInvalidHandle);
         return nullptr;
     }
     return object->event;

@@ -1,6 +1,5 @@
 #include "platform/handle.h"
 
-#include <cerrno>
 #include <mutex>
 #include <shared_mutex>
 #include <unordered_map>
@@ -40,7 +39,7 @@ std::shared_ptr<KernelObject> LookUp(Handle handle) {
         auto it = t.objects.find(handle);
         if (it != t.objects.end()) return it->second;
     }
-    SetLastError(EBADF);
+    SetLastError(kErrorInvalidHandle);
     return nullptr;
 }
 
@@ -59,7 +58,7 @@ bool CloseHandle(Handle handle) {
         std::unique_lock lock(t.mutex);
         auto it = t.objects.find(handle);
         if (it == t.objects.end()) {
-            SetLastError(EBADF);
+            SetLastError(kErrorInvalidHandle);
             return false;
         }
         object = std::move(it->second);

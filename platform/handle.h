@@ -1,7 +1,7 @@
 // Kernel-object handles: devices, events and threads are reached through opaque handle values.
 //
 // A handle value is never reused within a process, so a handle that was closed (by this or another
-// thread) makes every later call fail with EBADF instead of reaching a freed or different object.
+// thread) makes every later call fail with kErrorInvalidHandle instead of reaching a freed or different object.
 #pragma once
 
 #include <cstdint>
@@ -20,7 +20,7 @@ enum class WaitResult { kSignalled, kTimeout, kFailed };
 WaitResult WaitForSingleObject(Handle handle, std::uint32_t timeoutMs);
 
 // Closes any handle. A device handle releases the device for the next open; a thread handle
-// does not stop its thread. Returns false (EBADF) for a handle that is not open.
+// does not stop its thread. Returns false (kErrorInvalidHandle) for a handle that is not open.
 bool CloseHandle(Handle handle);
 
 // Number of handles currently open in the process (tests check that nothing leaks).

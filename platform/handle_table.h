@@ -17,7 +17,7 @@ public:
 };
 
 Handle AddHandle(std::shared_ptr<KernelObject> object);
-// The object behind an open handle, or nullptr (last error EBADF).
+// The object behind an open handle, or nullptr (last error kErrorInvalidHandle).
 std::shared_ptr<KernelObject> LookUp(Handle handle);
 template <class T>
 std::shared_ptr<T> LookUpAs(Handle handle) {

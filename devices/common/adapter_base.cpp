@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "devices/common/frame_records.h"
+#include "platform/error.h"
 
 namespace devices {
 namespace {
@@ -36,7 +37,7 @@ AdapterBase::AdapterBase(std::size_t queueDepth) : queue_(queueDepth) {}
 
 int AdapterBase::Open() {
     if (open_.exchange(true))
-        return EBUSY;
+        return platform::kErrorBusy;
     mode_ = CAN_MODE_BASIC;
     extendedFormat_ = false;
     queue_.Clear();
@@ -63,16 +64,16 @@ int AdapterBase::Control(std::uint32_t code, std::span<const std::uint8_t> in,
     // their way.
     if (code == IOCTL_CAN_WRITE) {
         if (in.size() != kCanMsgSize || !out.empty())
-            return EINVAL;
+            return platform::kErrorInvalidParameter;
         const CanMsg msg = CanMsgFromWire(in.data());
         // Basic CAN has no 29-bit identifiers to send.
         if (msg.type == CAN_EV_TX_EXT && Mode() != CAN_MODE_PELICAN)
-            return EINVAL;
+            return platform::kErrorInvalidParameter;
         return Write(msg);
     }
     if (code == IOCTL_CAN_READ) {
         if (!in.empty() || out.size() != kCanMsgSize)
-            return EINVAL;
+            return platform::kErrorInvalidParameter;
         CanMsg record{};  // valid 0: nothing to read
         if (int error = Read(record))
             return error;
@@ -85,7 +86,7 @@ int AdapterBase::Control(std::uint32_t code, std::span<const std::uint8_t> in,
     }
     if (code == IOCTL_CAN_GET_DEVICE_INFO) {
         if (!in.empty() || out.size() != kCanDeviceInfoSize)
-            return EINVAL;
+            return platform::kErrorInvalidParameter;
         std::uint8_t bytes[kCanDeviceInfoSize];
         ToWire(DeviceInfo(), bytes);
         std::memcpy(out.data(), bytes, kCanDeviceInfoSize);
@@ -95,7 +96,7 @@ int AdapterBase::Control(std::uint32_t code, std::span<const std::uint8_t> in,
     }
     const std::size_t size = InputSize(code);
     if (size == 0 || in.size() != size || !out.empty())
-        return EINVAL;  // the wait request lands here too: it is overlapped only
+        return platform::kErrorInvalidParameter;  // the wait request lands here too: it is overlapped only
     return Configure(code, in);
 }
 
@@ -130,7 +131,7 @@ int AdapterBase::Configure(std::uint32_t code, std::span<const std::uint8_t> in)
         case IOCTL_CAN_SET_MODE: {
             const std::uint8_t mode = in[0];
             if (mode != CAN_MODE_BASIC && mode != CAN_MODE_PELICAN)
-                return EINVAL;
+                return platform::kErrorInvalidParameter;
             int error = SetMode(mode);
             if (error == 0)
                 mode_ = mode;
@@ -144,7 +145,7 @@ int AdapterBase::Configure(std::uint32_t code, std::span<const std::uint8_t> in)
             return error;
         }
         default:
-            return EINVAL;
+            return platform::kErrorInvalidParameter;
     }
 }
 
@@ -157,7 +158,7 @@ int AdapterBase::RunCommand(std::uint8_t command) {
         case CAN_CMD_FORMAT_REPORT_OFF:
             break;
         default:
-            return EINVAL;
+            return platform::kErrorInvalidParameter;
     }
     std::lock_guard lock(settingsMutex_);
     // The adapter sees every command first, so that what it has not yet turned into records is
@@ -175,7 +176,7 @@ int AdapterBase::RunCommand(std::uint8_t command) {
 int AdapterBase::ControlOverlapped(std::uint32_t code,
                                    std::shared_ptr<platform::Event> completion) {
     if (code != IOCTL_CAN_WAIT_EVENT || !completion)
-        return EINVAL;
+        return platform::kErrorInvalidParameter;
     return PostWait(std::move(completion));
 }
 

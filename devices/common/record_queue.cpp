@@ -134,7 +134,7 @@ int RecordQueue::Wait(std::shared_ptr<platform::Event> completion) {
     if (count_ > 0)
         return 0;
     if (waiter_)
-        return EBUSY;
+        return platform::kErrorBusy;
     waiter_ = std::move(completion);
     return platform::kErrorIoPending;
 }

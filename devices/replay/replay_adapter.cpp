@@ -7,20 +7,21 @@
 
 #include "devices/replay/trace_node.h"
 #include "platform/device.h"
+#include "platform/error.h"
 #include "platform/message_box.h"
 
 namespace replay {
 namespace {
 
 // The system's reason when the file cannot even be opened, so that the open fails with the code
-// the operator expects ("No such file or directory"); EINVAL for a file that opens but is wrong,
+// the operator expects ("No such file or directory"); kErrorInvalidParameter for a file that opens but is wrong,
 // a FIFO among them (O_NONBLOCK: its open would wait for a writer).
 int ReadFailureCode(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
-        return errno != 0 ? errno : EINVAL;
+        return errno != 0 ? errno : platform::kErrorInvalidParameter;
     ::close(fd);
-    return EINVAL;
+    return platform::kErrorInvalidParameter;
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "channel/device_protocol.h"
 #include "devices/common/bit_timing.h"
 #include "devices/common/thread_cpu_time.h"
+#include "platform/error.h"
 
 namespace sim {
 namespace {
@@ -102,7 +103,7 @@ int SimAdapter::OnOpen() {
         try {
             scheduler_ = std::jthread([this](std::stop_token stop) { SchedulerLoop(stop); });
         } catch (const std::system_error& e) {
-            return e.code().value() != 0 ? e.code().value() : EAGAIN;
+            return e.code().value() != 0 ? e.code().value() : platform::kErrorTryAgain;
         }
         schedulerThread_ = scheduler_.native_handle();
         schedulerRunning_ = true;
@@ -185,7 +186,7 @@ int SimAdapter::SetBaudrate(std::uint32_t rate) {
     std::lock_guard lock(mutex_);
     CatchUp();
     if (!devices::IsSupportedBaudrate(rate))
-        return EINVAL;
+        return platform::kErrorInvalidParameter;
     KickLocked();
     return 0;
 }

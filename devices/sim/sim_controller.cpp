@@ -7,6 +7,7 @@
 #include "devices/common/frame_bits.h"
 #include "devices/common/frame_records.h"
 #include "devices/common/sja1000_status.h"
+#include "platform/error.h"
 
 namespace sim {
 
@@ -26,11 +27,11 @@ void Controller::AbortTransmission() {
 
 int Controller::Write(const CanMsg& msg, Nanos now) {
     if (!online_)
-        return EBADF;
+        return platform::kErrorInvalidHandle;
     if (msg.dlc > devices::kMaxDlc)
-        return EINVAL;
+        return platform::kErrorInvalidParameter;
     if (txCount_ >= kTxQueueDepth)
-        return ENOBUFS;
+        return platform::kErrorNoBuffers;
     TxEntry& e = tx_[(txHead_ + txCount_) % kTxQueueDepth];
     e.frame = devices::FrameToSend(msg, adapter_.SendsExtended(msg));
     e.readyAt = now;

@@ -18,7 +18,7 @@ using devices::CanFrame;
 
 class Controller {
   public:
-    // Frames written but not yet sent; a write beyond this fails with ENOBUFS.
+    // Frames written but not yet sent; a write beyond this fails with kErrorNoBuffers.
     static constexpr std::size_t kTxQueueDepth = 64;
 
     explicit Controller(devices::AdapterBase& adapter) : adapter_(adapter) {}

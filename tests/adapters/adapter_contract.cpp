@@ -4,6 +4,7 @@
 
 #include "devices/common/sja1000_status.h"
 #include "platform/device.h"
+#include "platform/error.h"
 #include "platform/event.h"
 #include "tests/sim/device_requests.h"
 
@@ -29,29 +30,29 @@ TEST_P(AdapterContract, MalformedRequestsFailWithEinvalAndChangeNothing) {
         for (std::uint32_t inSize : {s.in - 1, s.in + 1}) {
             if (inSize > 40)
                 continue;  // s.in - 1 wrapped
-            EXPECT_EQ(device_->Request(s.code, in, inSize, out, s.out), EINVAL)
+            EXPECT_EQ(device_->Request(s.code, in, inSize, out, s.out), platform::kErrorInvalidParameter)
                 << std::hex << s.code << " in " << inSize;
         }
         for (std::uint32_t outSize : {s.out - 1, s.out + 1}) {
             if (outSize > 40)
                 continue;
-            EXPECT_EQ(device_->Request(s.code, in, s.in, out, outSize), EINVAL)
+            EXPECT_EQ(device_->Request(s.code, in, s.in, out, outSize), platform::kErrorInvalidParameter)
                 << std::hex << s.code << " out " << outSize;
         }
     }
     // Unknown codes, a neighbour's method bits, and the wait request without an event.
     for (std::uint32_t code : {0u, 0x162000u, 0x162008u, 0x16205Cu + 4, CanIoctl(0x812),
                                IOCTL_CAN_WRITE | 3, IOCTL_CAN_WAIT_EVENT}) {
-        EXPECT_EQ(device_->Request(code, in, 0), EINVAL) << std::hex << code;
+        EXPECT_EQ(device_->Request(code, in, 0), platform::kErrorInvalidParameter) << std::hex << code;
     }
     for (std::uint8_t mode : {2, 0x80, 0xFF})
-        EXPECT_EQ(device_->SetMode(mode), EINVAL) << int{mode};
+        EXPECT_EQ(device_->SetMode(mode), platform::kErrorInvalidParameter) << int{mode};
     for (std::uint8_t command : {0, 4, 7, 0x55, 0xFF})
-        EXPECT_EQ(device_->Command(command), EINVAL) << int{command};
+        EXPECT_EQ(device_->Command(command), platform::kErrorInvalidParameter) << int{command};
     platform::Handle event = platform::CreateEvent();
     EXPECT_FALSE(platform::DeviceIoControl(device_->Handle(), IOCTL_CAN_READ, nullptr, 0, nullptr,
                                            0, nullptr, event));
-    EXPECT_EQ(platform::GetLastError(), EINVAL);
+    EXPECT_EQ(platform::GetLastError(), platform::kErrorInvalidParameter);
     platform::CloseHandle(event);
 
     EXPECT_EQ(adapter_->Baudrate(), 20000u);
@@ -140,7 +141,7 @@ TEST_P(AdapterContract, AWriteMayNameItsOwnIdentifierFormat) {
         return m;
     };
     // Basic CAN has no 29-bit identifiers to send: refused, nothing goes out.
-    EXPECT_EQ(device_->Write(typed(CAN_EV_TX_EXT, 0x1ABCDEF)), EINVAL);
+    EXPECT_EQ(device_->Write(typed(CAN_EV_TX_EXT, 0x1ABCDEF)), platform::kErrorInvalidParameter);
     EXPECT_TRUE(device_->ReadAll().empty());
 
     ASSERT_EQ(device_->SetMode(CAN_MODE_PELICAN), 0);
@@ -226,7 +227,7 @@ TEST_P(AdapterContract, WaitRequestCompletesWhenARecordIsReadyAndCancelIoEndsIt)
     };
 
     EXPECT_EQ(postWait(), platform::kErrorIoPending);
-    EXPECT_EQ(postWait(), EBUSY);
+    EXPECT_EQ(postWait(), platform::kErrorBusy);
     EXPECT_FALSE(signalled());
     bench_->Receive({Frame(0x100)});
     EXPECT_TRUE(signalled());

@@ -15,6 +15,7 @@
 #include "devices/common/frame_bits.h"
 #include "devices/common/sja1000_status.h"
 #include "devices/sim/sim_driver.h"
+#include "platform/error.h"
 #include "tests/sim/device_requests.h"
 #include "tests/support/blocking_call_watchdog.h"
 #include "tests/support/message_box_capture.h"
@@ -246,10 +247,10 @@ TEST(ReplayAdapter, AFileItCannotReadFailsTheOpenNamingFileAndLine) {
         const char* says;
     };
     const Case cases[] = {
-        {"missing.log", nullptr, ENOENT, ""},
-        {"fifo.log", "|", EINVAL, "benannte Pipe"},  // refused, not waited on for a writer
-        {"broken.log", "(0.000000) can0 100#01\n\nthis is no frame\n", EINVAL, "Zeile 3"},
-        {"broken.asc", "base hex  timestamps absolute\n1.0 1 zzz Rx d 1 00\n", EINVAL, "Zeile 2"},
+        {"missing.log", nullptr, platform::kErrorNotFound, ""},
+        {"fifo.log", "|", platform::kErrorInvalidParameter, "benannte Pipe"},  // refused, not waited on for a writer
+        {"broken.log", "(0.000000) can0 100#01\n\nthis is no frame\n", platform::kErrorInvalidParameter, "Zeile 3"},
+        {"broken.asc", "base hex  timestamps absolute\n1.0 1 zzz Rx d 1 00\n", platform::kErrorInvalidParameter, "Zeile 2"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

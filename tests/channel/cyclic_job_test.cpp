@@ -9,6 +9,7 @@
 
 #include "channel/can_channel.h"
 #include "channel/cyclic_job.h"
+#include "platform/error.h"
 #include "platform/fault_injection.h"
 #include "platform/pause_clock.h"
 #include "tests/channel/channel_fixture.h"
@@ -134,7 +135,7 @@ TEST_F(CyclicJobs, AFailedWritePausesAHundredMsBeforeTheInterval) {
         {0, {{0, 100}, {100, 100}}},
         {20, {{0, 100}, {100, 20}, {120, 100}}},
     };
-    device->FailRequests(IOCTL_CAN_WRITE, EIO);
+    device->FailRequests(IOCTL_CAN_WRITE, platform::kErrorIo);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.interval);
         HandPauseClock clock;
@@ -228,7 +229,7 @@ TEST_F(CyclicJobs, JobsOutliveTheReceiveThreadUntilStopped) {
     Open();
     ASSERT_EQ(CanStartCyclic(channel, 1, 0x1, 0, 0, nullptr, 0), 1);
     ASSERT_EQ(CanStartCyclic(channel, 2, 0x2, 0, 0, nullptr, 1), 1);
-    device->PushReadFailure(EIO);
+    device->PushReadFailure(platform::kErrorIo);
     ASSERT_TRUE(WaitUntilClosedByItself());
 
     // Closed: nothing new starts, the jobs stay listed, and their writes are not sent.
@@ -250,7 +251,7 @@ TEST_F(CyclicJobs, AWriteThatFindsTheChannelClosedPausesAsAFailedOneDoes) {
     // Frames that go out need no pause: with the clock standing still, the job goes on.
     ASSERT_TRUE(device->WaitUntil([&] { return device->Count(IOCTL_CAN_WRITE) >= 3; }));
     EXPECT_TRUE(PausesOn(clock.Pauses(), wake).empty());
-    device->PushReadFailure(EIO);
+    device->PushReadFailure(platform::kErrorIo);
     ASSERT_TRUE(WaitUntilClosedByItself());
 
     ASSERT_TRUE(PausesBegun(clock, wake, 1));
@@ -262,7 +263,7 @@ TEST_F(CyclicJobs, AWriteThatFindsTheChannelClosedPausesAsAFailedOneDoes) {
 }
 
 TEST_F(CyclicJobs, AJobWhoseWritesFailStaysStoppable) {
-    device->FailRequests(IOCTL_CAN_WRITE, EIO);
+    device->FailRequests(IOCTL_CAN_WRITE, platform::kErrorIo);
     Open();
     ASSERT_EQ(CanStartCyclic(channel, 1, 0x1, 0, 0, nullptr, 0), 1);
     ASSERT_TRUE(device->WaitUntil([&] { return device->Count(IOCTL_CAN_WRITE) >= 1; }));
@@ -305,7 +306,7 @@ TEST_F(CyclicJobs, ANegativeWaitTimeSendsOnceAndThenWaitsForStop) {
 
 TEST_F(CyclicJobs, AThreadThatCannotStartLeavesNoJob) {
     Open();
-    platform::testing::FailNextCreateThread(EAGAIN);
+    platform::testing::FailNextCreateThread(platform::kErrorTryAgain);
     EXPECT_EQ(CanStartCyclic(channel, 1, 0x1, 0, 0, nullptr, 10), 0);
     EXPECT_EQ(channel->jobs, nullptr);
 }

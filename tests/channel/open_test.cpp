@@ -8,6 +8,7 @@
 
 #include "channel/can_channel.h"
 #include "platform/device.h"
+#include "platform/error.h"
 #include "platform/fault_injection.h"
 #include "platform/pause_clock.h"
 #include "tests/channel/channel_fixture.h"
@@ -128,7 +129,7 @@ TEST_F(ChannelOpen, AnyOtherIdentFailsWithMinusThreeAndErrorZero) {
 }
 
 TEST_F(ChannelOpen, AFailedInformationRequestFailsLikeAWrongIdent) {
-    device->FailRequests(IOCTL_CAN_GET_DEVICE_INFO, EIO);
+    device->FailRequests(IOCTL_CAN_GET_DEVICE_INFO, platform::kErrorIo);
     int error = 1234;
     EXPECT_EQ(CanOpen(channel, device.path(), 0, 0, &error), -3);
     EXPECT_EQ(error, 0);
@@ -139,7 +140,7 @@ TEST_F(ChannelOpen, AFailedInformationRequestFailsLikeAWrongIdent) {
 TEST_F(ChannelOpen, AMissingPathFailsWithTheMissingFileCode) {
     int error = 0;
     EXPECT_EQ(CanOpen(channel, "\\\\.\\NoSuchVeskDevice", 0, 0, &error), 0);
-    EXPECT_EQ(error, ENOENT);
+    EXPECT_EQ(error, platform::kErrorNotFound);
     EXPECT_EQ(CanIsOpen(channel), 0);
     EXPECT_EQ(platform::OpenHandleCount(), handlesBefore);
 }
@@ -149,7 +150,7 @@ TEST_F(ChannelOpen, ADeviceOpenElsewhereIsBusy) {
     ASSERT_NE(other, platform::kNoHandle);
     int error = 0;
     EXPECT_EQ(CanOpen(channel, device.path(), 0, 0, &error), 0);
-    EXPECT_EQ(error, EBUSY);
+    EXPECT_EQ(error, platform::kErrorBusy);
     EXPECT_EQ(CanIsOpen(channel), 0);
     platform::CloseHandle(other);
 }
@@ -168,10 +169,10 @@ TEST_F(ChannelOpen, EventFailureGivesMinusOneAndClosesTheDevice) {
 }
 
 TEST_F(ChannelOpen, ReceiveThreadFailureGivesMinusTwo) {
-    platform::testing::FailNextCreateThread(EAGAIN);
+    platform::testing::FailNextCreateThread(platform::kErrorTryAgain);
     int error = 0;
     EXPECT_EQ(CanOpen(channel, device.path(), 0, 0, &error), -2);
-    EXPECT_EQ(error, EAGAIN);
+    EXPECT_EQ(error, platform::kErrorTryAgain);
     EXPECT_EQ(CanIsOpen(channel), 0);
     EXPECT_EQ(device->CloseCount(), 1);
     EXPECT_EQ(device->Count(IOCTL_CAN_WAIT_EVENT), 0u);
@@ -180,10 +181,10 @@ TEST_F(ChannelOpen, ReceiveThreadFailureGivesMinusTwo) {
 }
 
 TEST_F(ChannelOpen, BusLoadThreadFailureGivesMinusTwoAndEndsTheReceiveThread) {
-    platform::testing::FailNextCreateThread(EAGAIN, /*skip=*/1);
+    platform::testing::FailNextCreateThread(platform::kErrorTryAgain, /*skip=*/1);
     int error = 0;
     EXPECT_EQ(CanOpen(channel, device.path(), 0, 0, &error), -2);
-    EXPECT_EQ(error, EAGAIN);
+    EXPECT_EQ(error, platform::kErrorTryAgain);
     EXPECT_EQ(CanIsOpen(channel), 0);
     EXPECT_EQ(channel->rxThread, platform::kNoHandle);
     EXPECT_EQ(device->CloseCount(), 1) << "the receive thread closes the device as it ends";
@@ -271,7 +272,7 @@ TEST_F(ChannelOpen, CloseEndsTheBusLoadPauseAtOnce) {
 
 TEST_F(ChannelOpen, ReopenEndsTheBusLoadThreadLeftByAReceiveThreadThatEnded) {
     Open();
-    device->PushReadFailure(EIO);
+    device->PushReadFailure(platform::kErrorIo);
     ASSERT_TRUE(WaitUntilClosedByItself());
     EXPECT_NE(channel->busLoadThread, platform::kNoHandle) << "it runs until the next close";
 

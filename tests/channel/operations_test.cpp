@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "channel/can_channel.h"
+#include "platform/error.h"
 #include "tests/channel/channel_fixture.h"
 
 using testsupport::Little32;
@@ -68,7 +69,7 @@ TEST_F(ChannelSettings, AcceptanceIsRememberedBeforeItIsSent) {
               (std::vector<std::uint8_t>{0x00, 0x01, 0, 0, 0xFF, 0x07, 0, 0}));
 
     // A pair the device refuses is remembered all the same and not sent again.
-    device->FailRequests(IOCTL_CAN_SET_ACCEPTANCE, EIO);
+    device->FailRequests(IOCTL_CAN_SET_ACCEPTANCE, platform::kErrorIo);
     EXPECT_EQ(CanSetAcceptance(channel, 0x200, 0x7FF), 1);
     EXPECT_EQ(channel->accCode, 0x200u);
     EXPECT_EQ(channel->accMask, 0x7FFu);
@@ -90,7 +91,7 @@ TEST_F(ChannelSettings, SoftAcceptanceIsSentEveryTime) {
 
 TEST_F(ChannelSettings, CommandIsSentAndSucceedsWhateverTheDeviceAnswers) {
     Open();
-    device->FailRequests(IOCTL_CAN_COMMAND, EIO);
+    device->FailRequests(IOCTL_CAN_COMMAND, platform::kErrorIo);
     EXPECT_EQ(CanCommand(channel, CAN_CMD_CLEAR_OVERRUN), 1);
     EXPECT_EQ(Inputs(*device, IOCTL_CAN_COMMAND),
               (std::vector<std::vector<std::uint8_t>>{{CAN_CMD_CLEAR_OVERRUN}}));
@@ -161,7 +162,7 @@ TEST_F(ChannelSend, LengthIsCutToTheRecordAndNullDataIsFineWithoutBytes) {
     EXPECT_EQ(CanSend(channel, 0x1, 0, 300, many), 0);
     EXPECT_EQ(CanSend(channel, 0x2, 0, -4, many), 0);
     EXPECT_EQ(CanSend(channel, 0x3, 0, 0, nullptr), 0);
-    EXPECT_EQ(CanSend(channel, 0x4, 0, 2, nullptr), EINVAL);
+    EXPECT_EQ(CanSend(channel, 0x4, 0, 2, nullptr), platform::kErrorInvalidParameter);
 
     auto writes = device->Writes();
     ASSERT_EQ(writes.size(), 3u) << "a null pointer with bytes to copy is not sent";
@@ -176,16 +177,16 @@ TEST_F(ChannelSend, LengthIsCutToTheRecordAndNullDataIsFineWithoutBytes) {
 
 TEST_F(ChannelSend, AFailedWriteReturnsThePlatformError) {
     Open();
-    device->FailRequests(IOCTL_CAN_WRITE, EIO);
-    EXPECT_EQ(CanSend(channel, 0x123, 0, 0, nullptr), EIO);
+    device->FailRequests(IOCTL_CAN_WRITE, platform::kErrorIo);
+    EXPECT_EQ(CanSend(channel, 0x123, 0, 0, nullptr), platform::kErrorIo);
     CanMsg msg{};
-    EXPECT_EQ(CanWriteMsg(channel, &msg), EIO);
-    EXPECT_EQ(CanWriteMsg(channel, nullptr), EINVAL);
+    EXPECT_EQ(CanWriteMsg(channel, &msg), platform::kErrorIo);
+    EXPECT_EQ(CanWriteMsg(channel, nullptr), platform::kErrorInvalidParameter);
 }
 
 TEST_F(ChannelSend, AWriteAfterTheReceiveThreadEndedCountsAsClosed) {
     Open();
-    device->PushReadFailure(EIO);
+    device->PushReadFailure(platform::kErrorIo);
     ASSERT_TRUE(WaitUntilClosedByItself());
     device->ClearRequests();
     EXPECT_EQ(CanSend(channel, 0x123, 0, 0, nullptr), 0);
@@ -193,7 +194,7 @@ TEST_F(ChannelSend, AWriteAfterTheReceiveThreadEndedCountsAsClosed) {
 }
 
 // The receive thread closes the device while other threads write. Whatever moment a writer
-// hits, the close must read as "closed" (0), never as a failed write (EBADF).
+// hits, the close must read as "closed" (0), never as a failed write (kErrorInvalidHandle).
 TEST_F(ChannelSend, AWriteRacingTheReceiveThreadsCloseCountsAsClosed) {
     std::atomic<int> resultInClose{-1};
     device->SetCloseHook([&] { resultInClose = CanSend(channel, 0x55, 0, 0, nullptr); });
@@ -208,7 +209,7 @@ TEST_F(ChannelSend, AWriteRacingTheReceiveThreadsCloseCountsAsClosed) {
                     ++failures;
             }
         });
-        device->PushReadFailure(EIO);
+        device->PushReadFailure(platform::kErrorIo);
         ASSERT_TRUE(WaitUntilClosedByItself());
         done = true;
         writer.join();

@@ -5,6 +5,7 @@
 
 #include "channel/can_channel.h"
 #include "channel/receive_loop.h"
+#include "platform/error.h"
 #include "platform/event.h"
 #include "tests/channel/channel_fixture.h"
 #include "tests/support/message_box_capture.h"
@@ -44,7 +45,7 @@ TEST_F(ReceiveLoop, AFailedReadEndsTheThreadAndClosesTheDevice) {
     testsupport::MessageBoxCapture boxes;
     Open();
     device->PushRecord(Frame(CAN_EV_RX, 1, 0));
-    device->PushReadFailure(EIO);
+    device->PushReadFailure(platform::kErrorIo);
     device->PushRecord(Frame(CAN_EV_RX, 2, 0));  // never read
     ASSERT_TRUE(WaitUntilClosedByItself());
     EXPECT_EQ(recorder.Count(), 1u);
@@ -62,7 +63,7 @@ TEST_F(ReceiveLoop, AnEmptyReadEndsTheThreadLikeAFailedOne) {
 
 TEST_F(ReceiveLoop, ARefusedWaitShowsTheBoxOnceAndEndsTheThread) {
     testsupport::MessageBoxCapture boxes;
-    device->FailRequests(IOCTL_CAN_WAIT_EVENT, EIO);
+    device->FailRequests(IOCTL_CAN_WAIT_EVENT, platform::kErrorIo);
     int error = -1;
     ASSERT_EQ(CanOpen(channel, device.path(), 0, 0, &error), 1);
     ASSERT_TRUE(WaitUntilClosedByItself());

@@ -4,6 +4,8 @@
 
 #include <clocale>
 #include <locale>
+#include <stdexcept>
+#include <string>
 
 namespace {
 
@@ -81,10 +83,21 @@ TEST(DbcReader, ReadsTheModelWhateverTheOrder) {
 }
 
 TEST(DbcReader, NumbersIgnoreTheUsersLocale) {
-    const std::locale before = std::locale::global(std::locale("de_DE.UTF-8"));
+    // A decimal comma in the C++ and the C locale where the runtime has named C++ locales
+    // (Linux), in the C locale where it has only the classic one (Windows, by its own names).
+    const std::locale before = std::locale();
+    const std::string beforeC = std::setlocale(LC_ALL, nullptr);
+    try {
+        std::locale::global(std::locale("de_DE.UTF-8"));
+    } catch (const std::runtime_error&) {
+        if (std::setlocale(LC_ALL, "German_Germany.1252") == nullptr &&
+            std::setlocale(LC_ALL, "de-DE") == nullptr)
+            GTEST_SKIP() << "no German locale";
+    }
     const dbc::ReadResult r =
         ParseDbc("BO_ 1 M: 8 X\n SG_ S : 0|8@1+ (0.01,-1.5E+1) [0|2.5] \"\" X\n", "m.dbc");
     std::locale::global(before);
+    std::setlocale(LC_ALL, beforeC.c_str());
     ASSERT_TRUE(r.database) << r.error;
     const dbc::Signal& s = r.database->messages[0].signals[0];
     EXPECT_EQ(s.factor, 0.01);

@@ -152,7 +152,7 @@ TEST_F(ViewCommandsTest, AFailedOpenShowsTheSystemTextAndLeavesTheChannelClosed)
     Open([](COpenChannelDlg* dlg) { Choose(dlg, kIdOpenDevice, 2); });  // nothing there
     EXPECT_FALSE(CanIsOpen(view->m_channel));
     ASSERT_EQ(boxes.Boxes().size(), 1u);
-    EXPECT_EQ(boxes.Boxes()[0].text, platform::ErrorText(ENOENT));
+    EXPECT_EQ(boxes.Boxes()[0].text, platform::ErrorText(platform::kErrorNotFound));
     EXPECT_EQ(boxes.Boxes()[0].caption, "Error");
     EXPECT_EQ(boxes.Boxes()[0].icon, platform::MessageIcon::kInformation);
 

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/error.h"
 #include "tests/support/scripted_device.h"
 
 namespace {
@@ -124,7 +125,7 @@ TEST_F(TracePlayerTest, OnlyConfirmedFramesCountAndThePlayWaitsForThem) {
 
 TEST_F(TracePlayerTest, AFullTransmitQueueIsWaitedOutNotDropped) {
     Open(CAN_MODE_PELICAN);
-    device->FailRequests(IOCTL_CAN_WRITE, ENOBUFS);
+    device->FailRequests(IOCTL_CAN_WRITE, platform::kErrorNoBuffers);
     player.Start(channel, File(), 1);
     // The player keeps trying the first frame until the queue has room again.
     ASSERT_TRUE(device->WaitUntil([&] { return device->Count(IOCTL_CAN_WRITE) >= 3; }));
@@ -143,7 +144,7 @@ TEST_F(TracePlayerTest, AFullTransmitQueueIsWaitedOutNotDropped) {
 
 TEST_F(TracePlayerTest, AChannelThatClosesEndsThePlayWithAMessage) {
     Open(CAN_MODE_PELICAN);
-    device->FailRequests(IOCTL_CAN_WRITE, ENOBUFS);  // hold the play at its first frame
+    device->FailRequests(IOCTL_CAN_WRITE, platform::kErrorNoBuffers);  // hold the play at its first frame
     player.Start(channel, File(), 0);
     ASSERT_TRUE(device->WaitUntil([&] { return device->Count(IOCTL_CAN_WRITE) >= 1; }));
     CanClose(channel);

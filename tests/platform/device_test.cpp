@@ -36,12 +36,12 @@ class EchoDevice : public platform::Device {
         std::copy_n(in.begin(), n, out.begin());
         *returned = static_cast<std::uint32_t>(n);
         busy = false;
-        return code == kFail ? EIO : 0;
+        return code == kFail ? platform::kErrorIo : 0;
     }
     int ControlOverlapped(std::uint32_t code,
                           std::shared_ptr<platform::Event> completion) override {
         if (code == kFail)
-            return EIO;
+            return platform::kErrorIo;
         if (code == kAtOnce)
             return 0;
         pending = std::move(completion);
@@ -80,16 +80,16 @@ class Devices : public ::testing::Test {
 
 TEST_F(Devices, AnUnknownPathIsAMissingFile) {
     EXPECT_EQ(platform::CreateFile("\\\\.\\NoSuchDevice"), platform::kNoHandle);
-    EXPECT_EQ(platform::GetLastError(), ENOENT);
+    EXPECT_EQ(platform::GetLastError(), platform::kErrorNotFound);
     EXPECT_EQ(platform::CreateFile(nullptr), platform::kNoHandle);
-    EXPECT_EQ(platform::GetLastError(), EINVAL);
+    EXPECT_EQ(platform::GetLastError(), platform::kErrorInvalidParameter);
 }
 
 TEST_F(Devices, OpeningIsExclusiveAndIgnoresCase) {
     platform::Handle h = platform::CreateFile("\\\\.\\platformtestDEVICE");
     ASSERT_NE(h, platform::kNoHandle);
     EXPECT_EQ(platform::CreateFile(kPath), platform::kNoHandle);
-    EXPECT_EQ(platform::GetLastError(), EBUSY);
+    EXPECT_EQ(platform::GetLastError(), platform::kErrorBusy);
     platform::CloseHandle(h);
     EXPECT_EQ(device->closes, 1);
 
@@ -118,7 +118,7 @@ TEST_F(Devices, ARequestCompletesBeforeItReturns) {
     EXPECT_EQ(out[2], 3);
 
     EXPECT_FALSE(platform::DeviceIoControl(h, EchoDevice::kFail, in, 3, out, 3, &returned));
-    EXPECT_EQ(platform::GetLastError(), EIO);
+    EXPECT_EQ(platform::GetLastError(), platform::kErrorIo);
     EXPECT_EQ(returned, 0u) << "a failed request returns no bytes";
     platform::CloseHandle(h);
 }
@@ -128,7 +128,7 @@ TEST_F(Devices, NoRequestReachesTheDeviceAfterItsHandleClosed) {
     platform::CloseHandle(h);
     int before = device->requests;
     EXPECT_FALSE(platform::DeviceIoControl(h, 7, nullptr, 0, nullptr, 0, nullptr));
-    EXPECT_EQ(platform::GetLastError(), EBADF);
+    EXPECT_EQ(platform::GetLastError(), platform::kErrorInvalidHandle);
     EXPECT_FALSE(platform::CancelIo(h));
     EXPECT_EQ(device->requests, before);
 }
@@ -165,10 +165,10 @@ TEST_F(Devices, TheOverlappedWaitSignalsItsEventOnCompletion) {
 
     EXPECT_FALSE(
         platform::DeviceIoControl(h, EchoDevice::kFail, nullptr, 0, nullptr, 0, nullptr, event));
-    EXPECT_EQ(platform::GetLastError(), EIO);
+    EXPECT_EQ(platform::GetLastError(), platform::kErrorIo);
     EXPECT_FALSE(
         platform::DeviceIoControl(h, EchoDevice::kLater, nullptr, 0, nullptr, 0, nullptr, h));
-    EXPECT_EQ(platform::GetLastError(), EINVAL) << "the event handle must be an event";
+    EXPECT_EQ(platform::GetLastError(), platform::kErrorInvalidParameter) << "the event handle must be an event";
 
     platform::CloseHandle(event);
     platform::CloseHandle(h);

@@ -29,9 +29,9 @@ TEST(Handles, AClosedHandleFailsWithBadFileAndIsNeverReused) {
     EXPECT_NE(second, first);
     platform::SetLastError(0);
     EXPECT_FALSE(platform::SetEvent(first));
-    EXPECT_EQ(platform::GetLastError(), EBADF);
+    EXPECT_EQ(platform::GetLastError(), platform::kErrorInvalidHandle);
     EXPECT_FALSE(platform::CloseHandle(first));
-    EXPECT_EQ(platform::GetLastError(), EBADF);
+    EXPECT_EQ(platform::GetLastError(), platform::kErrorInvalidHandle);
     EXPECT_EQ(platform::WaitForSingleObject(first, 0), WaitResult::kFailed);
     EXPECT_EQ(platform::WaitForSingleObject(platform::kNoHandle, 0), WaitResult::kFailed);
     platform::CloseHandle(second);
@@ -139,11 +139,11 @@ TEST(Threads, ClosingTheHandleLetsTheThreadRunToItsEnd) {
 }
 
 TEST(Threads, InjectedFailureCanSkipCreations) {
-    platform::testing::FailNextCreateThread(EAGAIN, /*skip=*/1);
+    platform::testing::FailNextCreateThread(platform::kErrorTryAgain, /*skip=*/1);
     platform::Handle first = platform::CreateThread([] {});
     EXPECT_NE(first, platform::kNoHandle);
     EXPECT_EQ(platform::CreateThread([] {}), platform::kNoHandle);
-    EXPECT_EQ(platform::GetLastError(), EAGAIN);
+    EXPECT_EQ(platform::GetLastError(), platform::kErrorTryAgain);
     platform::Handle third = platform::CreateThread([] {});
     EXPECT_NE(third, platform::kNoHandle);
     for (platform::Handle h : {first, third}) {
@@ -153,10 +153,10 @@ TEST(Threads, InjectedFailureCanSkipCreations) {
 }
 
 TEST(LastError, IsKeptPerThread) {
-    platform::SetLastError(EIO);
-    std::thread other([] { platform::SetLastError(ENOENT); });
+    platform::SetLastError(platform::kErrorIo);
+    std::thread other([] { platform::SetLastError(platform::kErrorNotFound); });
     other.join();
-    EXPECT_EQ(platform::GetLastError(), EIO);
+    EXPECT_EQ(platform::GetLastError(), platform::kErrorIo);
 }
 
 using platform::testing::HandPauseClock;

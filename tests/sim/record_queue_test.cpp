@@ -96,7 +96,7 @@ TEST(RecordQueue, WaitCompletesAtOnceOrWhenARecordArrives) {
     RecordQueue q(4);
     auto event = std::make_shared<platform::Event>();
     EXPECT_EQ(q.Wait(event), platform::kErrorIoPending);
-    EXPECT_EQ(q.Wait(std::make_shared<platform::Event>()), EBUSY);
+    EXPECT_EQ(q.Wait(std::make_shared<platform::Event>()), platform::kErrorBusy);
     EXPECT_FALSE(event->IsSet());
     q.PushEvent(Record(CAN_EV_WAKE_UP, 0));
     EXPECT_TRUE(event->IsSet());

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "tests/support/environment.h"
+
 namespace {
 
 TEST(Scenario, NamesParseWithoutRegardToCase) {
@@ -18,15 +20,15 @@ TEST(Scenario, NamesParseWithoutRegardToCase) {
 }
 
 TEST(Scenario, EnvironmentChoosesTheScenario) {
-    unsetenv(sim::kScenarioEnvironmentVariable);
+    testsupport::UnsetVariable(sim::kScenarioEnvironmentVariable);
     EXPECT_EQ(sim::ScenarioFromEnvironment(), sim::Scenario::kDefault);
-    setenv(sim::kScenarioEnvironmentVariable, "", 1);
+    testsupport::SetVariable(sim::kScenarioEnvironmentVariable, "");
     EXPECT_EQ(sim::ScenarioFromEnvironment(), sim::Scenario::kDefault);
-    setenv(sim::kScenarioEnvironmentVariable, "quiet", 1);
+    testsupport::SetVariable(sim::kScenarioEnvironmentVariable, "quiet");
     EXPECT_EQ(sim::ScenarioFromEnvironment(), sim::Scenario::kQuiet);
-    setenv(sim::kScenarioEnvironmentVariable, "busy", 1);
+    testsupport::SetVariable(sim::kScenarioEnvironmentVariable, "busy");
     EXPECT_EQ(sim::ScenarioFromEnvironment(), std::nullopt);
-    unsetenv(sim::kScenarioEnvironmentVariable);
+    testsupport::UnsetVariable(sim::kScenarioEnvironmentVariable);
 }
 
 }  // namespace

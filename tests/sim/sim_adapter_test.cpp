@@ -10,6 +10,7 @@
 #include "devices/common/frame_bits.h"
 #include "devices/common/sja1000_status.h"
 #include "devices/sim/sim_driver.h"
+#include "platform/error.h"
 #include "platform/event.h"
 #include "tests/sim/device_requests.h"
 
@@ -107,7 +108,7 @@ TEST_F(SimAdapterTest, AcceptsExactlyTheControllersBaudrates) {
     }
     ASSERT_EQ(dev.SetBaudrate(50000), 0);
     for (std::uint32_t rate : {0u, 9999u, 10001u, 33333u, 115200u, 1000001u, 2000000u}) {
-        EXPECT_EQ(dev.SetBaudrate(rate), EINVAL) << rate;
+        EXPECT_EQ(dev.SetBaudrate(rate), platform::kErrorInvalidParameter) << rate;
         EXPECT_EQ(driver.Baudrate(), 50000u);
     }
 }
@@ -241,7 +242,7 @@ TEST_F(SimAdapterTest, DlcAboveEightSendsEightBytesWithThatDlc) {
     // A code that does not fit the 4-bit field is refused.
     CanMsg tooLong = TxMsg(0x42);
     tooLong.dlc = 16;
-    EXPECT_EQ(dev.Write(tooLong), EINVAL);
+    EXPECT_EQ(dev.Write(tooLong), platform::kErrorInvalidParameter);
     EXPECT_EQ(driver.PendingTransmissions(), 0u);
 }
 

@@ -14,6 +14,7 @@
 #include "devices/common/frame_bits.h"
 #include "devices/default_devices.h"
 #include "devices/sim/sim_adapter.h"
+#include "platform/error.h"
 #include "platform/event.h"
 #include "tests/sim/device_requests.h"
 
@@ -168,7 +169,7 @@ TEST_F(SimRealTimeTest, RequestsFromSeveralThreadsAtOnce) {
     auto writer = [&](std::uint32_t base) {
         for (int i = 0; i < 2000; ++i) {
             int r = dev.Write(TxMsg(base + (i & 0xFF), {std::uint8_t(i)}));
-            if (r != 0 && r != ENOBUFS)
+            if (r != 0 && r != platform::kErrorNoBuffers)
                 ++unexpected;
         }
         ++done;
@@ -211,7 +212,7 @@ TEST_F(SimRealTimeTest, CloseWhileTheBusIsBusyAndAReaderIsWaiting) {
             }
         });
         ASSERT_TRUE(WaitForRecord(*dev, event_));
-        dev.reset();  // the reader's next request fails with EBADF and it ends
+        dev.reset();  // the reader's next request fails with kErrorInvalidHandle and it ends
         reader.join();
     }
 }
@@ -258,13 +259,13 @@ TEST_F(DefaultDevicesTest, FourIndependentAdaptersRegisteredOnceTheFirstSimulate
     for (int i = 0; i < kAdapterCount; ++i)
         EXPECT_EQ(distinct.count(platform::FindDevice(AdapterPath(i)).get()), 1u);
     OpenDevice again(AdapterPath(0));
-    EXPECT_EQ(again.OpenError(), EBUSY);
+    EXPECT_EQ(again.OpenError(), platform::kErrorBusy);
     if (Adapter(1)) {
         OpenDevice second("\\\\.\\KVARO1");  // its own device, path without regard to case
         EXPECT_TRUE(second.IsOpen());
     }
     OpenDevice missing("\\\\.\\Kvaro4");
-    EXPECT_EQ(missing.OpenError(), ENOENT);
+    EXPECT_EQ(missing.OpenError(), platform::kErrorNotFound);
 }
 
 TEST_F(DefaultDevicesTest, ScenarioComesFromTheEnvironmentAndOtherDevicesStay) {

@@ -273,7 +273,7 @@ CanDeviceInfo ScriptedDevice::DeviceInfo() {
 
 int ScriptedDevice::SetBaudrate(std::uint32_t rate) {
     std::lock_guard lock(mutex_);
-    return refusedRates_.count(rate) ? EIO : 0;
+    return refusedRates_.count(rate) ? platform::kErrorIo : 0;
 }
 
 int ScriptedDevice::Write(const CanMsg& msg) {

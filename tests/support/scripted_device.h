@@ -49,7 +49,7 @@ class ScriptedDevice : public devices::AdapterBase {
     void SetDeviceInfoBytes(const std::vector<std::uint8_t>& bytes);
     // Every request with this code fails with the error (0: succeeds again).
     void FailRequests(std::uint32_t code, int error);
-    // IOCTL_CAN_SET_BAUDRATE with this rate fails with EIO.
+    // IOCTL_CAN_SET_BAUDRATE with this rate fails with kErrorIo.
     void RefuseBaudrate(std::uint32_t rate);
     // Open() of a handle to the device fails with the error.
     void FailOpen(int error);

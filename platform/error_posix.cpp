@@ -8,6 +8,11 @@
 
 namespace platform {
 
+static_assert(kErrorNotFound == ENOENT && kErrorIo == EIO && kErrorInvalidHandle == EBADF &&
+              kErrorTryAgain == EAGAIN && kErrorBusy == EBUSY &&
+              kErrorInvalidParameter == EINVAL && kErrorNoBuffers == ENOBUFS,
+              "the named codes are the system's errno values");
+
 int GetLastError() { return errno; }
 
 void SetLastError(int code) { errno = code; }

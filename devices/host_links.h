@@ -1,0 +1,17 @@
+// The host's own CAN interfaces that adapters beyond the first are mapped to at start. Linux
+// offers its SocketCAN interfaces; a host without them offers none and every adapter is simulated.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace devices {
+
+// The names of the host's CAN interfaces, in the order they were created; empty where the host
+// has none or cannot list them.
+std::vector<std::string> HostCanLinks();
+
+// Registers the adapter at path on the named interface.
+void RegisterHostLinkAdapter(const std::string& path, const std::string& link);
+
+}  // namespace devices
