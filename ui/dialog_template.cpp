@@ -22,6 +22,16 @@ wxSize DluToPixels(const wxWindow& dialog, wxSize dlu) {
     return dialog.ConvertDialogToPixels(dlu);
 }
 
+void PlaceOnceOver(wxWindow& dialog, const wxWindow& mainWindow, bool& placed) {
+    if (placed)
+        return;
+    const wxRect main = mainWindow.GetScreenRect();
+    const wxSize size = dialog.GetSize();
+    dialog.SetPosition(
+        wxPoint(main.x + (main.width - size.x) / 2, main.y + (main.height - size.y) / 2));
+    placed = true;
+}
+
 namespace {
 
 wxArrayString Entries(std::span<const char* const> entries) {

@@ -37,6 +37,10 @@ struct DialogTemplate {
 wxPoint DluToPixels(const wxWindow& dialog, int x, int y);
 wxSize DluToPixels(const wxWindow& dialog, wxSize dlu);
 
+// A modeless dialog opens centred on the main window the first time (`placed` false, then set);
+// after that it stays where the operator put it.
+void PlaceOnceOver(wxWindow& dialog, const wxWindow& mainWindow, bool& placed);
+
 // Creates the dialog window (hidden, caption and close box, not resizable) and its controls,
 // centred on its parent unless `centre` is false (a dialog that is shown later centres itself
 // then). Edit fields are taken whole when the keyboard reaches them; Enter in any field or list

@@ -113,13 +113,7 @@ void CSendDlg::Present(const wxWindow& mainWindow) {
     TransferDataToWindow();
     if (IsIconized())
         Iconize(false);
-    if (!m_placed) {
-        const wxRect main = mainWindow.GetScreenRect();
-        const wxSize size = GetSize();
-        SetPosition(
-            wxPoint(main.x + (main.width - size.x) / 2, main.y + (main.height - size.y) / 2));
-        m_placed = true;
-    }
+    PlaceOnceOver(*this, mainWindow, m_placed);
     const bool wasHidden = !IsShown();
     Show();
     Raise();

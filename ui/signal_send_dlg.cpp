@@ -17,6 +17,7 @@
 #include "dbc/signal_decoder.h"
 #include "monitor/monitor_session.h"
 #include "settings/settings.h"
+#include "ui/dialog_template.h"
 #include "ui/utf8_text.h"
 
 namespace {
@@ -159,13 +160,7 @@ CSignalSendDlg::CSignalSendDlg(wxWindow* parent, MonitorSession& session)
 void CSignalSendDlg::Present(const wxWindow& mainWindow) {
     if (m_databases != m_session.Databases().Set())
         FillMessages();
-    if (!m_placed) {
-        const wxRect main = mainWindow.GetScreenRect();
-        const wxSize size = GetSize();
-        SetPosition(
-            wxPoint(main.x + (main.width - size.x) / 2, main.y + (main.height - size.y) / 2));
-        m_placed = true;
-    }
+    PlaceOnceOver(*this, mainWindow, m_placed);
     RefreshJobs();
     Show();
     Raise();
