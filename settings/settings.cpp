@@ -1,5 +1,6 @@
 #include "settings/settings.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "settings/profile_file.h"
@@ -191,6 +192,17 @@ std::string LoadSignalValues(std::string_view message) {
 bool SaveSignalValues(std::string_view message, std::string_view values) {
     return UpdateProfile(kSettingsFile, [&](ProfileDocument& document) {
         return document.Set(kSignalValuesSection, message, values);
+    });
+}
+
+std::uint64_t LoadPlotPointBudget(std::uint64_t fallback) {
+    const std::uint32_t points = ReadInt(LoadProfile(kSettingsFile), kPlotSection, "Punkte", 0);
+    return points == 0 ? fallback : std::clamp<std::uint64_t>(points, 1'000'000, 200'000'000);
+}
+
+bool SavePlotPointBudget(std::uint64_t points) {
+    return UpdateProfile(kSettingsFile, [&](ProfileDocument& document) {
+        return document.Set(kPlotSection, "Punkte", std::to_string(points));
     });
 }
 

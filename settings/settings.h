@@ -85,4 +85,11 @@ inline constexpr const char* kSignalValuesSection = "Signalwerte";
 std::string LoadSignalValues(std::string_view message);
 bool SaveSignalValues(std::string_view message, std::string_view values);
 
+// [Signalverlauf]: "Punkte", the most points a plot keeps in all (the plot window's "Punkte
+// höchstens"); `fallback` when it was never set, and from one to 200 million as the window
+// offers.
+inline constexpr const char* kPlotSection = "Signalverlauf";
+std::uint64_t LoadPlotPointBudget(std::uint64_t fallback);
+bool SavePlotPointBudget(std::uint64_t points);
+
 }  // namespace settings

@@ -312,9 +312,10 @@ void CFastReportList::OnPaintRows(wxPaintEvent&) {
     // context would measure every text again for its bounding box.
     const wxFont font = GetFont();
     dc.SetFont(font);
-    if (!widthsFont_.IsSameAs(font)) {
-        MeasureCharacters(dc, font);
-        m_glyphs.Prepare(rows, font);
+    if (!m_glyphs.Font().IsSameAs(font)) {
+        m_glyphs.Prepare(rows, dc, font);
+        ellipsisWidth_ = dc.GetTextExtent(wxString::FromUTF8("\u2026")).x;
+        charHeight_ = dc.GetCharHeight();
     }
     const int textOffset = (lineHeight - charHeight_) / 2;
     const wxColour normal = wxSystemSettings::GetColour(wxSYS_COLOUR_LISTBOXTEXT);
@@ -401,8 +402,7 @@ void CFastReportList::OnPaintRows(wxPaintEvent&) {
             const int y = rowTop(row) + textOffset;
             if (gc && glyphCairo && text.length() == cell.length &&
                 m_glyphs.Draw(glyphCairo, cell.text, cell.length, left + kTextIndent, y,
-                              highlight ? highlighted : normal,
-                              [this](char c) { return Advance(c); })) {
+                              highlight ? highlighted : normal)) {
                 // drawn as glyphs
             } else if (gc) {
                 gc->DrawText(text, left + kTextIndent, y);
@@ -437,27 +437,7 @@ void CFastReportList::PaintMarks(wxDC& dc, const char* text, std::size_t length,
 }
 
 int CFastReportList::Advance(char c) const {
-    const int i = static_cast<unsigned char>(c) - kFirstMeasured;
-    return i >= 0 && i < static_cast<int>(charWidths_.size()) ? charWidths_[i]
-                                                              : charWidths_['m' - kFirstMeasured];
-}
-
-void CFastReportList::MeasureCharacters(wxDC& dc, const wxFont& font) {
-    // Cell texts are printable ASCII; each character's advance, taken from one measurement.
-    wxString all;
-    for (int c = kFirstMeasured; c <= kLastMeasured; ++c)
-        all += static_cast<char>(c);
-    wxArrayInt ends;
-    dc.GetPartialTextExtents(all, ends);
-    int previous = 0;
-    for (std::size_t i = 0; i < charWidths_.size(); ++i) {
-        const int end = i < ends.size() ? ends[i] : previous;
-        charWidths_[i] = end - previous;
-        previous = end;
-    }
-    ellipsisWidth_ = dc.GetTextExtent(wxString::FromUTF8("\u2026")).x;
-    charHeight_ = dc.GetCharHeight();
-    widthsFont_ = font;
+    return m_glyphs.Advance(c);
 }
 
 std::size_t CFastReportList::FittingLength(const char* text, std::size_t length, int room) const {

@@ -93,7 +93,6 @@ class CFastReportList : public wxListCtrl {
     void SaveColumnWidths();
     void OnPaintRows(wxPaintEvent& event);
     const wxColour& RowsBackground();
-    void MeasureCharacters(wxDC& dc, const wxFont& font);
     int Advance(char c) const;
     void PaintMarks(wxDC& dc, const char* text, std::size_t length, std::uint64_t marked,
                     std::uint64_t fading, int x, int y, int height);
@@ -132,13 +131,9 @@ class CFastReportList : public wxListCtrl {
     ShownCell& Shown(std::size_t slot, int column);
     void ForgetShownCells(const ShownLayout& layout);
 
-    static constexpr int kFirstMeasured = 32;
-    static constexpr int kLastMeasured = 126;
-    std::array<int, kLastMeasured - kFirstMeasured + 1> charWidths_{};
     int ellipsisWidth_ = 0;
     int charHeight_ = 0;
     CGlyphText m_glyphs;
-    wxFont widthsFont_;
     wxColour m_markColour = ChangeMarkColour();
     wxColour m_rowsBackground;
     const char* m_widthsSection = nullptr;

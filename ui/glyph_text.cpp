@@ -1,22 +1,22 @@
 #include "ui/glyph_text.h"
 
-#include <dlfcn.h>
-
 #include <cmath>
 
+#include <wx/dc.h>
 #include <wx/window.h>
 
 #ifdef __WXGTK__
 #include <wx/fontutil.h>
 #endif
 
+#include "ui/toolkit_symbol.h"
+
 namespace {
 
-// The few functions of GTK, Pango and cairo used here, looked up in the libraries the program has
-// loaded anyway (their development headers are not needed to build it).
+// The few functions of GTK, Pango and cairo used here.
 template <typename Function>
 Function Lookup(const char* name) {
-    return reinterpret_cast<Function>(dlsym(RTLD_DEFAULT, name));
+    return ToolkitSymbol<Function>(name);
 }
 
 struct FontExtents {  // cairo_font_extents_t
@@ -66,8 +66,22 @@ void CGlyphText::Release() {
     m_scaledFont = nullptr;
 }
 
-void CGlyphText::Prepare(wxWindow* window, const wxFont& font) {
+void CGlyphText::Prepare(wxWindow* window, wxDC& dc, const wxFont& font) {
     Release();
+    // Every advance from one measurement of all the characters.
+    wxString printable;
+    for (int c = kFirst; c <= kLast; ++c)
+        printable += static_cast<char>(c);
+    wxArrayInt ends;
+    dc.SetFont(font);
+    dc.GetPartialTextExtents(printable, ends);
+    int previous = 0;
+    for (std::size_t i = 0; i < m_advance.size(); ++i) {
+        const int end = i < ends.size() ? ends[i] : previous;
+        m_advance[i] = end - previous;
+        previous = end;
+    }
+    m_measured = font;
 #ifdef __WXGTK__
     const Api& api = Functions();
     const wxNativeFontInfo* info = font.GetNativeFontInfo();

@@ -15,6 +15,7 @@
 #include <wx/colour.h>
 #include <wx/font.h>
 
+class wxDC;
 class wxWindow;
 
 class CGlyphText {
@@ -26,15 +27,23 @@ class CGlyphText {
 
     static constexpr int kFirst = 32, kLast = 126;
 
-    // Looks up `font`'s glyphs as `window` draws them (its resolution and font options).
-    void Prepare(wxWindow* window, const wxFont& font);
+    // Measures each character's advance in `font` with `dc`, and looks up the font's glyphs as
+    // `window` draws them (its resolution and font options) where the libraries allow.
+    void Prepare(wxWindow* window, wxDC& dc, const wxFont& font);
+    // The font of the last Prepare (the advances are for it).
+    const wxFont& Font() const { return m_measured; }
     bool Ready() const { return m_scaledFont != nullptr; }
 
-    // Draws `text` (characters kFirst..kLast only) with its top at y, each character `advance`
-    // wide, into the cairo context `cairo`; false, drawing nothing, when it cannot.
-    template <typename Advance>
+    // A character's advance; a character outside kFirst..kLast counts as wide as "m".
+    int Advance(char c) const {
+        const int i = static_cast<unsigned char>(c) - kFirst;
+        return i >= 0 && i <= kLast - kFirst ? m_advance[static_cast<std::size_t>(i)]
+                                             : m_advance['m' - kFirst];
+    }
+    // Draws `text` (characters kFirst..kLast only) with its top at y, each character at its
+    // measured advance, into the cairo context `cairo`; false, drawing nothing, when it cannot.
     bool Draw(void* cairo, const char* text, std::size_t length, double x, double y,
-              const wxColour& colour, Advance advance) const {
+              const wxColour& colour) const {
         if (!Ready() || length > kMaxGlyphs)
             return false;
         std::array<Glyph, kMaxGlyphs> glyphs;
@@ -43,7 +52,7 @@ class CGlyphText {
             if (c < kFirst || c > kLast)
                 return false;
             glyphs[i] = {m_index[static_cast<std::size_t>(c - kFirst)], x, y + m_ascent};
-            x += advance(text[i]);
+            x += m_advance[static_cast<std::size_t>(c - kFirst)];
         }
         Show(cairo, glyphs.data(), static_cast<int>(length), colour);
         return true;
@@ -64,4 +73,6 @@ class CGlyphText {
     void* m_scaledFont = nullptr;  // cairo_scaled_font_t
     double m_ascent = 0;
     std::array<unsigned long, kLast - kFirst + 1> m_index{};
+    std::array<int, kLast - kFirst + 1> m_advance{};
+    wxFont m_measured;
 };

@@ -12,6 +12,7 @@
 #include <wx/settings.h>
 
 #include "dbc/decoded_csv.h"
+#include "ui/raster_blit.h"
 #include "ui/utf8_text.h"
 
 namespace {
@@ -35,11 +36,11 @@ double NiceStep(double wanted) {
     return 10 * power;
 }
 
-wxString NumberText(double value, double step) {
+std::string NumberText(double value, double step) {
     const int decimals = std::clamp(static_cast<int>(-std::floor(std::log10(step))), 0, 9);
     char text[48];
     std::snprintf(text, sizeof text, "%.*f", decimals, std::abs(value) < step / 2 ? 0.0 : value);
-    return wxString::FromUTF8(text);
+    return text;
 }
 
 }  // namespace
@@ -48,6 +49,11 @@ CPlotCanvas::CPlotCanvas(wxWindow* parent, const plot::PlotModel& model)
     : wxWindow(parent, wxID_ANY, wxDefaultPosition, wxSize(600, 300), wxWANTS_CHARS),
       m_model(model) {
     SetBackgroundStyle(wxBG_STYLE_PAINT);
+    // Set as the window's own, so that the device context of each picture does not ask the
+    // desktop's theme for them again.
+    SetOwnBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOW));
+    SetOwnForegroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOWTEXT));
+    SetOwnFont(GetFont());
     Bind(wxEVT_PAINT, &CPlotCanvas::OnPaint, this);
     Bind(wxEVT_MOUSEWHEEL, &CPlotCanvas::OnWheel, this);
     for (auto type : {wxEVT_LEFT_DOWN, wxEVT_LEFT_UP, wxEVT_MOTION, wxEVT_RIGHT_DOWN})
@@ -61,6 +67,7 @@ CPlotCanvas::CPlotCanvas(wxWindow* parent, const plot::PlotModel& model)
 
 void CPlotCanvas::SetTraces(std::vector<Trace> traces) {
     m_traces = std::move(traces);
+    m_columnCache.clear();
     Refresh(false);
 }
 
@@ -251,125 +258,154 @@ void CPlotCanvas::Render(wxDC& dc, wxSize size) const {
     dc.Clear();
     dc.SetFont(GetFont());
     dc.SetTextForeground(ink);
-    // Measuring text costs as much as drawing it: numbers are measured by their length in digits
-    // (figures are all of one width), labels and names once.
-    if (m_digit == wxSize())
-        m_digit = dc.GetTextExtent("0");
+    // Texts are measured by the advances of their characters and drawn as glyphs where they are
+    // printable ASCII (numbers, "s", most names), past the text system that would lay out each
+    // of some thirty texts a picture; other texts are measured once and drawn by the toolkit.
+    if (!m_glyphs.Font().IsSameAs(dc.GetFont())) {
+        m_glyphs.Prepare(const_cast<CPlotCanvas*>(this), dc, dc.GetFont());
+        m_lineHeight = dc.GetCharHeight();
+        m_extents.clear();
+    }
     if (m_extents.size() > 1024)
         m_extents.clear();
-    auto extent = [&](const wxString& text) {
-        auto [it, added] = m_extents.try_emplace(text.utf8_string());
+    auto ascii = [](const std::string& t) {
+        return std::all_of(t.begin(), t.end(), [](char c) {
+            return c >= CGlyphText::kFirst && c <= CGlyphText::kLast;
+        });
+    };
+    auto width = [&](const std::string& t) {
+        if (ascii(t)) {
+            int w = 0;
+            for (char c : t)
+                w += m_glyphs.Advance(c);
+            return w;
+        }
+        auto [it, added] = m_extents.try_emplace(t);
         if (added)
-            it->second = dc.GetTextExtent(text);
+            it->second = dc.GetTextExtent(U8(t)).x;
         return it->second;
     };
-    auto numberWidth = [&](const wxString& text) {
-        return m_digit.x * static_cast<int>(text.length());
-    };
-    // On a window the device context draws through a graphics context. Texts then go to it
-    // directly (the device context would measure each again for its bounding box), the grid is
-    // one path, and each series one filled path of boxes and one stroked path of segments.
     wxGraphicsContext* gc = dc.GetGraphicsContext();
+    void* cairo = gc && m_glyphs.Ready() ? gc->GetNativeContext() : nullptr;
     wxColour textColour;
-    auto text = [&](const wxString& t, int x, int y, const wxColour& colour) {
+    auto text = [&](const std::string& t, int x, int y, const wxColour& colour) {
+        if (cairo && m_glyphs.Draw(cairo, t.data(), t.size(), x, y, colour))
+            return;
         if (!gc) {
             dc.SetTextForeground(colour);
-            dc.DrawText(t, x, y);
+            dc.DrawText(U8(t), x, y);
             return;
         }
+        // The device context would measure the text again for its bounding box.
         if (colour != textColour) {
             gc->SetFont(dc.GetFont(), colour);
             textColour = colour;
         }
-        gc->DrawText(t, x, y);
+        gc->DrawText(U8(t), x, y);
     };
     const wxRect area(kLeftMargin, kTopMargin, std::max(1, size.x - kLeftMargin - kRightMargin),
                       std::max(1, size.y - kTopMargin - kBottomMargin));
-    const double span = static_cast<double>(m_view.SpanNs());
+    // While following, the range is drawn on a grid of whole columns, so that the columns of the
+    // last picture stay columns of this one (ColumnsOf keeps them); less than a column's time
+    // apart from the range itself.
+    std::int64_t viewFrom = m_view.FromNs(), viewTo = m_view.ToNs();
+    std::int64_t columnNs = 0;
+    if (m_view.Following()) {
+        columnNs = std::max<std::int64_t>(1, m_view.SpanNs() / area.width);
+        viewTo = (viewTo / columnNs + 1) * columnNs;
+        viewFrom = viewTo - columnNs * area.width;
+    }
+    const double span = static_cast<double>(viewTo - viewFrom);
     const double low = m_view.Low(), high = m_view.High();
     auto xOf = [&](std::int64_t t) {
-        return area.x + static_cast<int>(std::lround(static_cast<double>(t - m_view.FromNs()) /
-                                                     span * area.width));
+        return area.x +
+               static_cast<int>(std::lround(static_cast<double>(t - viewFrom) / span * area.width));
     };
     auto yOf = [&](double v) {
         const double y = area.GetBottom() - (v - low) / (high - low) * area.height;
         return static_cast<int>(std::lround(std::clamp(y, -1e6, 1e6)));
     };
 
-    // Grid and axes: seconds below, values on the left.
-    dc.SetPen(wxPen(grid));
-    wxGraphicsPath gridPath = gc ? gc->CreatePath() : wxGraphicsPath();
-    auto gridLine = [&](int x0, int y0, int x1, int y1) {
-        if (gc) {
-            gridPath.MoveToPoint(x0 + 0.5, y0 + 0.5);
-            gridPath.AddLineToPoint(x1 + 0.5, y1 + 0.5);
-        } else {
-            dc.DrawLine(x0, y0, x1, y1);
-        }
+    // The plot area is a picture of our own pixels (grid, series, cursors), put on screen in one
+    // step; texts and the frame around it are drawn over it.
+    auto pixel = [](const wxColour& c) { return plot::Raster::Rgb(c.Red(), c.Green(), c.Blue()); };
+    m_raster.Reset(area.width, area.height, pixel(back));
+    auto rx = [&](int x) { return x - area.x; };
+    auto ry = [&](int y) { return y - area.y; };
+    struct Label {
+        std::string text;
+        int x, y;
+        wxColour colour;
     };
+    std::vector<Label> labels;  // inside the area, drawn after the picture
+
+    // Grid and axes: seconds below, values on the left.
     const double secondsSpan = span * 1e-9;
     const double tStep = NiceStep(secondsSpan / std::max(1, area.width / 110));
-    const double from = static_cast<double>(m_view.FromNs()) * 1e-9;
+    const double from = static_cast<double>(viewFrom) * 1e-9;
     for (double t = std::ceil(from / tStep) * tStep; t <= from + secondsSpan; t += tStep) {
         const int x = xOf(static_cast<std::int64_t>(std::llround(t * 1e9)));
-        gridLine(x, area.y, x, area.GetBottom());
-        const wxString label = NumberText(t, tStep) + " s";
-        text(label, x - numberWidth(label) / 2, area.GetBottom() + 3, ink);
+        m_raster.VLine(rx(x), 0, area.height - 1, pixel(grid));
+        const std::string label = NumberText(t, tStep) + " s";
+        text(label, x - width(label) / 2, area.GetBottom() + 3, ink);
     }
     const double vStep = NiceStep((high - low) / std::max(1, area.height / 40));
     for (double v = std::ceil(low / vStep) * vStep; v <= high; v += vStep) {
         const int y = yOf(v);
-        gridLine(area.x, y, area.GetRight(), y);
-        const wxString label = NumberText(v, vStep);
-        text(label, area.x - numberWidth(label) - 4, y - m_digit.y / 2, ink);
+        m_raster.HLine(ry(y), 0, area.width - 1, pixel(grid));
+        const std::string label = NumberText(v, vStep);
+        text(label, area.x - width(label) - 4, y - m_lineHeight / 2, ink);
     }
-    if (gc) {
-        gc->SetAntialiasMode(wxANTIALIAS_NONE);
-        gc->SetPen(wxPen(grid));
-        gc->StrokePath(gridPath);
-        gc->SetAntialiasMode(wxANTIALIAS_DEFAULT);
-    }
-    dc.SetPen(wxPen(ink));
-    dc.SetBrush(*wxTRANSPARENT_BRUSH);
-    dc.DrawRectangle(area);
 
-    dc.SetClippingRegion(area);
-    const std::int64_t drawTo = m_drawLimit ? std::min(m_view.ToNs(), *m_drawLimit) : m_view.ToNs();
-    m_columns.resize(static_cast<std::size_t>(area.width));
-    struct Segment {
-        int x0, y0, x1, y1;
-    };
-    std::vector<wxRect> boxes;
-    std::vector<Segment> segments;
-    const auto antialias = gc ? gc->GetAntialiasMode() : wxANTIALIAS_NONE;
+    const std::int64_t drawTo = m_drawLimit ? std::min(viewTo, *m_drawLimit) : viewTo;
     for (const Trace& trace : m_traces) {
         const plot::SignalSeries* s = m_model.Series(trace.id);
         if (!s || s->Empty())
             continue;
         const bool steps = !s->Info().signal.labels.empty();
-        s->Decimate(m_view.FromNs(), m_view.ToNs(), m_columns);
-        // A series is drawn as boxes and a few segments: each column a box from its lowest to its
-        // highest value, reaching to the previous column's last value where that column is next
-        // to it (or, for steps, along it), so that a dense line is all boxes, which the toolkit
-        // fills fastest; only points farther apart than a column are joined by segments.
-        boxes.clear();
-        segments.clear();
+        const plot::Raster::Pixel colour = pixel(trace.colour);
+        const std::vector<plot::Column>& columns =
+            ColumnsOf(trace.id, *s, viewFrom, viewTo, area.width, columnNs);
+        // Each column a box two pixels wide from its lowest to its highest value, reaching to the
+        // previous column's last value where that column is next to it (or, for steps, along
+        // it); points farther apart than a column are joined by a line.
         bool havePrevious = false;
         double previous = 0;
         int previousX = area.x;
-        if (const auto before = s->AtOrBefore(m_view.FromNs() - 1);
+        if (const auto before = s->AtOrBefore(viewFrom - 1);
             before && before->gap == plot::Gap::kNone) {
             previous = s->Physical(before->raw);
             havePrevious = true;
         }
         auto box = [&](int x0, int x1, int ya, int yb) {
-            const int top = std::min(ya, yb) - 1;
-            boxes.emplace_back(x0, top, x1 - x0 + 2, std::max(ya, yb) + 1 - top);
+            m_raster.FillRect(rx(x0), ry(std::min(ya, yb) - 1), rx(x1 + 1), ry(std::max(ya, yb)),
+                              colour);
+        };
+        // A column's box is two pixels wide: its right half shares the next column with that
+        // column's own box, so where they overlap (a dense series) that column is filled once.
+        int spanX = std::numeric_limits<int>::min(), spanTop = 0, spanBottom = 0;
+        auto flushSpan = [&] {
+            if (spanX != std::numeric_limits<int>::min())
+                m_raster.FillRect(rx(spanX + 1), ry(spanTop), rx(spanX + 1), ry(spanBottom),
+                                  colour);
+        };
+        auto columnBox = [&](int x, int ya, int yb) {
+            const int top = std::min(ya, yb) - 1, bottom = std::max(ya, yb);
+            if (spanX == x - 1 && top <= spanBottom + 1 && spanTop <= bottom + 1) {
+                m_raster.FillRect(rx(x), ry(std::min(top, spanTop)), rx(x),
+                                  ry(std::max(bottom, spanBottom)), colour);
+            } else {
+                flushSpan();
+                m_raster.FillRect(rx(x), ry(top), rx(x), ry(bottom), colour);
+            }
+            spanX = x;
+            spanTop = top;
+            spanBottom = bottom;
         };
         int lastLabelEnd = std::numeric_limits<int>::min();
-        const int lastX = drawTo >= m_view.ToNs() ? area.width : xOf(drawTo) - area.x;
+        const int lastX = drawTo >= viewTo ? area.width : xOf(drawTo) - area.x;
         for (int c = 0; c < area.width && c <= lastX; ++c) {
-            const plot::Column& col = m_columns[static_cast<std::size_t>(c)];
+            const plot::Column& col = columns[static_cast<std::size_t>(c)];
             if (col.count == 0)
                 continue;
             const int x = area.x + c;
@@ -380,23 +416,23 @@ void CPlotCanvas::Render(wxDC& dc, wxSize size) const {
                     if (steps) {
                         box(previousX, x, join, join);
                     } else if (x - previousX > 1) {
-                        segments.push_back({previousX, join, x, yOf(col.first)});
+                        m_raster.Line(rx(previousX) + 0.5, ry(join), rx(x) + 0.5,
+                                      ry(yOf(col.first)), colour, 2);
                     }
                     if (steps || x - previousX <= 1) {
                         bottom = std::max(bottom, join);
                         top = std::min(top, join);
                     }
                 }
-                box(x, x, bottom, top);
+                columnBox(x, bottom, top);
                 if (steps && !std::isnan(col.last) && (!havePrevious || previous != col.last) &&
                     x >= lastLabelEnd) {
                     if (const auto at = s->AtOrBefore(TimeAt(x + 1));
                         at && at->gap == plot::Gap::kNone) {
                         if (const std::string* name = s->Label(at->raw)) {
-                            const wxString label = U8(*name);
-                            const wxSize labelSize = extent(label);
-                            text(label, x + 3, yOf(col.last) - labelSize.y - 1, trace.colour);
-                            lastLabelEnd = x + labelSize.x + 8;
+                            labels.push_back(
+                                {*name, x + 3, yOf(col.last) - m_lineHeight - 1, trace.colour});
+                            lastLabelEnd = x + width(*name) + 8;
                         }
                     }
                 }
@@ -407,39 +443,12 @@ void CPlotCanvas::Render(wxDC& dc, wxSize size) const {
                 previousX = x;
             }
         }
+        flushSpan();
         // Steps run on to the right edge (or the held time) at their last value.
         if (steps && havePrevious) {
             const int join = yOf(previous);
             box(previousX, area.x + std::min(lastX, area.width), join, join);
         }
-        if (gc) {
-            wxGraphicsPath filled = gc->CreatePath();
-            for (const wxRect& r : boxes)
-                filled.AddRectangle(r.x, r.y, r.width, r.height);
-            gc->SetAntialiasMode(wxANTIALIAS_NONE);
-            gc->SetPen(*wxTRANSPARENT_PEN);
-            gc->SetBrush(wxBrush(trace.colour));
-            gc->FillPath(filled);
-            gc->SetAntialiasMode(antialias);
-            if (!segments.empty()) {
-                wxGraphicsPath joined = gc->CreatePath();
-                for (const Segment& g : segments) {
-                    joined.MoveToPoint(g.x0 + 1, g.y0 + 0.5);
-                    joined.AddLineToPoint(g.x1 + 1, g.y1 + 0.5);
-                }
-                gc->SetPen(wxPen(trace.colour, 2));
-                gc->StrokePath(joined);
-            }
-        } else {
-            dc.SetPen(*wxTRANSPARENT_PEN);
-            dc.SetBrush(wxBrush(trace.colour));
-            for (const wxRect& r : boxes)
-                dc.DrawRectangle(r);
-            dc.SetPen(wxPen(trace.colour, 2));
-            for (const Segment& g : segments)
-                dc.DrawLine(g.x0 + 1, g.y0, g.x1 + 1, g.y1);
-        }
-        dc.SetBrush(*wxTRANSPARENT_BRUSH);
     }
 
     // Cursors.
@@ -447,27 +456,73 @@ void CPlotCanvas::Render(wxDC& dc, wxSize size) const {
         if (!m_cursor[i])
             continue;
         const int x = xOf(*m_cursor[i]);
-        dc.SetPen(wxPen(ink, 1, i == 0 ? wxPENSTYLE_SOLID : wxPENSTYLE_SHORT_DASH));
-        dc.DrawLine(x, area.y, x, area.GetBottom());
-        text(wxString::Format("C%d", i + 1), x + 3, area.GetBottom() - m_digit.y - 2, ink);
+        m_raster.VLine(rx(x), 0, area.height - 1, pixel(ink), i == 0 ? 0 : 3);
+        labels.push_back({i == 0 ? "C1" : "C2", x + 3, area.GetBottom() - m_lineHeight - 2, ink});
     }
 
     // Legend: a swatch and "Signal [unit]" for each, at the top left.
-    int y = area.y + 4;
+    int legendY = area.y + 4;
     for (const Trace& trace : m_traces) {
         const plot::SignalSeries* s = m_model.Series(trace.id);
         if (!s)
             continue;
         const plot::SeriesInfo& info = s->Info();
-        wxString name = U8(info.messageName + "." + info.signal.name);
+        std::string name = info.messageName + "." + info.signal.name;
         if (!info.signal.unit.empty())
-            name += U8(" [" + info.signal.unit + "]");
-        dc.SetPen(wxPen(trace.colour, 3));
-        dc.DrawLine(area.x + 8, y + 7, area.x + 24, y + 7);
-        text(name, area.x + 30, y, ink);
-        y += extent(name).y + 2;
+            name += " [" + info.signal.unit + "]";
+        m_raster.FillRect(8, ry(legendY) + 6, 24, ry(legendY) + 8, pixel(trace.colour));
+        labels.push_back({std::move(name), area.x + 30, legendY, ink});
+        legendY += m_lineHeight + 2;
     }
+
+    DrawRaster(dc, m_raster, area.GetTopLeft());
+    dc.SetPen(wxPen(ink));
+    dc.SetBrush(*wxTRANSPARENT_BRUSH);
+    dc.DrawRectangle(area);
+    dc.SetClippingRegion(area);
+    for (const Label& l : labels)
+        text(l.text, l.x, l.y, l.colour);
+
     dc.DestroyClippingRegion();
+}
+
+const std::vector<plot::Column>& CPlotCanvas::ColumnsOf(plot::SeriesId id,
+                                                        const plot::SignalSeries& series,
+                                                        std::int64_t fromNs, std::int64_t toNs,
+                                                        int width, std::int64_t columnNs) const {
+    ColumnCache& cache = m_columnCache[id];
+    const std::size_t n = static_cast<std::size_t>(width);
+    const std::uint64_t letGo = m_model.PointsLetGo(id);
+    const std::optional<std::int64_t> first = series.FirstTimeNs();
+    // Points are only ever added after the newest, so a column that ended before the newest
+    // point of the last picture is the same now, unless points went (let go or cleared).
+    std::size_t kept = 0;
+    if (columnNs > 0 && cache.columnNs == columnNs && cache.columns.size() == n &&
+        cache.letGo == letGo && cache.first == first && fromNs >= cache.fromNs &&
+        (fromNs - cache.fromNs) % columnNs == 0 && cache.newestNs) {
+        const auto shift = static_cast<std::size_t>((fromNs - cache.fromNs) / columnNs);
+        // Old column j ends at cache.fromNs + (j + 1) * columnNs; a microsecond of margin for the
+        // series' own rounding of times.
+        const std::int64_t settled = *cache.newestNs - 1000 - cache.fromNs;
+        const std::size_t settledColumns =
+            settled > 0 ? std::min<std::size_t>(static_cast<std::size_t>(settled / columnNs), n)
+                        : 0;
+        if (shift < settledColumns) {
+            kept = settledColumns - shift;
+            std::copy(cache.columns.begin() + static_cast<std::ptrdiff_t>(shift),
+                      cache.columns.begin() + static_cast<std::ptrdiff_t>(settledColumns),
+                      cache.columns.begin());
+        }
+    }
+    cache.columns.resize(n);
+    series.Decimate(fromNs + static_cast<std::int64_t>(kept) * columnNs, toNs,
+                    std::span<plot::Column>(cache.columns).subspan(kept));
+    cache.columnNs = columnNs;
+    cache.fromNs = fromNs;
+    cache.letGo = letGo;
+    cache.first = first;
+    cache.newestNs = series.LastTimeNs();
+    return cache.columns;
 }
 
 bool CPlotCanvas::SavePng(const std::string& path, std::string& error) const {

@@ -26,7 +26,9 @@
 #include <wx/window.h>
 
 #include "plot/plot_model.h"
+#include "plot/plot_raster.h"
 #include "plot/plot_viewport.h"
+#include "ui/glyph_text.h"
 
 class wxDC;
 
@@ -72,6 +74,8 @@ class CPlotCanvas : public wxWindow {
 
     // Draws the picture into any device context of `size`: the window's and the PNG export's.
     void Render(wxDC& dc, wxSize size) const;
+    // The plot area of the last picture drawn.
+    const plot::Raster& AreaPicture() const { return m_raster; }
     // The picture as it is on screen into a PNG file; false and the reason when it fails.
     bool SavePng(const std::string& path, std::string& error) const;
 
@@ -90,7 +94,22 @@ class CPlotCanvas : public wxWindow {
     std::optional<std::int64_t> m_cursor[2];
     std::optional<wxPoint> m_dragFrom;
     Axes m_dragAxes = kBoth;
-    mutable std::vector<plot::Column> m_columns;
-    mutable wxSize m_digit;  // of "0" in the canvas's font
-    mutable std::unordered_map<std::string, wxSize> m_extents;
+    // The columns of a series for the range fromNs..toNs, `width` of them; columnNs > 0 when
+    // the range lies on a grid of columns that long, so that the last picture's columns serve.
+    const std::vector<plot::Column>& ColumnsOf(plot::SeriesId id, const plot::SignalSeries& series,
+                                               std::int64_t fromNs, std::int64_t toNs, int width,
+                                               std::int64_t columnNs) const;
+    struct ColumnCache {
+        std::int64_t columnNs = 0;
+        std::int64_t fromNs = 0;
+        std::uint64_t letGo = 0;
+        std::optional<std::int64_t> first;
+        std::optional<std::int64_t> newestNs;
+        std::vector<plot::Column> columns;
+    };
+    mutable std::unordered_map<plot::SeriesId, ColumnCache> m_columnCache;
+    mutable plot::Raster m_raster;  // the plot area's picture, kept for its memory
+    mutable CGlyphText m_glyphs;
+    mutable int m_lineHeight = 0;
+    mutable std::unordered_map<std::string, int> m_extents;  // widths of texts beyond ASCII
 };

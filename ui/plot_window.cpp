@@ -23,6 +23,7 @@
 #include "monitor/trace_evaluation.h"
 #include "platform/message_box.h"
 #include "plot/plot_csv.h"
+#include "settings/settings.h"
 #include "ui/plot_canvas.h"
 #include "ui/utf8_text.h"
 
@@ -66,7 +67,8 @@ bool WriteFile(const std::string& path, const std::string& text, std::string& er
 CPlotWindow::CPlotWindow(wxWindow* parent, MonitorSession& session)
     : wxFrame(parent, wxID_ANY, U8("Signalverlauf"), wxDefaultPosition, wxSize(1000, 640)),
       m_session(&session),
-      m_model(std::make_unique<plot::PlotModel>()),
+      m_model(std::make_unique<plot::PlotModel>(
+          settings::LoadPlotPointBudget(plot::PlotModel::kDefaultPointBudget))),
       m_timer(this) {
     Build();
     m_droppedBefore = session.PlotFeed().Dropped();
@@ -397,6 +399,10 @@ void CPlotWindow::ShowAll() {
 
 void CPlotWindow::SetPointBudget(std::size_t points) {
     m_model->SetPointBudget(points);
+    // The operator's choice, for this window and every next one.
+    if (!settings::SavePlotPointBudget(m_model->PointBudget()))
+        platform::MessageBox("Die Einstellung „Punkte höchstens“ kann nicht gespeichert werden.",
+                             "vesk", platform::MessageIcon::kError);
     m_budget->SetValue(
         static_cast<int>(std::min<std::size_t>(m_model->PointBudget() / 1'000'000, 200)));
     UpdateNotice();
@@ -502,6 +508,13 @@ wxString CPlotWindow::ReadoutCell(int row, int column) const {
 
 void CPlotWindow::UpdateReadout() {
     const auto c1 = m_canvas->CursorNs(0), c2 = m_canvas->CursorNs(1);
+    // Without cursors the readout holds the names only, which change with the choice alone.
+    if (!c1 && !c2 && m_readoutNamesOf == m_shown)
+        return;
+    if (!c1 && !c2)
+        m_readoutNamesOf = m_shown;
+    else
+        m_readoutNamesOf.reset();
     std::vector<std::array<std::string, 4>> rows;
     std::array<std::string, 4> times{"Zeit", c1 ? TimeText(*c1) : "", c2 ? TimeText(*c2) : "", ""};
     if (c1 && c2)
@@ -522,7 +535,7 @@ void CPlotWindow::UpdateReadout() {
             row[3] = NumberText(*v2 - *v1);
         rows.push_back(row);
     }
-    // Only cells whose text changed are set, so that 25 updates a second do not flicker.
+    // Only cells whose text changed are set, so that the updates of every tick do not flicker.
     while (m_readout->GetItemCount() > static_cast<int>(rows.size()))
         m_readout->DeleteItem(m_readout->GetItemCount() - 1);
     for (std::size_t r = 0; r < rows.size(); ++r) {
@@ -540,7 +553,8 @@ void CPlotWindow::UpdateReadout() {
 CPlotWindow* OpenTracePlot(wxWindow* parent, const std::string& path,
                            const std::shared_ptr<const dbc::DatabaseSet>& databases,
                            bool showProgress) {
-    auto model = std::make_unique<plot::PlotModel>();
+    auto model = std::make_unique<plot::PlotModel>(
+        settings::LoadPlotPointBudget(plot::PlotModel::kDefaultPointBudget));
     TraceEvaluation result;
     if (showProgress) {
         wxProgressDialog progress(

@@ -6,7 +6,7 @@
 // of points; under it the two cursors' time and values with their differences.
 //
 // Live, the receive thread decodes the checked signals (monitor/plot_feed.h) and the window's
-// timer takes their values into its model 25 times a second and moves the range along with the
+// timer takes their values into its model 22 times a second and moves the range along with the
 // newest one. "Anhalten" holds the picture while the values go on arriving. When the budget of
 // points is spent the oldest ones go, and the window says how many went.
 #pragma once
@@ -35,7 +35,7 @@ class wxToggleButton;
 
 class CPlotWindow : public wxFrame {
   public:
-    static constexpr int kTickMs = 40;
+    static constexpr int kTickMs = 45;
 
     // Live: the session's signals as they arrive.
     CPlotWindow(wxWindow* parent, MonitorSession& session);
@@ -110,6 +110,8 @@ class CPlotWindow : public wxFrame {
     std::vector<plot::SeriesId> m_shown;  // in the order they were checked
     std::optional<std::int64_t> m_held;
     std::uint64_t m_droppedBefore = 0;  // the feed's count when the window opened
+    // The choice the readout shows the names of, while no cursor is set.
+    std::optional<std::vector<plot::SeriesId>> m_readoutNamesOf;
 
     wxSearchCtrl* m_search = nullptr;
     wxCheckListBox* m_list = nullptr;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <wx/dcmemory.h>
 #include <wx/image.h>
 
 #include "channel/can_channel.h"
@@ -231,6 +232,14 @@ TEST_F(PlotWindowTest, TheWindowSaysWhenPointsWereLetGo) {
     EXPECT_EQ(window->Model().PointsHeld(), 7u);
     EXPECT_EQ(window->NoticeText().utf8_string(),
               " Ältere Punkte verworfen: 15 (es werden höchstens 8192 Punkte gehalten)");
+
+    // The budget is the operator's setting: the next window starts with it (at least a million).
+    window->SetPointBudget(3'000'000);
+    window->Destroy();
+    Idle();
+    ASSERT_TRUE(OpenTrace());
+    EXPECT_EQ(window->Model().PointBudget(), plot::PlotModel(3'000'000).PointBudget());
+    window->SetPointBudget(plot::PlotModel::kDefaultPointBudget);
 }
 
 // --- Live, from a scripted adapter -------------------------------------------------------------
@@ -313,6 +322,43 @@ TEST_F(PlotWindowLiveTest, FollowsTheBusHoldsThePictureAndNeverShowsAnotherBranc
     View()->GetSignalDetail()->PlotRow(0);
     EXPECT_TRUE(window->SeriesOf("Mux", "M"));
     EXPECT_TRUE(window->SeriesOf("Mux", "C"));
+}
+
+// While following, each picture takes the columns of the last one that no new value can reach;
+// the picture must be the one drawn from all the points afresh.
+TEST_F(PlotWindowLiveTest, AFollowingPictureIsTheOneDrawnAfresh) {
+    window = View()->ShowPlot();
+    ASSERT_TRUE(window);
+    window->ChooseOnly({"Mux.C"});
+    CPlotCanvas& canvas = *window->Canvas();
+    const wxSize size(640, 300);
+    wxBitmap bitmap(size.x, size.y, 24);
+    auto draw = [&] {
+        wxMemoryDC dc(bitmap);
+        canvas.Render(dc, size);
+        return std::vector<std::uint32_t>(
+            canvas.AreaPicture().Data(),
+            canvas.AreaPicture().Data() +
+                canvas.AreaPicture().Width() * canvas.AreaPicture().Height());
+    };
+    int ms = 0;
+    auto deliver = [&](int count, int step) {
+        std::vector<std::array<int, 3>> frames;
+        for (int i = 0; i < count; ++i, ms += step)
+            frames.push_back({ms, 0, (i * 97) % 200});  // far apart from one to the next
+        Deliver(frames);
+        window->Tick();
+    };
+    deliver(200, 1);  // dense: many values a column
+    draw();
+    deliver(300, 40);  // sparse, the range moves on by many columns
+    draw();
+    ms -= 37;  // the next values join the newest column of the last picture
+    deliver(50, 3);
+    const std::vector<std::uint32_t> followed = draw();
+    ASSERT_TRUE(canvas.Viewport().Following());
+    canvas.SetTraces(canvas.Traces());  // forgets the columns kept
+    EXPECT_TRUE(followed == draw());
 }
 
 }  // namespace
