@@ -11,7 +11,7 @@
 
 #include "ui/main_frame.h"
 #include "ui/modal_windows.h"
-#include "ui/shell_command.h"
+#include "monitor/shell_command.h"
 
 class CVeskDocManager;
 class wxFileConfig;

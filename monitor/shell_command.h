@@ -66,8 +66,7 @@ struct ShellCommand {
     // --plot TRACE (with --dbc): the window starts with the trace's signals in a plot window.
     std::string plotPath;
     // --signal MESSAGE.SIGNAL (repeatable): the signals the plot window shows from the start;
-    // without
-    // --plot the live window opens with them.
+    // without --plot the live window opens with them.
     std::vector<std::string> plotSignals;
 
     // --send "MESSAGE SIGNAL=VALUE ..." [--cycle MS] (repeatable, with --headless and --dbc): a
