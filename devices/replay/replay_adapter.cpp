@@ -50,6 +50,7 @@ sim::SimAdapterOptions ReplayOptions(const std::string& path, bool loop) {
     sim::SimAdapterOptions options;
     options.scenario = sim::Scenario::kQuiet;
     options.nodeSource = std::make_shared<TraceSource>(path, loop);
+    options.busName = "replay";
     return options;
 }
 

@@ -3,18 +3,18 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "devices/default_devices.h"
+#include "devices/replay/replay_adapter.h"
 #include "devices/sim/sim_adapter.h"
 #include "devices/socketcan/socketcan_adapter.h"
 #include "platform/device.h"
 
 namespace {
-
-using Kind = DeviceMapping::Kind;
 
 DeviceMapping Parsed(const std::string& text) {
     std::string error;
@@ -29,34 +29,6 @@ std::string Refusal(const std::string& text) {
     auto mapping = ParseDeviceMapping(text, error);
     EXPECT_FALSE(mapping.has_value()) << text;
     return error;
-}
-
-TEST(DeviceMapping, ParsesEachKind) {
-    EXPECT_EQ(Parsed("1=socketcan:can0"),
-              (DeviceMapping{1, Kind::kSocketCan, std::nullopt, "can0", "", false}));
-    EXPECT_EQ(Parsed(" 3 = SocketCAN:vcan0 "),
-              (DeviceMapping{3, Kind::kSocketCan, std::nullopt, "vcan0", "", false}));
-    EXPECT_EQ(Parsed("0=sim"), (DeviceMapping{0, Kind::kSimulated, std::nullopt, "", "", false}));
-    EXPECT_EQ(Parsed("2=SIM:Quiet"),
-              (DeviceMapping{2, Kind::kSimulated, sim::Scenario::kQuiet, "", "", false}));
-    // Interface names are the kernel's, case and all.
-    EXPECT_EQ(Parsed("1=socketcan:CAN_Bus-1.x").interfaceName, "CAN_Bus-1.x");
-    EXPECT_EQ(Parsed("1=socketcan:fifteen_chars_x").interfaceName, "fifteen_chars_x");
-    // A file may contain colons; only a trailing ":loop" is taken from it.
-    struct Replay {
-        const char* text;
-        const char* file;
-        bool loop;
-    };
-    for (const Replay& r : {Replay{"2=replay:trace.log", "trace.log", false},
-                            Replay{"2=Replay:/data/a:b.asc:LOOP", "/data/a:b.asc", true},
-                            Replay{"2=replay:c:/x.log:loop", "c:/x.log", true},
-                            Replay{"2=replay:loop", "loop", false}}) {
-        const DeviceMapping m = Parsed(r.text);
-        EXPECT_EQ(m.kind, Kind::kReplay) << r.text;
-        EXPECT_EQ(m.traceFile, r.file) << r.text;
-        EXPECT_EQ(m.loop, r.loop) << r.text;
-    }
 }
 
 TEST(DeviceMapping, RefusalsSayWhatIsWrong) {
@@ -83,8 +55,8 @@ TEST(DeviceMapping, ListsAreCommaSeparated) {
     auto list = ParseDeviceMappingList("1=socketcan:can0, 2=sim:quiet ,0=sim", error);
     ASSERT_TRUE(list.has_value()) << error;
     ASSERT_EQ(list->size(), 3u);
-    EXPECT_EQ((*list)[0].interfaceName, "can0");
-    EXPECT_EQ((*list)[1].scenario, sim::Scenario::kQuiet);
+    EXPECT_EQ((*list)[0].scheme, "socketcan");
+    EXPECT_EQ((*list)[1].adapter, 2);
     EXPECT_EQ((*list)[2].adapter, 0);
 
     auto empty = ParseDeviceMappingList("  ", error);
@@ -124,20 +96,69 @@ class AdapterSetUp : public ::testing::Test {
     }
 };
 
+// What each kind makes of its mapping, seen in the device it puts behind the path.
+TEST_F(AdapterSetUp, ParsesEachKind) {
+    const devices::AdapterDefaults common;
+    const auto apply = [&](const std::string& text, int adapter, std::string_view scheme) {
+        const DeviceMapping mapping = Parsed(text);
+        EXPECT_EQ(mapping.adapter, adapter) << text;
+        EXPECT_EQ(mapping.scheme, scheme) << text;
+        if (mapping.apply)
+            ApplyDeviceMapping(mapping, common);
+    };
+    apply("1=socketcan:can0", 1, "socketcan");
+    ASSERT_TRUE(OnInterface(1));
+    EXPECT_EQ(OnInterface(1)->InterfaceName(), "can0");
+    apply(" 3 = SocketCAN:vcan0 ", 3, "socketcan");
+    ASSERT_TRUE(OnInterface(3));
+    EXPECT_EQ(OnInterface(3)->InterfaceName(), "vcan0");
+    apply("0=sim", 0, "sim");
+    ASSERT_TRUE(Simulated(0));
+    EXPECT_EQ(Simulated(0)->GetScenario(), sim::Scenario::kDefault);
+    apply("2=SIM:Quiet", 2, "sim");
+    ASSERT_TRUE(Simulated(2));
+    EXPECT_EQ(Simulated(2)->GetScenario(), sim::Scenario::kQuiet);
+    // Interface names are the kernel's, case and all.
+    apply("1=socketcan:CAN_Bus-1.x", 1, "socketcan");
+    EXPECT_EQ(AdapterName(1), "CAN_Bus-1.x");
+    apply("1=socketcan:fifteen_chars_x", 1, "socketcan");
+    EXPECT_EQ(AdapterName(1), "fifteen_chars_x");
+    // A file may contain colons; only a trailing ":loop" is taken from it.
+    struct Replay {
+        const char* text;
+        const char* file;
+        bool loop;
+    };
+    for (const Replay& r : {Replay{"2=replay:trace.log", "trace.log", false},
+                            Replay{"2=Replay:/data/a:b.asc:LOOP", "/data/a:b.asc", true},
+                            Replay{"2=replay:c:/x.log:loop", "c:/x.log", true},
+                            Replay{"2=replay:loop", "loop", false}}) {
+        apply(r.text, 2, "replay");
+        ASSERT_TRUE(Simulated(2)) << r.text;
+        const auto* source =
+            dynamic_cast<const replay::TraceSource*>(Simulated(2)->GetNodeSource());
+        ASSERT_TRUE(source) << r.text;
+        EXPECT_EQ(source->Path(), std::filesystem::absolute(r.file).string()) << r.text;
+        EXPECT_EQ(source->Loop(), r.loop) << r.text;
+    }
+}
+
 TEST_F(AdapterSetUp, ApplyingAMappingReplacesTheDeviceBehindThePath) {
+    devices::AdapterDefaults flood;
+    flood.scenario = "flood";
     sim::RegisterSimulatedAdapter(AdapterPath(2), sim::Scenario::kDefault);
-    ApplyDeviceMapping(Parsed("2=socketcan:vcan7"), sim::Scenario::kDefault);
+    ApplyDeviceMapping(Parsed("2=socketcan:vcan7"), flood);
     ASSERT_TRUE(OnInterface(2));
     EXPECT_EQ(OnInterface(2)->InterfaceName(), "vcan7");
 
-    ApplyDeviceMapping(Parsed("2=sim"), sim::Scenario::kFlood);
+    ApplyDeviceMapping(Parsed("2=sim"), flood);
     ASSERT_TRUE(Simulated(2));
     EXPECT_EQ(Simulated(2)->GetScenario(), sim::Scenario::kFlood);  // the common one
-    ApplyDeviceMapping(Parsed("2=sim:quiet"), sim::Scenario::kFlood);
+    ApplyDeviceMapping(Parsed("2=sim:quiet"), flood);
     EXPECT_EQ(Simulated(2)->GetScenario(), sim::Scenario::kQuiet);
     EXPECT_EQ(AdapterName(2), "sim2");
 
-    ApplyDeviceMapping(Parsed("2=replay:trace.log"), sim::Scenario::kFlood);
+    ApplyDeviceMapping(Parsed("2=replay:trace.log"), flood);
     EXPECT_EQ(AdapterName(2), "replay2");
 }
 
