@@ -19,7 +19,7 @@
 namespace platform {
 
 class Device {
-public:
+  public:
     virtual ~Device() = default;
 
     // Called when a handle to the device is opened; 0, or an error code to fail the open.

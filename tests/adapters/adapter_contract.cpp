@@ -30,20 +30,23 @@ TEST_P(AdapterContract, MalformedRequestsFailWithEinvalAndChangeNothing) {
         for (std::uint32_t inSize : {s.in - 1, s.in + 1}) {
             if (inSize > 40)
                 continue;  // s.in - 1 wrapped
-            EXPECT_EQ(device_->Request(s.code, in, inSize, out, s.out), platform::kErrorInvalidParameter)
+            EXPECT_EQ(device_->Request(s.code, in, inSize, out, s.out),
+                      platform::kErrorInvalidParameter)
                 << std::hex << s.code << " in " << inSize;
         }
         for (std::uint32_t outSize : {s.out - 1, s.out + 1}) {
             if (outSize > 40)
                 continue;
-            EXPECT_EQ(device_->Request(s.code, in, s.in, out, outSize), platform::kErrorInvalidParameter)
+            EXPECT_EQ(device_->Request(s.code, in, s.in, out, outSize),
+                      platform::kErrorInvalidParameter)
                 << std::hex << s.code << " out " << outSize;
         }
     }
     // Unknown codes, a neighbour's method bits, and the wait request without an event.
     for (std::uint32_t code : {0u, 0x162000u, 0x162008u, 0x16205Cu + 4, CanIoctl(0x812),
                                IOCTL_CAN_WRITE | 3, IOCTL_CAN_WAIT_EVENT}) {
-        EXPECT_EQ(device_->Request(code, in, 0), platform::kErrorInvalidParameter) << std::hex << code;
+        EXPECT_EQ(device_->Request(code, in, 0), platform::kErrorInvalidParameter)
+            << std::hex << code;
     }
     for (std::uint8_t mode : {2, 0x80, 0xFF})
         EXPECT_EQ(device_->SetMode(mode), platform::kErrorInvalidParameter) << int{mode};

@@ -248,9 +248,12 @@ TEST(ReplayAdapter, AFileItCannotReadFailsTheOpenNamingFileAndLine) {
     };
     const Case cases[] = {
         {"missing.log", nullptr, platform::kErrorNotFound, ""},
-        {"fifo.log", "|", platform::kErrorInvalidParameter, "benannte Pipe"},  // refused, not waited on for a writer
-        {"broken.log", "(0.000000) can0 100#01\n\nthis is no frame\n", platform::kErrorInvalidParameter, "Zeile 3"},
-        {"broken.asc", "base hex  timestamps absolute\n1.0 1 zzz Rx d 1 00\n", platform::kErrorInvalidParameter, "Zeile 2"},
+        {"fifo.log", "|", platform::kErrorInvalidParameter,
+         "benannte Pipe"},  // refused, not waited on for a writer
+        {"broken.log", "(0.000000) can0 100#01\n\nthis is no frame\n",
+         platform::kErrorInvalidParameter, "Zeile 3"},
+        {"broken.asc", "base hex  timestamps absolute\n1.0 1 zzz Rx d 1 00\n",
+         platform::kErrorInvalidParameter, "Zeile 2"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

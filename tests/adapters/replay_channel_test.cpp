@@ -25,7 +25,8 @@ TEST(ReplayChannel, ALoopingFilePlaysThroughTheChannelUntilItCloses) {
     replay::RegisterReplayAdapter(path, file.string(), /*loop=*/true);
 
     testsupport::CallbackRecorder recorder;
-    CanChannel* channel = CanCreateChannel(nullptr, &recorder, &testsupport::CallbackRecorder::Callback);
+    CanChannel* channel =
+        CanCreateChannel(nullptr, &recorder, &testsupport::CallbackRecorder::Callback);
     int error = 0;
     ASSERT_EQ(CanOpen(channel, path.c_str(), 1, 1, &error), 1) << error;  // PeliCAN, extended
     ASSERT_EQ(CanSetBaudrate(channel, 500000), 1);

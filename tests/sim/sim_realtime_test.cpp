@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <string>
 #include <set>
+#include <string>
 #include <thread>
 
 #include "devices/common/frame_bits.h"
