@@ -312,11 +312,11 @@ void CFastReportList::OnPaintRows(wxPaintEvent&) {
     // context would measure every text again for its bounding box.
     const wxFont font = GetFont();
     dc.SetFont(font);
-    if (!widthsFont_.IsSameAs(font)) {
+    if (!m_widthsFont.IsSameAs(font)) {
         MeasureCharacters(dc, font);
         m_glyphs.Prepare(rows, font);
     }
-    const int textOffset = (lineHeight - charHeight_) / 2;
+    const int textOffset = (lineHeight - m_charHeight) / 2;
     const wxColour normal = wxSystemSettings::GetColour(wxSYS_COLOUR_LISTBOXTEXT);
     const wxColour highlighted = wxSystemSettings::GetColour(focused ? wxSYS_COLOUR_HIGHLIGHTTEXT
                                                                      : wxSYS_COLOUR_LISTBOXTEXT);
@@ -438,8 +438,8 @@ void CFastReportList::PaintMarks(wxDC& dc, const char* text, std::size_t length,
 
 int CFastReportList::Advance(char c) const {
     const int i = static_cast<unsigned char>(c) - kFirstMeasured;
-    return i >= 0 && i < static_cast<int>(charWidths_.size()) ? charWidths_[i]
-                                                              : charWidths_['m' - kFirstMeasured];
+    return i >= 0 && i < static_cast<int>(m_charWidths.size()) ? m_charWidths[i]
+                                                               : m_charWidths['m' - kFirstMeasured];
 }
 
 void CFastReportList::MeasureCharacters(wxDC& dc, const wxFont& font) {
@@ -450,14 +450,14 @@ void CFastReportList::MeasureCharacters(wxDC& dc, const wxFont& font) {
     wxArrayInt ends;
     dc.GetPartialTextExtents(all, ends);
     int previous = 0;
-    for (std::size_t i = 0; i < charWidths_.size(); ++i) {
+    for (std::size_t i = 0; i < m_charWidths.size(); ++i) {
         const int end = i < ends.size() ? ends[i] : previous;
-        charWidths_[i] = end - previous;
+        m_charWidths[i] = end - previous;
         previous = end;
     }
-    ellipsisWidth_ = dc.GetTextExtent(wxString::FromUTF8("\u2026")).x;
-    charHeight_ = dc.GetCharHeight();
-    widthsFont_ = font;
+    m_ellipsisWidth = dc.GetTextExtent(wxString::FromUTF8("\u2026")).x;
+    m_charHeight = dc.GetCharHeight();
+    m_widthsFont = font;
 }
 
 std::size_t CFastReportList::FittingLength(const char* text, std::size_t length, int room) const {
@@ -468,7 +468,7 @@ std::size_t CFastReportList::FittingLength(const char* text, std::size_t length,
     if (total <= room)
         return length;
     std::size_t keep = 0;
-    int used = ellipsisWidth_;
+    int used = m_ellipsisWidth;
     while (keep < length && used + advance(text[keep]) <= room)
         used += advance(text[keep++]);
     return keep;

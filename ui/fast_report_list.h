@@ -134,11 +134,11 @@ class CFastReportList : public wxListCtrl {
 
     static constexpr int kFirstMeasured = 32;
     static constexpr int kLastMeasured = 126;
-    std::array<int, kLastMeasured - kFirstMeasured + 1> charWidths_{};
-    int ellipsisWidth_ = 0;
-    int charHeight_ = 0;
+    std::array<int, kLastMeasured - kFirstMeasured + 1> m_charWidths{};
+    int m_ellipsisWidth = 0;
+    int m_charHeight = 0;
     CGlyphText m_glyphs;
-    wxFont widthsFont_;
+    wxFont m_widthsFont;
     wxColour m_markColour = ChangeMarkColour();
     wxColour m_rowsBackground;
     const char* m_widthsSection = nullptr;
