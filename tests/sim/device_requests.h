@@ -12,6 +12,7 @@
 #include "platform/device.h"
 #include "platform/error.h"
 #include "platform/handle.h"
+#include "tests/support/test_record.h"
 
 namespace simtest {
 
@@ -113,12 +114,7 @@ inline constexpr RequestShape kShapes[] = {
 };
 
 inline CanMsg TxMsg(std::uint32_t id, std::vector<std::uint8_t> bytes = {}, std::uint8_t rtr = 0) {
-    CanMsg m{};
-    m.id = id;
-    m.rtr = rtr;
-    m.dlc = static_cast<std::uint8_t>(bytes.size());
-    std::copy_n(bytes.begin(), std::min<std::size_t>(bytes.size(), kCanMaxSendBytes), m.data);
-    return m;
+    return testsupport::Record({.id = id, .rtr = rtr, .data = std::move(bytes)});
 }
 
 inline devices::CanFrame Frame(std::uint32_t id, std::vector<std::uint8_t> bytes = {},

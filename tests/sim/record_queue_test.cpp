@@ -7,6 +7,7 @@
 
 #include "devices/common/sja1000_status.h"
 #include "platform/error.h"
+#include "tests/support/test_record.h"
 
 namespace {
 
@@ -14,12 +15,8 @@ using devices::RecordQueue;
 using PushResult = RecordQueue::PushResult;
 
 CanMsg Record(std::int32_t type, std::uint32_t id, std::uint32_t ticks = 0) {
-    CanMsg m{};
-    m.type = type;
-    m.id = id;
-    m.ticksLow = ticks;
-    m.status = devices::sja1000::kSrTxBufferReleased;
-    return m;
+    return testsupport::Record(
+        {.type = type, .id = id, .status = devices::sja1000::kSrTxBufferReleased, .ticks = ticks});
 }
 
 std::vector<CanMsg> Drain(RecordQueue& q) {

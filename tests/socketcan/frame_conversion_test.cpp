@@ -4,19 +4,18 @@
 
 #include <algorithm>
 
+#include "tests/support/test_record.h"
+
 namespace {
 
 using socketcan::FromKernelFrame;
 using socketcan::ToKernelFrame;
 
 CanMsg Request(std::uint32_t id, std::uint8_t dlc, std::uint8_t rtr = 0) {
-    CanMsg m{};
-    m.id = id;
-    m.dlc = dlc;
-    m.rtr = rtr;
-    for (int i = 0; i < kCanMaxSendBytes; ++i)
-        m.data[i] = static_cast<std::uint8_t>(0xA0 + i);
-    return m;
+    std::vector<std::uint8_t> data(kCanMaxSendBytes);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<std::uint8_t>(0xA0 + i);
+    return testsupport::Record({.id = id, .dlc = dlc, .rtr = rtr, .data = std::move(data)});
 }
 
 TEST(FrameConversion, TransmitRequestBecomesTheFrameTheModeAllows) {

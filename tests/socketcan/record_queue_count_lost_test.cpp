@@ -8,6 +8,7 @@
 #include "devices/common/record_queue.h"
 #include "devices/common/sja1000_status.h"
 #include "platform/error.h"
+#include "tests/support/test_record.h"
 
 namespace {
 
@@ -15,17 +16,11 @@ using devices::RecordQueue;
 using PushResult = RecordQueue::PushResult;
 
 CanMsg Received(std::uint32_t id) {
-    CanMsg m{};
-    m.type = CAN_EV_RX;
-    m.id = id;
-    return m;
+    return testsupport::Record({.type = CAN_EV_RX, .id = id});
 }
 
 CanMsg Stamp(std::uint32_t ticks, std::uint8_t status) {
-    CanMsg m{};
-    m.ticksLow = ticks;
-    m.status = status;
-    return m;
+    return testsupport::Record({.status = status, .ticks = ticks});
 }
 
 std::vector<CanMsg> Drain(RecordQueue& q) {
