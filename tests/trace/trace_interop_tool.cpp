@@ -24,7 +24,7 @@
 #include "devices/replay/replay_adapter.h"
 #include "devices/sim/sim_driver.h"
 #include "monitor/trace_player.h"
-#include "tests/sim/device_requests.h"
+#include "tests/devices/sim/device_requests.h"
 #include "tests/support/test_record.h"
 #include "trace/trace_reader.h"
 #include "trace/trace_recorder.h"

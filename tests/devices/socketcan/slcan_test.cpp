@@ -21,8 +21,8 @@
 #include "devices/socketcan/link_control.h"
 #include "devices/socketcan/socketcan_adapter.h"
 #include "platform/device.h"
-#include "tests/sim/device_requests.h"
-#include "tests/socketcan/guest_tools.h"
+#include "tests/devices/sim/device_requests.h"
+#include "tests/devices/socketcan/guest_tools.h"
 
 #ifndef N_SLCAN
 #define N_SLCAN 17

@@ -12,7 +12,7 @@
 #include "devices/sim/sim_driver.h"
 #include "platform/error.h"
 #include "platform/event.h"
-#include "tests/sim/device_requests.h"
+#include "tests/devices/sim/device_requests.h"
 
 namespace {
 
@@ -77,8 +77,8 @@ TEST_F(SimAdapterTest, DeviceInformationReportsIdentAndTheTickClock) {
     EXPECT_EQ(CanDeviceClock(dev.Info()), 500'003 * kTicksPerMs);
 }
 
-// What the adapter keeps over a reopen is the contract's (tests/adapters); here, that the kept
-// rate is the one the bus runs at afterwards.
+// What the adapter keeps over a reopen is the contract's (tests/devices/adapter_contract.h); here,
+// that the kept rate is the one the bus runs at afterwards.
 TEST_F(SimAdapterTest, TheKeptBaudrateTimesTheBusAfterAReopen) {
     sim::SimDriver driver;
     driver.Register(path_);

@@ -9,7 +9,7 @@
 #include "devices/common/frame_bits.h"
 #include "devices/default_devices.h"
 #include "devices/sim/sim_driver.h"
-#include "tests/sim/device_requests.h"
+#include "tests/devices/sim/device_requests.h"
 #include "tests/support/callback_recorder.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <wx/timer.h>
 
 #include "channel/adapter_path.h"
-#include "tests/dialogs/dialog_driver.h"
 #include "tests/support/message_box_capture.h"
+#include "tests/ui/dialogs/dialog_driver.h"
 #include "ui/acceptance_dlg.h"
 #include "ui/auto_messages_dlg.h"
 #include "ui/baudrate_dlg.h"

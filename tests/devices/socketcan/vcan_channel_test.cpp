@@ -12,7 +12,7 @@
 #include "platform/device.h"
 #include "platform/error.h"
 #include "platform/handle.h"
-#include "tests/socketcan/guest_tools.h"
+#include "tests/devices/socketcan/guest_tools.h"
 #include "tests/support/callback_recorder.h"
 
 using namespace std::chrono_literals;

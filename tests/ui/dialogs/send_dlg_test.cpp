@@ -7,10 +7,10 @@
 
 #include "channel/can_channel.h"
 #include "monitor/signal_sender.h"
-#include "tests/dialogs/dialog_driver.h"
-#include "tests/dialogs/settings_file.h"
 #include "tests/support/message_box_capture.h"
 #include "tests/support/scripted_device.h"
+#include "tests/ui/dialogs/dialog_driver.h"
+#include "tests/ui/dialogs/settings_file.h"
 #include "ui/field_validators.h"
 #include "ui/send_dlg.h"
 

@@ -1,4 +1,4 @@
-#include "tests/adapters/adapter_contract.h"
+#include "tests/devices/adapter_contract.h"
 
 #include <cstring>
 
@@ -6,7 +6,7 @@
 #include "platform/device.h"
 #include "platform/error.h"
 #include "platform/event.h"
-#include "tests/sim/device_requests.h"
+#include "tests/devices/sim/device_requests.h"
 
 namespace {
 

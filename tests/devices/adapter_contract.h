@@ -21,7 +21,7 @@
 #include "devices/common/adapter_base.h"
 #include "devices/common/can_frame.h"
 #include "platform/device.h"
-#include "tests/sim/device_requests.h"
+#include "tests/devices/sim/device_requests.h"
 
 namespace contract {
 

@@ -1,6 +1,6 @@
 // The adapter contract on the adapters that run on this machine: the simulated adapter and the
 // replay adapter on their hand-driven clocks and the tests' scripted device on a bus of its own.
-#include "tests/adapters/adapter_contract.h"
+#include "tests/devices/adapter_contract.h"
 
 #include <fstream>
 

@@ -1,4 +1,4 @@
-// The adapter contract (tests/adapters/adapter_contract.h) on the SocketCAN adapter, on vcan0
+// The adapter contract (tests/devices/adapter_contract.h) on the SocketCAN adapter, on vcan0
 // inside the CAN guest, with a raw socket of the test's own as the other node.
 #include <linux/can.h>
 
@@ -7,8 +7,8 @@
 #include "devices/common/acceptance_filter.h"
 #include "devices/socketcan/raw_can_socket.h"
 #include "devices/socketcan/socketcan_adapter.h"
-#include "tests/adapters/adapter_contract.h"
-#include "tests/socketcan/guest_tools.h"
+#include "tests/devices/adapter_contract.h"
+#include "tests/devices/socketcan/guest_tools.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "devices/common/frame_bits.h"
 #include "devices/sim/sim_driver.h"
-#include "tests/sim/device_requests.h"
+#include "tests/devices/sim/device_requests.h"
 
 namespace {
 

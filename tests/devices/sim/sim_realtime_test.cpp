@@ -16,7 +16,7 @@
 #include "devices/sim/sim_adapter.h"
 #include "platform/error.h"
 #include "platform/event.h"
-#include "tests/sim/device_requests.h"
+#include "tests/devices/sim/device_requests.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "devices/common/sja1000_status.h"
 #include "devices/sim/sim_driver.h"
 #include "platform/error.h"
-#include "tests/sim/device_requests.h"
+#include "tests/devices/sim/device_requests.h"
 #include "tests/support/blocking_call_watchdog.h"
 #include "tests/support/message_box_capture.h"
 

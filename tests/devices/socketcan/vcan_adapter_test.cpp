@@ -16,8 +16,8 @@
 #include "devices/socketcan/socketcan_adapter.h"
 #include "platform/device.h"
 #include "platform/error.h"
-#include "tests/sim/device_requests.h"
-#include "tests/socketcan/guest_tools.h"
+#include "tests/devices/sim/device_requests.h"
+#include "tests/devices/socketcan/guest_tools.h"
 
 using namespace std::chrono_literals;
 
@@ -147,7 +147,7 @@ TEST_F(VcanAdapter, OwnFramesReachTheBusAndAreConfirmedOnlyThen) {
     EXPECT_NE(seen.find("vcan0 124#0102030405060708"), std::string::npos) << seen;
     EXPECT_NE(seen.find("vcan0 125#R"), std::string::npos) << seen;
 
-    // What the confirmations carry is the adapter contract's (tests/adapters).
+    // What the confirmations carry is the adapter contract's (tests/devices/adapter_contract.h).
     auto records = ReadUntil(device->Handle(), UntilRecord(CAN_EV_TX, 0x125));
     EXPECT_EQ(records.size(), 3u);
 }
