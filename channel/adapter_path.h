@@ -1,6 +1,7 @@
 // Where adapter N of the open dialog's list is found: the device path the channel opens.
 //
-//   AdapterPath(0) == "\\.\Kvaro"    AdapterPath(1) == "\\.\Kvaro1"    AdapterPath(3) == "\\.\Kvaro3"
+//   AdapterPath(0) == "\\.\Kvaro"    AdapterPath(1) == "\\.\Kvaro1"    AdapterPath(3) ==
+//   "\\.\Kvaro3"
 #pragma once
 
 #include <string>

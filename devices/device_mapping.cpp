@@ -2,18 +2,18 @@
 
 #include <cctype>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 
+#include "devices/adapter_kinds.h"
 #include "devices/default_devices.h"
 #include "devices/replay/replay_adapter.h"
+#include "devices/sim/scenario.h"
 #include "devices/sim/sim_adapter.h"
-#include "devices/socketcan/socketcan_adapter.h"
 #include "platform/device.h"
 
 namespace {
 
-constexpr std::size_t kMaxInterfaceNameLength = 15;  // IFNAMSIZ less its terminator
+using devices::Quoted;
 
 std::string_view Trimmed(std::string_view s) {
     while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
@@ -23,32 +23,16 @@ std::string_view Trimmed(std::string_view s) {
     return s;
 }
 
-bool EqualsFolded(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
+// "a, b oder c" of the kinds' forms, or "a, b, c" of their schemes.
+std::string KindList(bool forms) {
+    const auto kinds = AdapterKinds();
+    std::string text;
+    for (std::size_t i = 0; i < kinds.size(); ++i) {
+        if (i > 0)
+            text += forms && i + 1 == kinds.size() ? " oder " : ", ";
+        text += forms ? kinds[i]->forms : kinds[i]->scheme;
     }
-    return true;
-}
-
-// The kernel's own rule for interface names.
-bool IsValidInterfaceName(std::string_view name) {
-    if (name.empty() || name.size() > kMaxInterfaceNameLength || name == "." || name == "..") {
-        return false;
-    }
-    for (char c : name) {
-        if (c == '/' || c == ':' || std::isspace(static_cast<unsigned char>(c)))
-            return false;
-    }
-    return true;
-}
-
-std::string Quoted(std::string_view text) {
-    return "„" + std::string(text) + "“";
+    return text;
 }
 
 }  // namespace
@@ -56,9 +40,8 @@ std::string Quoted(std::string_view text) {
 std::optional<DeviceMapping> ParseDeviceMapping(std::string_view text, std::string& error) {
     const std::string_view whole = Trimmed(text);
     const auto wrong = [&](const std::string& why) {
-        error = "Gerätezuordnung " + Quoted(whole) + ": " + why +
-                " (erwartet N=sim, N=sim:SZENARIO, N=socketcan:SCHNITTSTELLE oder "
-                "N=replay:DATEI[:loop], N von 0 bis 3)";
+        error = "Gerätezuordnung " + Quoted(whole) + ": " + why + " (erwartet " + KindList(true) +
+                ", N von 0 bis 3)";
         return std::nullopt;
     };
     const std::size_t equals = whole.find('=');
@@ -68,51 +51,20 @@ std::optional<DeviceMapping> ParseDeviceMapping(std::string_view text, std::stri
     if (number.size() != 1 || number[0] < '0' || number[0] >= '0' + kAdapterCount) {
         return wrong("Adapter " + Quoted(number) + " gibt es nicht");
     }
-    DeviceMapping mapping;
-    mapping.adapter = number[0] - '0';
-
     const std::string_view device = Trimmed(whole.substr(equals + 1));
     const std::size_t colon = device.find(':');
-    const std::string_view kind = device.substr(0, colon);
-    const bool hasArgument = colon != std::string_view::npos;
-    const std::string_view argument = hasArgument ? device.substr(colon + 1) : std::string_view();
-
-    if (EqualsFolded(kind, "sim")) {
-        mapping.kind = DeviceMapping::Kind::kSimulated;
-        if (hasArgument) {
-            mapping.scenario = sim::ParseScenario(argument);
-            if (!mapping.scenario) {
-                return wrong("unbekanntes Szenario " + Quoted(argument) +
-                             " (default, quiet, flood)");
-            }
-        }
-        return mapping;
-    }
-    if (EqualsFolded(kind, "socketcan")) {
-        mapping.kind = DeviceMapping::Kind::kSocketCan;
-        if (!hasArgument || argument.empty())
-            return wrong("die Schnittstelle fehlt");
-        if (!IsValidInterfaceName(argument)) {
-            return wrong(Quoted(argument) + " ist kein Schnittstellenname");
-        }
-        mapping.interfaceName = std::string(argument);
-        return mapping;
-    }
-    if (EqualsFolded(kind, "replay")) {
-        mapping.kind = DeviceMapping::Kind::kReplay;
-        std::string_view file = argument;
-        constexpr std::string_view kLoop = ":loop";
-        if (file.size() >= kLoop.size() &&
-            EqualsFolded(file.substr(file.size() - kLoop.size()), kLoop)) {
-            mapping.loop = true;
-            file.remove_suffix(kLoop.size());
-        }
-        if (file.empty())
-            return wrong("die Datei fehlt");
-        mapping.traceFile = std::string(file);
-        return mapping;
-    }
-    return wrong("unbekannte Geräteart " + Quoted(kind) + " (sim, socketcan, replay)");
+    const std::string_view scheme = device.substr(0, colon);
+    const devices::AdapterKind* kind = FindAdapterKind(scheme);
+    if (!kind)
+        return wrong("unbekannte Geräteart " + Quoted(scheme) + " (" + KindList(false) + ")");
+    std::optional<std::string_view> argument;
+    if (colon != std::string_view::npos)
+        argument = device.substr(colon + 1);
+    std::string why;
+    auto apply = kind->parse(argument, why);
+    if (!apply)
+        return wrong(why);
+    return DeviceMapping{number[0] - '0', kind->scheme, std::move(*apply)};
 }
 
 std::optional<std::vector<DeviceMapping>> ParseDeviceMappingList(std::string_view text,
@@ -132,29 +84,14 @@ std::optional<std::vector<DeviceMapping>> ParseDeviceMappingList(std::string_vie
     }
 }
 
-void ApplyDeviceMapping(const DeviceMapping& mapping, sim::Scenario commonScenario) {
-    const std::string path = AdapterPath(mapping.adapter);
-    if (mapping.kind == DeviceMapping::Kind::kSocketCan) {
-        socketcan::RegisterSocketCanAdapter(path, mapping.interfaceName);
-    } else if (mapping.kind == DeviceMapping::Kind::kReplay) {
-        // The file is read at every open; the folder it was named from must not change meanwhile.
-        std::error_code ignored;
-        std::filesystem::path file = std::filesystem::absolute(mapping.traceFile, ignored);
-        replay::RegisterReplayAdapter(path, file.empty() ? mapping.traceFile : file.string(),
-                                      mapping.loop);
-    } else {
-        sim::RegisterSimulatedAdapter(path, mapping.scenario.value_or(commonScenario));
-    }
+void ApplyDeviceMapping(const DeviceMapping& mapping, const devices::AdapterDefaults& defaults) {
+    mapping.apply(AdapterPath(mapping.adapter), defaults);
 }
 
 std::string AdapterName(int adapter) {
     const std::shared_ptr<platform::Device> device = platform::FindDevice(AdapterPath(adapter));
-    if (auto socketCan = std::dynamic_pointer_cast<socketcan::SocketCanAdapter>(device))
-        return socketCan->InterfaceName();
-    if (auto simulated = std::dynamic_pointer_cast<sim::SimAdapter>(device)) {
-        return (replay::IsReplayAdapter(*simulated) ? "replay" : "sim") + std::to_string(adapter);
-    }
-    return "vesk" + std::to_string(adapter);
+    std::string name = device ? device->BusName(adapter) : std::string();
+    return name.empty() ? "vesk" + std::to_string(adapter) : name;
 }
 
 std::vector<std::string> ReplayTraceFiles() {
@@ -194,8 +131,9 @@ std::string SetUpAdapters(std::string_view scenario, std::span<const std::string
         all.push_back(*mapping);
     }
 
-    const sim::Scenario fallback =
-        common.value_or(sim::ScenarioFromEnvironment().value_or(sim::Scenario::kDefault));
+    devices::AdapterDefaults defaults;
+    defaults.scenario = sim::ScenarioName(
+        common.value_or(sim::ScenarioFromEnvironment().value_or(sim::Scenario::kDefault)));
     if (common) {
         for (int i = 0; i < kAdapterCount; ++i) {
             const std::string path = AdapterPath(i);
@@ -207,6 +145,6 @@ std::string SetUpAdapters(std::string_view scenario, std::span<const std::string
         }
     }
     for (const DeviceMapping& mapping : all)
-        ApplyDeviceMapping(mapping, fallback);
+        ApplyDeviceMapping(mapping, defaults);
     return "";
 }

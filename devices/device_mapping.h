@@ -1,19 +1,18 @@
-// Which device stands behind each adapter path, as the operator chooses it:
+// Which device stands behind each adapter path, as the operator chooses it: "N=SCHEME" or
+// "N=SCHEME:ARGUMENT", where N (0..3) is the adapter and the scheme names a kind of adapter
+// (devices/adapter_kinds.h) that checks the argument:
 //
-//   N=sim              adapter N (0..3) is a simulated adapter with the common scenario
+//   N=sim              adapter N is a simulated adapter with the common scenario
 //   N=sim:SCENARIO     ... with a scenario of its own (default, quiet, flood)
 //   N=socketcan:IFACE  adapter N is the SocketCAN interface IFACE (can0, vcan0, ...)
 //   N=replay:FILE      adapter N is a simulated bus that plays the trace FILE (.log or .asc) once
 //   N=replay:FILE:loop ... over and over
 //
-// FILE is everything after "replay:" up to a trailing ":loop", so it may contain colons; a file
-// whose own name ends in ":loop" cannot be named. A relative FILE is taken from the current
-// folder at start. In VESK_DEVICES a FILE cannot contain a comma.
-//
 // One mapping per --device option on the command line; a comma-separated list of them in the
-// environment variable VESK_DEVICES ("1=socketcan:can0,2=sim:quiet"). Kinds and scenario names
-// are matched without regard to case, interface names as written. Adapter N is the device path
-// AdapterPath(N): "\\.\Kvaro" for 0, "\\.\Kvaro1" to "\\.\Kvaro3".
+// environment variable VESK_DEVICES ("1=socketcan:can0,2=sim:quiet"), so there a FILE cannot
+// contain a comma. Schemes and scenario names are matched without regard to case, interface names
+// as written. Adapter N is the device path AdapterPath(N): "\\.\Kvaro" for 0, "\\.\Kvaro1" to
+// "\\.\Kvaro3".
 #pragma once
 
 #include <optional>
@@ -22,21 +21,14 @@
 #include <string_view>
 #include <vector>
 
-#include "devices/sim/scenario.h"
+#include "devices/common/adapter_kind.h"
 
 inline constexpr const char* kDevicesEnvironmentVariable = "VESK_DEVICES";
 
 struct DeviceMapping {
-    enum class Kind { kSimulated, kSocketCan, kReplay };
-
     int adapter = 0;
-    Kind kind = Kind::kSimulated;
-    std::optional<sim::Scenario> scenario;  // simulated; none: the common scenario
-    std::string interfaceName;              // SocketCAN
-    std::string traceFile;                  // replay
-    bool loop = false;                      // replay
-
-    bool operator==(const DeviceMapping&) const = default;
+    std::string_view scheme;  // the kind's, as it spells it
+    devices::AdapterFactory apply;
 };
 
 // The mapping, or nullopt with `error` saying (in German) what is wrong with the text.
@@ -47,11 +39,11 @@ std::optional<std::vector<DeviceMapping>> ParseDeviceMappingList(std::string_vie
                                                                  std::string& error);
 
 // Registers the mapped device under its adapter path, in place of whatever was there.
-void ApplyDeviceMapping(const DeviceMapping& mapping, sim::Scenario commonScenario);
+void ApplyDeviceMapping(const DeviceMapping& mapping, const devices::AdapterDefaults& defaults);
 
-// The name of adapter N in a recording: the interface of a SocketCAN adapter ("can0"), "sim<N>"
-// for a simulated one, "replay<N>" for a replay, "vesk<N>" for any other device registered under
-// its path.
+// The name of adapter N in a recording: the device's own (platform::Device::BusName: the
+// interface of a SocketCAN adapter, "can0"; "sim<N>" for a simulated one, "replay<N>" for a
+// replay), "vesk<N>" for a device that has none.
 std::string AdapterName(int adapter);
 
 // The trace files that the registered replay adapters read, as they read them.

@@ -2,7 +2,9 @@
 
 namespace devices {
 
-std::vector<std::string> HostCanLinks() { return {}; }
+std::vector<std::string> HostCanLinks() {
+    return {};
+}
 
 // Never called: there is no link to name.
 void RegisterHostLinkAdapter(const std::string&, const std::string&) {}

@@ -27,7 +27,8 @@ CanMsg RecordOf(const trace::TraceFrame& frame) {
 }
 
 bool QueueFull(int error) {
-    return error == platform::kErrorNoBuffers || error == platform::kErrorTryAgain || error == platform::kErrorBusy;
+    return error == platform::kErrorNoBuffers || error == platform::kErrorTryAgain ||
+           error == platform::kErrorBusy;
 }
 
 bool IsTransmitConfirmation(std::int32_t type) {

@@ -38,11 +38,12 @@ void ReleasePath(const std::string& key, const std::shared_ptr<Device>& device) 
     Registry& r = GetRegistry();
     std::lock_guard lock(r.mutex);
     auto it = r.entries.find(key);
-    if (it != r.entries.end() && it->second.device == device) it->second.open = false;
+    if (it != r.entries.end() && it->second.device == device)
+        it->second.open = false;
 }
 
 class DeviceObject : public detail::KernelObject {
-public:
+  public:
     DeviceObject(std::string key, std::shared_ptr<Device> device)
         : key_(std::move(key)), device_(std::move(device)) {}
 
@@ -53,7 +54,8 @@ public:
     template <class Fn>
     int Use(Fn&& fn) {
         std::shared_lock lock(mutex_);
-        if (closed_) return kErrorInvalidHandle;
+        if (closed_)
+            return kErrorInvalidHandle;
         return fn(*device_);
     }
 
@@ -67,7 +69,7 @@ public:
         ReleasePath(key_, device_);
     }
 
-private:
+  private:
     std::string key_;
     std::shared_ptr<Device> device_;
     std::shared_mutex mutex_;
@@ -99,7 +101,8 @@ std::vector<std::string> RegisteredDevicePaths() {
     Registry& r = GetRegistry();
     std::lock_guard lock(r.mutex);
     std::vector<std::string> paths;
-    for (const auto& [key, entry] : r.entries) paths.push_back(key);
+    for (const auto& [key, entry] : r.entries)
+        paths.push_back(key);
     return paths;
 }
 
@@ -144,7 +147,8 @@ bool DeviceIoControl(Handle handle, std::uint32_t code, const void* in, std::uin
                      void* out, std::uint32_t outSize, std::uint32_t* returned,
                      Handle overlappedEvent) {
     std::uint32_t count = 0;
-    if (returned) *returned = 0;
+    if (returned)
+        *returned = 0;
     auto object = detail::LookUpAs<DeviceObject>(handle);
     if (!object) {
         SetLastError(kErrorInvalidHandle);
@@ -158,7 +162,8 @@ bool DeviceIoControl(Handle handle, std::uint32_t code, const void* in, std::uin
             return false;
         }
         result = object->Use([&](Device& d) { return d.ControlOverlapped(code, event); });
-        if (result == 0) event->Set();
+        if (result == 0)
+            event->Set();
     } else {
         std::span<const std::uint8_t> input(static_cast<const std::uint8_t*>(in), in ? inSize : 0);
         std::span<std::uint8_t> output(static_cast<std::uint8_t*>(out), out ? outSize : 0);
@@ -168,13 +173,15 @@ bool DeviceIoControl(Handle handle, std::uint32_t code, const void* in, std::uin
         SetLastError(result);
         return false;
     }
-    if (returned) *returned = count;
+    if (returned)
+        *returned = count;
     return true;
 }
 
 bool CancelIo(Handle handle) {
     auto object = detail::LookUpAs<DeviceObject>(handle);
-    if (!object) return false;
+    if (!object)
+        return false;
     object->Use([](Device& d) {
         d.CancelIo();
         return 0;

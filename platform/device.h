@@ -19,7 +19,7 @@
 namespace platform {
 
 class Device {
-public:
+  public:
     virtual ~Device() = default;
 
     // Called when a handle to the device is opened; 0, or an error code to fail the open.
@@ -49,6 +49,13 @@ public:
     // plays at the rate and through the filters the operator chose. Not a request: a device
     // driver outside the process never hears of it.
     virtual void Configured() {}
+
+    // What a recording calls the bus behind the device when it is adapter number `adapter`
+    // ("can0", "sim1"); empty where the device has no name of its own.
+    virtual std::string BusName(int adapter) const {
+        (void)adapter;
+        return {};
+    }
 };
 
 // Paths are compared without regard to case, as device paths are on the adapter's home platform.

@@ -8,21 +8,21 @@
 namespace platform {
 
 #if defined(_WIN32)
-inline constexpr int kErrorNotFound = 2;            // ERROR_FILE_NOT_FOUND
-inline constexpr int kErrorInvalidHandle = 6;       // ERROR_INVALID_HANDLE
-inline constexpr int kErrorIo = 31;                 // ERROR_GEN_FAILURE
-inline constexpr int kErrorInvalidParameter = 87;   // ERROR_INVALID_PARAMETER
-inline constexpr int kErrorBusy = 170;              // ERROR_BUSY
-inline constexpr int kErrorTryAgain = 1237;         // ERROR_RETRY
-inline constexpr int kErrorNoBuffers = 1450;        // ERROR_NO_SYSTEM_RESOURCES
+inline constexpr int kErrorNotFound = 2;           // ERROR_FILE_NOT_FOUND
+inline constexpr int kErrorInvalidHandle = 6;      // ERROR_INVALID_HANDLE
+inline constexpr int kErrorIo = 31;                // ERROR_GEN_FAILURE
+inline constexpr int kErrorInvalidParameter = 87;  // ERROR_INVALID_PARAMETER
+inline constexpr int kErrorBusy = 170;             // ERROR_BUSY
+inline constexpr int kErrorTryAgain = 1237;        // ERROR_RETRY
+inline constexpr int kErrorNoBuffers = 1450;       // ERROR_NO_SYSTEM_RESOURCES
 #else
-inline constexpr int kErrorNotFound = 2;            // ENOENT
-inline constexpr int kErrorIo = 5;                  // EIO
-inline constexpr int kErrorInvalidHandle = 9;       // EBADF
-inline constexpr int kErrorTryAgain = 11;           // EAGAIN
-inline constexpr int kErrorBusy = 16;               // EBUSY
-inline constexpr int kErrorInvalidParameter = 22;   // EINVAL
-inline constexpr int kErrorNoBuffers = 105;         // ENOBUFS
+inline constexpr int kErrorNotFound = 2;           // ENOENT
+inline constexpr int kErrorIo = 5;                 // EIO
+inline constexpr int kErrorInvalidHandle = 9;      // EBADF
+inline constexpr int kErrorTryAgain = 11;          // EAGAIN
+inline constexpr int kErrorBusy = 16;              // EBUSY
+inline constexpr int kErrorInvalidParameter = 22;  // EINVAL
+inline constexpr int kErrorNoBuffers = 105;        // ENOBUFS
 #endif
 
 // The overlapped request was accepted and completes later (ERROR_IO_PENDING).

@@ -1,21 +1,25 @@
 #include "platform/error.h"
 
+#include <locale.h>
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
-#include <locale.h>
 
 namespace platform {
 
 static_assert(kErrorNotFound == ENOENT && kErrorIo == EIO && kErrorInvalidHandle == EBADF &&
-              kErrorTryAgain == EAGAIN && kErrorBusy == EBUSY &&
-              kErrorInvalidParameter == EINVAL && kErrorNoBuffers == ENOBUFS,
+                  kErrorTryAgain == EAGAIN && kErrorBusy == EBUSY &&
+                  kErrorInvalidParameter == EINVAL && kErrorNoBuffers == ENOBUFS,
               "the named codes are the system's errno values");
 
-int GetLastError() { return errno; }
+int GetLastError() {
+    return errno;
+}
 
-void SetLastError(int code) { errno = code; }
+void SetLastError(int code) {
+    errno = code;
+}
 
 std::string ErrorText(int code) {
     // The language from LC_MESSAGES (and LANGUAGE), the codeset from C.UTF-8: converted to the
@@ -29,7 +33,8 @@ std::string ErrorText(int code) {
     }
     // A system without the C.UTF-8 locale (a small guest) still has the untranslated texts.
     std::string text = loc ? strerror_l(code, loc) : std::strerror(code);
-    if (loc) freelocale(loc);
+    if (loc)
+        freelocale(loc);
 
     char unknownC[64];
     std::snprintf(unknownC, sizeof unknownC, "Unknown error %d", code);

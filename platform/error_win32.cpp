@@ -7,9 +7,10 @@
 namespace platform {
 
 static_assert(kErrorNotFound == ERROR_FILE_NOT_FOUND && kErrorIo == ERROR_GEN_FAILURE &&
-              kErrorInvalidHandle == ERROR_INVALID_HANDLE && kErrorTryAgain == ERROR_RETRY &&
-              kErrorBusy == ERROR_BUSY && kErrorInvalidParameter == ERROR_INVALID_PARAMETER &&
-              kErrorNoBuffers == ERROR_NO_SYSTEM_RESOURCES && kErrorIoPending == ERROR_IO_PENDING,
+                  kErrorInvalidHandle == ERROR_INVALID_HANDLE && kErrorTryAgain == ERROR_RETRY &&
+                  kErrorBusy == ERROR_BUSY && kErrorInvalidParameter == ERROR_INVALID_PARAMETER &&
+                  kErrorNoBuffers == ERROR_NO_SYSTEM_RESOURCES &&
+                  kErrorIoPending == ERROR_IO_PENDING,
               "the named codes are the system's error codes");
 
 namespace {
@@ -18,9 +19,13 @@ namespace {
 thread_local int t_lastError = 0;
 }  // namespace
 
-int GetLastError() { return t_lastError; }
+int GetLastError() {
+    return t_lastError;
+}
 
-void SetLastError(int code) { t_lastError = code; }
+void SetLastError(int code) {
+    t_lastError = code;
+}
 
 std::string ErrorText(int code) {
     // Language 0: the user's language, falling back through the system's as FormatMessage does.

@@ -13,7 +13,9 @@ namespace platform {
 
 namespace testing {
 std::atomic<int> g_failNextCreateEvent{0};
-void FailNextCreateEvent(int error) { g_failNextCreateEvent = error; }
+void FailNextCreateEvent(int error) {
+    g_failNextCreateEvent = error;
+}
 }  // namespace testing
 
 void Event::Set() {
@@ -46,7 +48,8 @@ bool Event::Wait(std::uint32_t timeoutMs) {
     } else if (!cond_.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready)) {
         return false;
     }
-    if (!manualReset_) signalled_ = false;
+    if (!manualReset_)
+        signalled_ = false;
     return true;
 }
 
@@ -184,7 +187,7 @@ bool HandPauseClock::WaitUntil(const std::function<bool(const std::vector<PauseR
 namespace {
 
 class EventObject : public detail::KernelObject {
-public:
+  public:
     std::shared_ptr<Event> event = std::make_shared<Event>();
     bool Wait(std::uint32_t timeoutMs) override { return event->Wait(timeoutMs); }
 };
@@ -210,14 +213,16 @@ std::shared_ptr<Event> EventFromHandle(Handle event) {
 
 bool SetEvent(Handle event) {
     auto e = EventFromHandle(event);
-    if (!e) return false;
+    if (!e)
+        return false;
     e->Set();
     return true;
 }
 
 bool ResetEvent(Handle event) {
     auto e = EventFromHandle(event);
-    if (!e) return false;
+    if (!e)
+        return false;
     e->Reset();
     return true;
 }

@@ -15,7 +15,7 @@ class HandPauseClock;
 }
 
 class Event {
-public:
+  public:
     explicit Event(bool manualReset = false) : manualReset_(manualReset) {}
 
     void Set();
@@ -28,7 +28,7 @@ public:
     // timed on the pause clock, which a test can drive by hand (platform/pause_clock.h).
     bool Pause(std::uint32_t timeoutMs);
 
-private:
+  private:
     friend class testing::HandPauseClock;
 
     mutable std::mutex mutex_;

@@ -37,7 +37,8 @@ std::shared_ptr<KernelObject> LookUp(Handle handle) {
     {
         std::shared_lock lock(t.mutex);
         auto it = t.objects.find(handle);
-        if (it != t.objects.end()) return it->second;
+        if (it != t.objects.end())
+            return it->second;
     }
     SetLastError(kErrorInvalidHandle);
     return nullptr;
@@ -47,7 +48,8 @@ std::shared_ptr<KernelObject> LookUp(Handle handle) {
 
 WaitResult WaitForSingleObject(Handle handle, std::uint32_t timeoutMs) {
     auto object = detail::LookUp(handle);
-    if (!object) return WaitResult::kFailed;
+    if (!object)
+        return WaitResult::kFailed;
     return object->Wait(timeoutMs) ? WaitResult::kSignalled : WaitResult::kTimeout;
 }
 

@@ -1,7 +1,8 @@
 // Kernel-object handles: devices, events and threads are reached through opaque handle values.
 //
 // A handle value is never reused within a process, so a handle that was closed (by this or another
-// thread) makes every later call fail with kErrorInvalidHandle instead of reaching a freed or different object.
+// thread) makes every later call fail with kErrorInvalidHandle instead of reaching a freed or
+// different object.
 #pragma once
 
 #include <cstdint>

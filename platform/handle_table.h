@@ -8,7 +8,7 @@
 namespace platform::detail {
 
 class KernelObject {
-public:
+  public:
     virtual ~KernelObject() = default;
     // Waits as WaitForSingleObject does; false on timeout.
     virtual bool Wait(std::uint32_t timeoutMs) = 0;

@@ -18,12 +18,12 @@ void* SystemOpen(const char* path) {
     return h == INVALID_HANDLE_VALUE ? nullptr : h;
 }
 
-int SystemControl(void* handle, std::uint32_t code, const void* in, std::uint32_t inSize,
-                  void* out, std::uint32_t outSize, std::uint32_t* returned, void* overlapped) {
+int SystemControl(void* handle, std::uint32_t code, const void* in, std::uint32_t inSize, void* out,
+                  std::uint32_t outSize, std::uint32_t* returned, void* overlapped) {
     DWORD count = 0;
-    const BOOL ok = ::DeviceIoControl(static_cast<HANDLE>(handle), code, const_cast<void*>(in),
-                                      inSize, out, outSize, &count,
-                                      static_cast<OVERLAPPED*>(overlapped));
+    const BOOL ok =
+        ::DeviceIoControl(static_cast<HANDLE>(handle), code, const_cast<void*>(in), inSize, out,
+                          outSize, &count, static_cast<OVERLAPPED*>(overlapped));
     *returned = count;
     return ok;
 }
@@ -32,7 +32,9 @@ int SystemCancel(void* handle, void* overlapped) {
     return ::CancelIoEx(static_cast<HANDLE>(handle), static_cast<OVERLAPPED*>(overlapped));
 }
 
-int SystemClose(void* handle) { return ::CloseHandle(static_cast<HANDLE>(handle)); }
+int SystemClose(void* handle) {
+    return ::CloseHandle(static_cast<HANDLE>(handle));
+}
 
 std::mutex g_callsMutex;
 DeviceCalls g_calls = {SystemOpen, SystemControl, SystemCancel, SystemClose};
@@ -64,7 +66,7 @@ struct Request {
 // is one at a time: its completion is watched from the system's thread pool, which signals the
 // caller's event unless the request was cancelled.
 class SystemDevice : public Device {
-public:
+  public:
     SystemDevice(void* handle, const DeviceCalls& calls) : handle_(handle), calls_(calls) {}
     ~SystemDevice() override { Close(); }
 
@@ -144,7 +146,7 @@ public:
         completion_.reset();
     }
 
-private:
+  private:
     static void CALLBACK Done(void* self, BOOLEAN) {
         auto* device = static_cast<SystemDevice*>(self);
         std::shared_ptr<Event> completion;
@@ -168,7 +170,9 @@ private:
 
 }  // namespace
 
-DeviceCalls SystemDeviceCalls() { return {SystemOpen, SystemControl, SystemCancel, SystemClose}; }
+DeviceCalls SystemDeviceCalls() {
+    return {SystemOpen, SystemControl, SystemCancel, SystemClose};
+}
 
 DeviceCalls SetDeviceCalls(const DeviceCalls& calls) {
     std::lock_guard lock(g_callsMutex);

@@ -314,10 +314,10 @@ void CFastReportList::OnPaintRows(wxPaintEvent&) {
     dc.SetFont(font);
     if (!m_glyphs.Font().IsSameAs(font)) {
         m_glyphs.Prepare(rows, dc, font);
-        ellipsisWidth_ = dc.GetTextExtent(wxString::FromUTF8("\u2026")).x;
-        charHeight_ = dc.GetCharHeight();
+        m_ellipsisWidth = dc.GetTextExtent(wxString::FromUTF8("\u2026")).x;
+        m_charHeight = dc.GetCharHeight();
     }
-    const int textOffset = (lineHeight - charHeight_) / 2;
+    const int textOffset = (lineHeight - m_charHeight) / 2;
     const wxColour normal = wxSystemSettings::GetColour(wxSYS_COLOUR_LISTBOXTEXT);
     const wxColour highlighted = wxSystemSettings::GetColour(focused ? wxSYS_COLOUR_HIGHLIGHTTEXT
                                                                      : wxSYS_COLOUR_LISTBOXTEXT);
@@ -448,7 +448,7 @@ std::size_t CFastReportList::FittingLength(const char* text, std::size_t length,
     if (total <= room)
         return length;
     std::size_t keep = 0;
-    int used = ellipsisWidth_;
+    int used = m_ellipsisWidth;
     while (keep < length && used + advance(text[keep]) <= room)
         used += advance(text[keep++]);
     return keep;

@@ -131,8 +131,8 @@ class CFastReportList : public wxListCtrl {
     ShownCell& Shown(std::size_t slot, int column);
     void ForgetShownCells(const ShownLayout& layout);
 
-    int ellipsisWidth_ = 0;
-    int charHeight_ = 0;
+    int m_ellipsisWidth = 0;
+    int m_charHeight = 0;
     CGlyphText m_glyphs;
     wxColour m_markColour = ChangeMarkColour();
     wxColour m_rowsBackground;

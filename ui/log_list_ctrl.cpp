@@ -58,7 +58,7 @@ std::string CLogListCtrl::WidestCell(int column) {
 
 CLogListCtrl::CLogListCtrl(wxWindow* parent, LogModel& model)
     : CFastReportList(parent, wxLC_SINGLE_SEL | wxLC_NO_SORT_HEADER),
-      model_(model),
+      m_model(model),
       m_index(model) {
     for (int i = 0; i < kLogColumnCount; ++i) {
         InsertColumn(i, U8(kColumns[i].title), wxLIST_FORMAT_LEFT);
@@ -95,7 +95,7 @@ int CLogListCtrl::ColumnsWidth() const {
 std::size_t CLogListCtrl::ShowNewRows() {
     const long selected = GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
     const long top = GetItemCount() > 0 ? GetTopItem() : 0;
-    const std::size_t added = model_.Drain();
+    const std::size_t added = m_model.Drain();
     if (added == 0)
         return 0;
     const std::size_t shown = m_index.AfterDrain(added);
@@ -110,8 +110,8 @@ std::size_t CLogListCtrl::ShowNewRows() {
 }
 
 const LogRow& CLogListCtrl::ModelRow(long item) const {
-    return model_.Row(item < 0 ? LogModel::kMaxRows
-                               : m_index.ModelRow(static_cast<std::size_t>(item)));
+    return m_model.Row(item < 0 ? LogModel::kMaxRows
+                                : m_index.ModelRow(static_cast<std::size_t>(item)));
 }
 
 void CLogListCtrl::SetIdFilter(const IdFilter& filter) {
@@ -164,7 +164,7 @@ void CLogListCtrl::KeepViewAfterInsert(long selected, long top, std::size_t adde
 }
 
 void CLogListCtrl::ClearRows() {
-    model_.Clear();
+    m_model.Clear();
     m_index.Clear();
     // No row is left to be selected or focused; the next rows come in without either.
     for (const long state : {wxLIST_STATE_SELECTED, wxLIST_STATE_FOCUSED}) {

@@ -60,6 +60,6 @@ class CLogListCtrl : public CFastReportList {
 
     void KeepViewAfterInsert(long selected, long top, std::size_t added);
 
-    LogModel& model_;
+    LogModel& m_model;
     LogRowIndex m_index;
 };

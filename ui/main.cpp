@@ -9,8 +9,8 @@
 
 #include "devices/device_mapping.h"
 #include "monitor/headless.h"
+#include "monitor/shell_command.h"
 #include "monitor/trace_decode.h"
-#include "ui/shell_command.h"
 #include "ui/vesk_app.h"
 
 wxIMPLEMENT_APP_NO_MAIN(CVeskApp);

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "ui/shell_command.h"
+#include "monitor/shell_command.h"
 
 // Registers the default adapters, then applies --scenario and each --device mapping in order.
 // Returns an empty text, or what was wrong (German) — then nothing of the command line applies.

@@ -23,9 +23,10 @@ std::string BusLoadPaneText(double percent);
 //
 //   open  rate     mode     format  replies  delivering  text
 //   no    ...                                            "Kanal geschlossen"
-//   yes   500000   Basic    std     0        yes         "500 kbit/s  Basic CAN 11 Bit  Antworten aus"
-//   yes   20000    PeliCAN  ext     2        yes         "20 kbit/s  PeliCAN 29 Bit  2 Antworten"
-//   yes   83333    PeliCAN  std     1        no          "83.333 kbit/s  PeliCAN 11 Bit  Antworten ruhen"
+//   yes   500000   Basic    std     0        yes         "500 kbit/s  Basic CAN 11 Bit  Antworten
+//   aus" yes   20000    PeliCAN  ext     2        yes         "20 kbit/s  PeliCAN 29 Bit  2
+//   Antworten" yes   83333    PeliCAN  std     1        no          "83.333 kbit/s  PeliCAN 11 Bit
+//   Antworten ruhen"
 struct ChannelState {
     bool open = false;
     std::uint32_t baudrate = 0;

@@ -9,9 +9,9 @@
 #include <wx/app.h>
 #include <wx/weakref.h>
 
+#include "monitor/shell_command.h"
 #include "ui/main_frame.h"
 #include "ui/modal_windows.h"
-#include "ui/shell_command.h"
 
 class CVeskDocManager;
 class wxFileConfig;

@@ -48,7 +48,8 @@ CanMsg NextEvent(std::uint32_t& seed) {
         return m;
     }
     const bool ext = r % 5 == 0;
-    m.type = r % 10 == 1 ? (ext ? CAN_EV_TX_EXT : CAN_EV_TX_STD) : (ext ? CAN_EV_RX_EXT : CAN_EV_RX_STD);
+    m.type =
+        r % 10 == 1 ? (ext ? CAN_EV_TX_EXT : CAN_EV_TX_STD) : (ext ? CAN_EV_RX_EXT : CAN_EV_RX_STD);
     m.id = ext ? (r * 2654435761u) & 0x1FFFFFFF : r & 0x7FF;
     m.rtr = r % 50 == 3 ? 1 : 0;
     m.dlc = static_cast<std::uint8_t>(r % 4 == 0 ? r % 9 : 8);
@@ -88,7 +89,8 @@ int main(int argc, char** argv) {
             const auto begin = std::chrono::steady_clock::now();
             const std::int64_t total = static_cast<std::int64_t>(rate) * seconds;
             for (std::int64_t sent = 0; sent < total; sent += kBatch) {
-                std::this_thread::sleep_until(begin + std::chrono::nanoseconds(sent * 1'000'000'000 / rate));
+                std::this_thread::sleep_until(
+                    begin + std::chrono::nanoseconds(sent * 1'000'000'000 / rate));
                 const std::int64_t now = WallNs();
                 for (int i = 0; i < kBatch; ++i) {
                     recorder->Push(NextEvent(seed), now + i * 1000);
@@ -101,12 +103,13 @@ int main(int argc, char** argv) {
         recorder->Stop();
         const double cpu = ProcessCpuSeconds() - cpuBefore - producerCpu;
         const auto bytes = std::filesystem::file_size(options.path);
-        std::printf("%-6s %10llu %6llu %14.0f %14.0f %16.0f\n", ext,
-                    static_cast<unsigned long long>(recorder->EventsWritten()),
-                    static_cast<unsigned long long>(recorder->Lost()),
-                    cpu * 1e9 / static_cast<double>(recorder->EventsWritten()),
-                    producerCpu * 1e9 / static_cast<double>(events),
-                    static_cast<double>(bytes) * 1e6 / static_cast<double>(recorder->EventsWritten()));
+        std::printf(
+            "%-6s %10llu %6llu %14.0f %14.0f %16.0f\n", ext,
+            static_cast<unsigned long long>(recorder->EventsWritten()),
+            static_cast<unsigned long long>(recorder->Lost()),
+            cpu * 1e9 / static_cast<double>(recorder->EventsWritten()),
+            producerCpu * 1e9 / static_cast<double>(events),
+            static_cast<double>(bytes) * 1e6 / static_cast<double>(recorder->EventsWritten()));
         if (recorder->Failed()) {
             std::fprintf(stderr, "%s\n", recorder->FailureText().c_str());
             return 1;

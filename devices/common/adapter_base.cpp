@@ -96,7 +96,8 @@ int AdapterBase::Control(std::uint32_t code, std::span<const std::uint8_t> in,
     }
     const std::size_t size = InputSize(code);
     if (size == 0 || in.size() != size || !out.empty())
-        return platform::kErrorInvalidParameter;  // the wait request lands here too: it is overlapped only
+        return platform::kErrorInvalidParameter;  // the wait request lands here too: it is
+                                                  // overlapped only
     return Configure(code, in);
 }
 

@@ -3,14 +3,14 @@
 // frames and bus events.
 //
 // Requests. Control() and ControlOverlapped() check each request's code, buffer sizes and
-// argument bytes and answer kErrorInvalidParameter for anything wrong, before a derived adapter sees it; what
-// is right goes on as one typed call below. A refused request changes nothing.
+// argument bytes and answer kErrorInvalidParameter for anything wrong, before a derived adapter
+// sees it; what is right goes on as one typed call below. A refused request changes nothing.
 //   buffer sizes       device information 0/16, read 0/36, write 36/0, baud rate 4/0,
 //                      both filters 8/0, mode, frame format and command 1/0 (in/out)
 //   mode               0 Basic CAN, 1 PeliCAN; anything else kErrorInvalidParameter
 //   frame format       0 standard, any other value extended (as the channel counts bus load)
-//   command            1 standby, 2 abort, 3 clear overrun, 5/6 format reporting; else kErrorInvalidParameter
-//   wait request       overlapped only, with an event
+//   command            1 standby, 2 abort, 3 clear overrun, 5/6 format reporting; else
+//   kErrorInvalidParameter wait request       overlapped only, with an event
 //
 // Settings. Baud rate (20000 at first), hardware filter (code and mask all ones), software
 // filter (0/0) and frame-format reporting are kept from one open to the next, because the

@@ -49,8 +49,8 @@ class RecordQueue {
     bool Pop(CanMsg& out);
 
     // The wait request: 0 when a record is ready now (the caller signals the event itself),
-    // kErrorIoPending when `completion` will be set as soon as one is queued, kErrorBusy when another
-    // wait request is already pending.
+    // kErrorIoPending when `completion` will be set as soon as one is queued, kErrorBusy when
+    // another wait request is already pending.
     int Wait(std::shared_ptr<platform::Event> completion);
     // Forgets the pending wait request without signalling it.
     void CancelWait();

@@ -14,8 +14,8 @@ namespace replay {
 namespace {
 
 // The system's reason when the file cannot even be opened, so that the open fails with the code
-// the operator expects ("No such file or directory"); kErrorInvalidParameter for a file that opens but is wrong,
-// a FIFO among them (O_NONBLOCK: its open would wait for a writer).
+// the operator expects ("No such file or directory"); kErrorInvalidParameter for a file that opens
+// but is wrong, a FIFO among them (O_NONBLOCK: its open would wait for a writer).
 int ReadFailureCode(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
@@ -50,6 +50,7 @@ sim::SimAdapterOptions ReplayOptions(const std::string& path, bool loop) {
     sim::SimAdapterOptions options;
     options.scenario = sim::Scenario::kQuiet;
     options.nodeSource = std::make_shared<TraceSource>(path, loop);
+    options.busName = "replay";
     return options;
 }
 

@@ -8,7 +8,8 @@
 // that cannot be read refuses the open: the reader's German text, naming the file and the line,
 // goes to the operator as a message box (the channel layer reports an open failure by its error
 // code alone), and the open fails with the system's code for a file that cannot be opened, or
-// kErrorInvalidParameter for one that opens but does not parse. A file with nothing to play opens a quiet bus.
+// kErrorInvalidParameter for one that opens but does not parse. A file with nothing to play opens a
+// quiet bus.
 #pragma once
 
 #include <memory>

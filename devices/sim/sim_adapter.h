@@ -43,6 +43,8 @@ struct SimAdapterOptions {
     // Other nodes set up at every open, in place of the scenario's (whose nodes are then left
     // out); an open it refuses fails.
     std::shared_ptr<NodeSource> nodeSource;
+    // What a recording calls the bus, completed by the adapter's number ("sim1").
+    std::string busName = "sim";
 };
 
 class SimAdapter final : public devices::AdapterBase {
@@ -53,6 +55,9 @@ class SimAdapter final : public devices::AdapterBase {
     Scenario GetScenario() const { return options_.scenario; }
     ClockMode GetClockMode() const { return options_.clock; }
     const NodeSource* GetNodeSource() const { return options_.nodeSource.get(); }
+    std::string BusName(int adapter) const override {
+        return options_.busName + std::to_string(adapter);
+    }
 
     // CPU time the scheduler threads of this adapter have used so far (real-time mode).
     std::chrono::nanoseconds SchedulerCpuTime() const;

@@ -68,6 +68,7 @@ class SocketCanAdapter final : public devices::AdapterBase {
     ~SocketCanAdapter() override;
 
     const std::string& InterfaceName() const { return interface_; }
+    std::string BusName(int) const override { return interface_; }
     // The socket's drop counter as the reader thread last saw it (since the open).
     std::uint32_t SocketDrops() const { return drops_.load(); }
     // CPU time the reader threads of this adapter have used so far.

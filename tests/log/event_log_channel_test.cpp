@@ -17,6 +17,7 @@
 #include "log/event_log.h"
 #include "platform/device.h"
 #include "platform/error.h"
+#include "tests/support/test_record.h"
 
 namespace {
 
@@ -100,13 +101,8 @@ class ScriptedDevice : public platform::Device {
 };
 
 CanMsg ReceivedFrame(std::uint32_t id, std::vector<std::uint8_t> data) {
-    CanMsg m{};
-    m.type = CAN_EV_RX_STD;
-    m.id = id;
-    m.dlc = static_cast<std::uint8_t>(data.size());
-    m.valid = 1;
-    std::copy(data.begin(), data.end(), m.data);
-    return m;
+    return testsupport::Record(
+        {.type = CAN_EV_RX_STD, .id = id, .data = std::move(data), .valid = 1});
 }
 
 TEST(EventLogOnChannel, AnswersThroughCanSendBeforeTheRowIsLogged) {

@@ -7,20 +7,15 @@
 
 #include "channel/can_channel.h"
 #include "tests/log/reply_recorder.h"
+#include "tests/support/test_record.h"
 
 namespace {
 
 using ::testing::ElementsAre;
 
 CanMsg Record(std::int32_t type, std::uint32_t id, std::vector<std::uint8_t> data = {}) {
-    CanMsg m{};
-    m.type = type;
-    m.id = id;
-    m.dlc = static_cast<std::uint8_t>(data.size());
-    m.status = 0x1c;
-    m.lost = 2;
-    std::copy(data.begin(), data.end(), m.data);
-    return m;
+    return testsupport::Record(
+        {.type = type, .id = id, .data = std::move(data), .status = 0x1c, .lost = 2});
 }
 
 class EventLogTest : public ::testing::Test {

@@ -7,19 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/test_record.h"
+
 namespace {
 
 constexpr std::int64_t kMs = 1'000'000;
 
 CanMsg Msg(std::int32_t type, std::uint32_t id, std::uint8_t dlc = 0, std::uint8_t rtr = 0,
            std::vector<std::uint8_t> data = {}) {
-    CanMsg m{};
-    m.type = type;
-    m.id = id;
-    m.dlc = dlc;
-    m.rtr = rtr;
-    std::copy(data.begin(), data.end(), m.data);
-    return m;
+    return testsupport::Record(
+        {.type = type, .id = id, .dlc = dlc, .rtr = rtr, .data = std::move(data)});
 }
 
 std::vector<OverviewRow> Rows(const IdOverview& overview, std::int64_t nowNs = 0,

@@ -7,17 +7,12 @@
 
 #include "log/event_log.h"
 #include "tests/log/reply_recorder.h"
+#include "tests/support/test_record.h"
 
 namespace {
 
 CanMsg Received(std::uint32_t n) {
-    CanMsg m{};
-    m.type = CAN_EV_RX;
-    m.id = n;
-    m.dlc = 2;
-    m.data[0] = 0x11;
-    m.data[1] = 0x22;
-    return m;
+    return testsupport::Record({.type = CAN_EV_RX, .id = n, .data = {0x11, 0x22}});
 }
 
 // Ids grow in push order, so any table the user-interface thread sees must list them strictly

@@ -144,7 +144,8 @@ TEST_F(TracePlayerTest, AFullTransmitQueueIsWaitedOutNotDropped) {
 
 TEST_F(TracePlayerTest, AChannelThatClosesEndsThePlayWithAMessage) {
     Open(CAN_MODE_PELICAN);
-    device->FailRequests(IOCTL_CAN_WRITE, platform::kErrorNoBuffers);  // hold the play at its first frame
+    device->FailRequests(IOCTL_CAN_WRITE,
+                         platform::kErrorNoBuffers);  // hold the play at its first frame
     player.Start(channel, File(), 0);
     ASSERT_TRUE(device->WaitUntil([&] { return device->Count(IOCTL_CAN_WRITE) >= 1; }));
     CanClose(channel);

@@ -6,19 +6,19 @@
 
 #include <cstring>
 
+#include "tests/support/test_record.h"
+
 namespace {
 
 constexpr std::int64_t kMs = 1'000'000;
 
 CanMsg Msg(std::int32_t type, std::uint32_t id, std::uint8_t dlc, std::uint8_t fill,
            std::uint8_t rtr = 0) {
-    CanMsg m{};
-    m.type = type;
-    m.id = id;
-    m.dlc = dlc;
-    m.rtr = rtr;
-    std::memset(m.data, fill, sizeof m.data);
-    return m;
+    return testsupport::Record({.type = type,
+                                .id = id,
+                                .dlc = dlc,
+                                .rtr = rtr,
+                                .data = std::vector<std::uint8_t>(kCanMaxSendBytes, fill)});
 }
 
 // devices/common/frame_bits.h's examples, with the intermission, through every record type.

@@ -168,7 +168,8 @@ TEST_F(Devices, TheOverlappedWaitSignalsItsEventOnCompletion) {
     EXPECT_EQ(platform::GetLastError(), platform::kErrorIo);
     EXPECT_FALSE(
         platform::DeviceIoControl(h, EchoDevice::kLater, nullptr, 0, nullptr, 0, nullptr, h));
-    EXPECT_EQ(platform::GetLastError(), platform::kErrorInvalidParameter) << "the event handle must be an event";
+    EXPECT_EQ(platform::GetLastError(), platform::kErrorInvalidParameter)
+        << "the event handle must be an event";
 
     platform::CloseHandle(event);
     platform::CloseHandle(h);

@@ -11,7 +11,8 @@ TEST(ErrorText, KnownCodesGetTheSystemsText) {
     std::string text = platform::ErrorText(platform::kErrorNotFound);
     EXPECT_FALSE(text.empty());
     EXPECT_EQ(text.find("Unbekannter Fehler"), std::string::npos);
-    EXPECT_NE(platform::ErrorText(platform::kErrorNotFound), platform::ErrorText(platform::kErrorBusy));
+    EXPECT_NE(platform::ErrorText(platform::kErrorNotFound),
+              platform::ErrorText(platform::kErrorBusy));
 }
 
 TEST(ErrorText, UnknownCodesGetTheGermanFallback) {

@@ -141,8 +141,8 @@ TEST_F(HostDevice, TheWaitRequestSignalsItsEventWhenTheDriverCompletesIt) {
     const platform::Handle event = platform::CreateEvent();
     ASSERT_NE(device, platform::kNoHandle);
     for (int round = 0; round < 3; ++round) {
-        EXPECT_FALSE(platform::DeviceIoControl(device, kWaitCode, nullptr, 0, nullptr, 0, nullptr,
-                                               event));
+        EXPECT_FALSE(
+            platform::DeviceIoControl(device, kWaitCode, nullptr, 0, nullptr, 0, nullptr, event));
         ASSERT_EQ(platform::GetLastError(), platform::kErrorIoPending);
         EXPECT_EQ(platform::WaitForSingleObject(event, 0), platform::WaitResult::kTimeout);
         standIn.Complete(0);
@@ -161,8 +161,8 @@ TEST_F(HostDevice, CancelAndCloseEndThePendingWaitWithoutSignalling) {
         const platform::Handle device = platform::CreateFile("\\\\.\\Kvaro");
         const platform::Handle event = platform::CreateEvent();
         ASSERT_NE(device, platform::kNoHandle);
-        EXPECT_FALSE(platform::DeviceIoControl(device, kWaitCode, nullptr, 0, nullptr, 0, nullptr,
-                                               event));
+        EXPECT_FALSE(
+            platform::DeviceIoControl(device, kWaitCode, nullptr, 0, nullptr, 0, nullptr, event));
         ASSERT_EQ(platform::GetLastError(), platform::kErrorIoPending);
         if (byClose) {
             EXPECT_TRUE(platform::CloseHandle(device));

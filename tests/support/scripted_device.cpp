@@ -8,6 +8,7 @@
 #include "devices/common/frame_records.h"
 #include "devices/common/sja1000_status.h"
 #include "platform/error.h"
+#include "tests/support/test_record.h"
 
 namespace testsupport {
 
@@ -359,17 +360,16 @@ RegisteredDevice::~RegisteredDevice() {
 
 CanMsg Frame(std::int32_t type, std::uint32_t id, std::uint64_t ticks, std::uint8_t dlc,
              std::uint8_t rtr) {
-    CanMsg msg{};
-    msg.type = type;
-    msg.id = id;
-    msg.ticksLow = static_cast<std::uint32_t>(ticks);
-    msg.ticksHigh = static_cast<std::uint32_t>(ticks >> 32);
-    msg.dlc = dlc;
-    msg.rtr = rtr;
-    for (int i = 0; i < dlc && i < kCanMaxSendBytes; ++i)
-        msg.data[i] = static_cast<std::uint8_t>(i);
-    msg.valid = 1;
-    return msg;
+    std::vector<std::uint8_t> counting(std::min<std::size_t>(dlc, kCanMaxSendBytes));
+    for (std::size_t i = 0; i < counting.size(); ++i)
+        counting[i] = static_cast<std::uint8_t>(i);
+    return Record({.type = type,
+                   .id = id,
+                   .dlc = dlc,
+                   .rtr = rtr,
+                   .data = std::move(counting),
+                   .ticks = ticks,
+                   .valid = 1});
 }
 
 std::uint32_t Little32(const std::vector<std::uint8_t>& bytes, std::size_t offset) {

@@ -24,7 +24,8 @@
 #include "devices/replay/replay_adapter.h"
 #include "devices/sim/sim_driver.h"
 #include "monitor/trace_player.h"
-#include "tests/sim/device_requests.h"
+#include "tests/devices/sim/device_requests.h"
+#include "tests/support/test_record.h"
 #include "trace/trace_reader.h"
 #include "trace/trace_recorder.h"
 
@@ -32,16 +33,8 @@ namespace {
 
 CanMsg Msg(std::int32_t type, std::uint32_t id, int rtr = 0, std::vector<std::uint8_t> data = {},
            int dlc = -1, std::uint8_t status = 0, int lost = 0) {
-    CanMsg m{};
-    m.type = type;
-    m.id = id;
-    m.rtr = static_cast<std::uint8_t>(rtr);
-    m.dlc = static_cast<std::uint8_t>(dlc < 0 ? static_cast<int>(data.size()) : dlc);
-    m.status = status;
-    m.lost = lost;
-    for (std::size_t i = 0; i < data.size(); ++i)
-        m.data[i] = data[i];
-    return m;
+    const int code = dlc < 0 ? static_cast<int>(data.size()) : dlc;
+    return testsupport::TraceRecord(type, id, rtr, code, std::move(data), status, lost);
 }
 
 std::string FrameLine(long long us, std::uint32_t id, bool ext, bool rtr, int dlc,

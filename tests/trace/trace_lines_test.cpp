@@ -8,29 +8,18 @@
 #include <vector>
 
 #include "devices/common/sja1000_status.h"
+#include "tests/support/test_record.h"
 #include "trace/trace_format.h"
 
 namespace {
+
+using testsupport::TraceRecord;
 
 using trace::TraceFormat;
 using trace::TraceLines;
 namespace sr = devices::sja1000;
 
 constexpr std::int64_t kStartNs = 1'700'000'000'123'456'789;  // 2023-11-14 22:13:20.123 UTC
-
-CanMsg Msg(std::int32_t type, std::uint32_t id = 0, int rtr = 0, int dlc = 0,
-           std::vector<std::uint8_t> data = {}, std::uint8_t status = 0, int lost = 0) {
-    CanMsg m{};
-    m.type = type;
-    m.id = id;
-    m.rtr = static_cast<std::uint8_t>(rtr);
-    m.dlc = static_cast<std::uint8_t>(dlc);
-    m.status = status;
-    m.lost = lost;
-    for (std::size_t i = 0; i < data.size() && i < sizeof m.data; ++i)
-        m.data[i] = data[i];
-    return m;
-}
 
 CanMsg Formatted(CanMsg m, std::uint8_t format) {
     m.format = format;
@@ -80,46 +69,46 @@ TEST(TraceLinesTest, CandumpLogLines) {
         const char* line;
     };
     const Case cases[] = {
-        {Msg(CAN_EV_RX_STD, 0x123, 0, 8, {0x11, 0x22, 0x33, 0x44, 0xaa, 0xbb, 0xcc, 0xdd}),
+        {TraceRecord(CAN_EV_RX_STD, 0x123, 0, 8, {0x11, 0x22, 0x33, 0x44, 0xaa, 0xbb, 0xcc, 0xdd}),
          "(1700000001.000001) vcan0 123#11223344AABBCCDD R\n"},
-        {Msg(CAN_EV_TX_EXT, 0x18fef100, 0, 3, {0x01, 0xfe, 0x7f}),
+        {TraceRecord(CAN_EV_TX_EXT, 0x18fef100, 0, 3, {0x01, 0xfe, 0x7f}),
          "(1700000001.000001) vcan0 18FEF100#01FE7F T\n"},
-        {Msg(CAN_EV_TX_EXT, 0x5, 0, 0), "(1700000001.000001) vcan0 00000005# T\n"},
-        {Msg(CAN_EV_RX_STD, 0x7ff, 1, 0), "(1700000001.000001) vcan0 7FF#R R\n"},
-        {Msg(CAN_EV_RX_STD, 0x7ff, 1, 5), "(1700000001.000001) vcan0 7FF#R5 R\n"},
-        {Msg(CAN_EV_RX_STD, 0x7ff, 1, 13), "(1700000001.000001) vcan0 7FF#R8_D R\n"},
+        {TraceRecord(CAN_EV_TX_EXT, 0x5, 0, 0), "(1700000001.000001) vcan0 00000005# T\n"},
+        {TraceRecord(CAN_EV_RX_STD, 0x7ff, 1, 0), "(1700000001.000001) vcan0 7FF#R R\n"},
+        {TraceRecord(CAN_EV_RX_STD, 0x7ff, 1, 5), "(1700000001.000001) vcan0 7FF#R5 R\n"},
+        {TraceRecord(CAN_EV_RX_STD, 0x7ff, 1, 13), "(1700000001.000001) vcan0 7FF#R8_D R\n"},
         // Codes 9..15 carry 8 bytes; above 15 nothing the bus could carry: 8 bytes, code 8.
-        {Msg(CAN_EV_RX_STD, 0x1, 0, 12, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}),
+        {TraceRecord(CAN_EV_RX_STD, 0x1, 0, 12, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}),
          "(1700000001.000001) vcan0 001#0102030405060708_C R\n"},
-        {Msg(CAN_EV_TX_STD, 0x1, 0, 200, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}),
+        {TraceRecord(CAN_EV_TX_STD, 0x1, 0, 200, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}),
          "(1700000001.000001) vcan0 001#0102030405060708 T\n"},
         // Without a format bit the identifier decides; with one the identifier is cut to it.
-        {Msg(CAN_EV_RX, 0x7ff, 0, 0), "(1700000001.000001) vcan0 7FF# R\n"},
-        {Msg(CAN_EV_TX, 0x800, 0, 0), "(1700000001.000001) vcan0 00000800# T\n"},
-        {Msg(CAN_EV_RX_STD, 0xfffff123, 0, 0), "(1700000001.000001) vcan0 123# R\n"},
-        {Msg(CAN_EV_RX_EXT, 0xffffffff, 0, 0), "(1700000001.000001) vcan0 1FFFFFFF# R\n"},
+        {TraceRecord(CAN_EV_RX, 0x7ff, 0, 0), "(1700000001.000001) vcan0 7FF# R\n"},
+        {TraceRecord(CAN_EV_TX, 0x800, 0, 0), "(1700000001.000001) vcan0 00000800# T\n"},
+        {TraceRecord(CAN_EV_RX_STD, 0xfffff123, 0, 0), "(1700000001.000001) vcan0 123# R\n"},
+        {TraceRecord(CAN_EV_RX_EXT, 0xffffffff, 0, 0), "(1700000001.000001) vcan0 1FFFFFFF# R\n"},
         // Format reporting off: the record's own format byte, not the identifier's value.
-        {Formatted(Msg(CAN_EV_RX, 0x123, 0, 1, {0x11}), CAN_RECORD_FORMAT_EXT),
+        {Formatted(TraceRecord(CAN_EV_RX, 0x123, 0, 1, {0x11}), CAN_RECORD_FORMAT_EXT),
          "(1700000001.000001) vcan0 00000123#11 R\n"},
-        {Formatted(Msg(CAN_EV_TX, 0x7ff, 0, 0), CAN_RECORD_FORMAT_EXT),
+        {Formatted(TraceRecord(CAN_EV_TX, 0x7ff, 0, 0), CAN_RECORD_FORMAT_EXT),
          "(1700000001.000001) vcan0 000007FF# T\n"},
         // Lost frames: an RX overflow error frame just before the frame that reports them.
-        {Msg(CAN_EV_RX, 0x10, 0, 1, {0xab}, 0, 3),
+        {TraceRecord(CAN_EV_RX, 0x10, 0, 1, {0xab}, 0, 3),
          "(1700000001.000001) vcan0 20000004#0001000000000000 R\n"
          "(1700000001.000001) vcan0 010#AB R\n"},
-        {Msg(CAN_EV_BUS_ERROR, 0, 0, 0, {}, sr::kSrTransmitting),
+        {TraceRecord(CAN_EV_BUS_ERROR, 0, 0, 0, {}, sr::kSrTransmitting),
          "(1700000001.000001) vcan0 20000088#0000800000000000 R\n"},
-        {Msg(CAN_EV_BUS_ERROR, 0, 0, 0, {}, sr::kSrReceiving),
+        {TraceRecord(CAN_EV_BUS_ERROR, 0, 0, 0, {}, sr::kSrReceiving),
          "(1700000001.000001) vcan0 20000088#0000000000000000 R\n"},
-        {Msg(CAN_EV_OVERRUN, 0, 0, 0, {}, sr::kSrDataOverrun),
+        {TraceRecord(CAN_EV_OVERRUN, 0, 0, 0, {}, sr::kSrDataOverrun),
          "(1700000001.000001) vcan0 20000004#0001000000000000 R\n"},
-        {Msg(CAN_EV_OVERRUN, 0, 0, 0, {}, sr::kSrTransmitting),
+        {TraceRecord(CAN_EV_OVERRUN, 0, 0, 0, {}, sr::kSrTransmitting),
          "(1700000001.000001) vcan0 20000004#0002000000000000 R\n"},
-        {Msg(CAN_EV_ARBITRATION, 0, 0, 0, {}, sr::kSrReceiving),
+        {TraceRecord(CAN_EV_ARBITRATION, 0, 0, 0, {}, sr::kSrReceiving),
          "(1700000001.000001) vcan0 20000002#0000000000000000 R\n"},
-        {Msg(CAN_EV_WAKE_UP), ""},
-        {Msg(1), ""},
-        {Msg(10), ""},
+        {TraceRecord(CAN_EV_WAKE_UP), ""},
+        {TraceRecord(1), ""},
+        {TraceRecord(10), ""},
     };
     for (const Case& c : cases) {
         TraceLines lines(TraceFormat::kCandumpLog, "vcan0", kStartNs);
@@ -144,7 +133,7 @@ TEST(TraceLinesTest, CandumpTimesAndInterfaceNames) {
     };
     for (const Case& c : cases) {
         TraceLines lines(TraceFormat::kCandumpLog, c.name, 0);
-        EXPECT_EQ(EventText(lines, Msg(CAN_EV_RX_STD, 1), c.timeNs), c.line);
+        EXPECT_EQ(EventText(lines, TraceRecord(CAN_EV_RX_STD, 1), c.timeNs), c.line);
     }
 }
 
@@ -158,43 +147,44 @@ TEST(TraceLinesTest, AscLines) {
     };
     const Case cases[] = {
         // std 0x123, 8 bytes of 0x55: 108 bits and 1 stuff bit.
-        {Msg(CAN_EV_RX_STD, 0x123, 0, 8, std::vector<std::uint8_t>(8, 0x55)), 125000,
+        {TraceRecord(CAN_EV_RX_STD, 0x123, 0, 8, std::vector<std::uint8_t>(8, 0x55)), 125000,
          "   1.235024 1  123             Rx   d 8 55 55 55 55 55 55 55 55  Length = 872000 "
          "BitCount = 109 ID = 291\n"},
         // std 0x000, 8 bytes of 0: 16 stuff bits.
-        {Msg(CAN_EV_TX_STD, 0x0, 0, 8, std::vector<std::uint8_t>(8, 0)), 1000000,
+        {TraceRecord(CAN_EV_TX_STD, 0x0, 0, 8, std::vector<std::uint8_t>(8, 0)), 1000000,
          "   1.235024 1  0               Tx   d 8 00 00 00 00 00 00 00 00  Length = 124000 "
          "BitCount = 124 ID = 0\n"},
-        {Msg(CAN_EV_RX_EXT, 0x1fffffff, 1, 0), 500000,
+        {TraceRecord(CAN_EV_RX_EXT, 0x1fffffff, 1, 0), 500000,
          "   1.235024 1  1FFFFFFFx       Rx   r 0  Length = 142000 BitCount = 71 ID = "
          "536870911x\n"},
-        {Msg(CAN_EV_RX_EXT, 0x18fef100, 0, 8, std::vector<std::uint8_t>(8, 0x55)), 0,
+        {TraceRecord(CAN_EV_RX_EXT, 0x18fef100, 0, 8, std::vector<std::uint8_t>(8, 0x55)), 0,
          "   1.235024 1  18FEF100x       Rx   d 8 55 55 55 55 55 55 55 55  Length = 0 "
          "BitCount = 132 ID = 419361024x\n"},
-        {Msg(CAN_EV_RX_STD, 0x1, 0, 15, std::vector<std::uint8_t>(10, 0xa5)), 0,
+        {TraceRecord(CAN_EV_RX_STD, 0x1, 0, 15, std::vector<std::uint8_t>(10, 0xa5)), 0,
          "   1.235024 1  1               Rx   d F A5 A5 A5 A5 A5 A5 A5 A5  Length = 0 "
          "BitCount = 113 ID = 1\n"},
-        {Formatted(Msg(CAN_EV_RX, 0x100, 0, 0), CAN_RECORD_FORMAT_EXT), 500000,
+        {Formatted(TraceRecord(CAN_EV_RX, 0x100, 0, 0), CAN_RECORD_FORMAT_EXT), 500000,
          "   1.235024 1  100x            Rx   d 0  Length = 142000 BitCount = 71 ID = 256x\n"},
-        {Msg(CAN_EV_RX, 0x10, 0, 1, {0xab}, 0, 3), 0,
+        {TraceRecord(CAN_EV_RX, 0x10, 0, 1, {0xab}, 0, 3), 0,
          "   1.235024 CAN 1 Status:data overrun - 3 frames lost\n"
          "   1.235024 1  10              Rx   d 1 AB  Length = 0 BitCount = 55 ID = 16\n"},
-        {Msg(CAN_EV_BUS_ERROR, 0, 0, 0, {}, sr::kSrTransmitting), 0, "   1.235024 1  ErrorFrame\n"},
-        {Msg(CAN_EV_OVERRUN, 0, 0, 0, {}, sr::kSrDataOverrun), 0,
+        {TraceRecord(CAN_EV_BUS_ERROR, 0, 0, 0, {}, sr::kSrTransmitting), 0,
+         "   1.235024 1  ErrorFrame\n"},
+        {TraceRecord(CAN_EV_OVERRUN, 0, 0, 0, {}, sr::kSrDataOverrun), 0,
          "   1.235024 CAN 1 Status:data overrun\n"},
-        {Msg(CAN_EV_ARBITRATION), 0, "   1.235024 CAN 1 Status:arbitration lost\n"},
-        {Msg(CAN_EV_WARNING, 0, 0, 0, {}, sr::kSrErrorStatus), 0,
+        {TraceRecord(CAN_EV_ARBITRATION), 0, "   1.235024 CAN 1 Status:arbitration lost\n"},
+        {TraceRecord(CAN_EV_WARNING, 0, 0, 0, {}, sr::kSrErrorStatus), 0,
          "   1.235024 CAN 1 Status:chip status warning level\n"},
-        {Msg(CAN_EV_WAKE_UP), 0, ""},
+        {TraceRecord(CAN_EV_WAKE_UP), 0, ""},
     };
     for (const Case& c : cases) {
         TraceLines lines(TraceFormat::kAsc, "vcan0", kStartNs);
         EXPECT_EQ(EventText(lines, c.msg, t, c.bitrate), c.line) << "type " << c.msg.type;
     }
     TraceLines lines(TraceFormat::kAsc, "vcan0", kStartNs);
-    EXPECT_EQ(EventText(lines, Msg(CAN_EV_RX_STD, 1), kStartNs - 1'000'000),
+    EXPECT_EQ(EventText(lines, TraceRecord(CAN_EV_RX_STD, 1), kStartNs - 1'000'000),
               "   0.000000 1  1               Rx   d 0  Length = 0 BitCount = 47 ID = 1\n");
-    EXPECT_EQ(EventText(lines, Msg(CAN_EV_RX_STD, 1), kStartNs + 12345'000'000'000),
+    EXPECT_EQ(EventText(lines, TraceRecord(CAN_EV_RX_STD, 1), kStartNs + 12345'000'000'000),
               "12345.000456 1  1               Rx   d 0  Length = 0 BitCount = 47 ID = 1\n");
 }
 
@@ -227,7 +217,7 @@ TEST(TraceLinesTest, ControllerStateFromBusEvents) {
     TraceLines asc(TraceFormat::kAsc, "can0", 0);
     int i = 0;
     for (const Step& s : steps) {
-        const CanMsg m = Msg(s.type, 0, 0, 0, {}, s.status);
+        const CanMsg m = TraceRecord(s.type, 0, 0, 0, {}, s.status);
         EXPECT_EQ(EventText(log, m, 0),
                   std::string("(0000000000.000000) can0 ") + s.logData + " R\n")
             << "step " << i;
@@ -273,7 +263,7 @@ TEST(TraceLinesTest, HeaderMarkerAndFooter) {
 TEST(TraceLinesTest, ShortBufferIsCutLikeSnprintf) {
     TraceLines log(TraceFormat::kCandumpLog, "can0", 0);
     char buffer[8];
-    const std::size_t n = log.Event(Msg(CAN_EV_RX_STD, 1), 0, 0, buffer, sizeof buffer);
+    const std::size_t n = log.Event(TraceRecord(CAN_EV_RX_STD, 1), 0, 0, buffer, sizeof buffer);
     EXPECT_EQ(n, std::string("(0000000000.000000) can0 001# R\n").size());
     EXPECT_STREQ(buffer, "(000000");
 }

@@ -18,6 +18,7 @@
 #include "channel/device_protocol.h"
 #include "devices/common/sja1000_status.h"
 #include "tests/support/blocking_call_watchdog.h"
+#include "tests/support/test_record.h"
 #include "trace/trace_recorder.h"
 
 namespace trace {
@@ -40,6 +41,8 @@ void PrintTo(const TraceFrame& f, std::ostream* os) {
 }  // namespace trace
 
 namespace {
+
+using testsupport::TraceRecord;
 
 using trace::TraceFrame;
 using Kind = TraceFrame::Kind;
@@ -66,19 +69,6 @@ TraceFrame Ev(Kind kind, std::int64_t timeNs = 0, bool tx = false) {
     f.timeNs = timeNs;
     f.transmitted = tx;
     return f;
-}
-
-CanMsg Msg(std::int32_t type, std::uint32_t id = 0, int rtr = 0, int dlc = 0,
-           std::vector<std::uint8_t> data = {}, std::uint8_t status = 0, int lost = 0) {
-    CanMsg m{};
-    m.type = type;
-    m.id = id;
-    m.rtr = static_cast<std::uint8_t>(rtr);
-    m.dlc = static_cast<std::uint8_t>(dlc);
-    m.status = status;
-    m.lost = lost;
-    std::copy(data.begin(), data.end(), m.data);
-    return m;
 }
 
 std::string WriteFile(const std::string& name, const std::string& text) {
@@ -381,23 +371,26 @@ TEST(TraceReaderTest, RecordingReadsBack) {
     };
     const std::vector<std::uint8_t> eight = {1, 2, 3, 4, 5, 6, 7, 8};
     const std::vector<Event> events = {
-        {Msg(CAN_EV_RX_STD, 0x123, 0, 8, eight), {Frame(0x123, false, false, 8, eight)}},
-        {Msg(CAN_EV_TX_EXT, 0x18FEF100, 0, 3, {0x01, 0xFE, 0x7F}),
+        {TraceRecord(CAN_EV_RX_STD, 0x123, 0, 8, eight), {Frame(0x123, false, false, 8, eight)}},
+        {TraceRecord(CAN_EV_TX_EXT, 0x18FEF100, 0, 3, {0x01, 0xFE, 0x7F}),
          {Frame(0x18FEF100, true, false, 3, {0x01, 0xFE, 0x7F}, true)}},
-        {Msg(CAN_EV_RX_STD, 0x7FF, 1, 0), {Frame(0x7FF, false, true, 0, {})}},
-        {Msg(CAN_EV_TX_EXT, 0x1FFFFFFF, 1, 4), {Frame(0x1FFFFFFF, true, true, 4, {}, true)}},
-        {Msg(CAN_EV_RX_STD, 0x100, 0, 12, eight), {Frame(0x100, false, false, 12, eight)}},
-        {Msg(CAN_EV_RX, 0x0AB, 0, 2, {0xDE, 0xAD}, 0, 2),
+        {TraceRecord(CAN_EV_RX_STD, 0x7FF, 1, 0), {Frame(0x7FF, false, true, 0, {})}},
+        {TraceRecord(CAN_EV_TX_EXT, 0x1FFFFFFF, 1, 4),
+         {Frame(0x1FFFFFFF, true, true, 4, {}, true)}},
+        {TraceRecord(CAN_EV_RX_STD, 0x100, 0, 12, eight), {Frame(0x100, false, false, 12, eight)}},
+        {TraceRecord(CAN_EV_RX, 0x0AB, 0, 2, {0xDE, 0xAD}, 0, 2),
          {Ev(Kind::kOverrun), Frame(0x0AB, false, false, 2, {0xDE, 0xAD})}},
-        {Msg(CAN_EV_TX, 0x0ABCDE, 0, 1, {0x5A}), {Frame(0x0ABCDE, true, false, 1, {0x5A}, true)}},
-        {Msg(CAN_EV_BUS_ERROR, 0, 0, 0, {}, sr::kSrTransmitting), {Ev(Kind::kBusError)}},
-        {Msg(CAN_EV_WARNING, 0, 0, 0, {}, sr::kSrErrorStatus), {Ev(Kind::kWarning)}},
-        {Msg(CAN_EV_PASSIVE, 0, 0, 0, {}, sr::kSrErrorStatus), {Ev(Kind::kPassive)}},
-        {Msg(CAN_EV_PASSIVE, 0, 0, 0, {}, sr::kSrErrorStatus), {Ev(Kind::kWarning)}},
-        {Msg(CAN_EV_WARNING, 0, 0, 0, {}, sr::kSrErrorStatus | sr::kSrBusOff), {Ev(Kind::kBusOff)}},
-        {Msg(CAN_EV_WARNING, 0, 0, 0, {}, 0), {Ev(Kind::kActive)}},
-        {Msg(CAN_EV_OVERRUN, 0, 0, 0, {}, sr::kSrDataOverrun), {Ev(Kind::kOverrun)}},
-        {Msg(CAN_EV_ARBITRATION), {Ev(Kind::kArbitration)}},
+        {TraceRecord(CAN_EV_TX, 0x0ABCDE, 0, 1, {0x5A}),
+         {Frame(0x0ABCDE, true, false, 1, {0x5A}, true)}},
+        {TraceRecord(CAN_EV_BUS_ERROR, 0, 0, 0, {}, sr::kSrTransmitting), {Ev(Kind::kBusError)}},
+        {TraceRecord(CAN_EV_WARNING, 0, 0, 0, {}, sr::kSrErrorStatus), {Ev(Kind::kWarning)}},
+        {TraceRecord(CAN_EV_PASSIVE, 0, 0, 0, {}, sr::kSrErrorStatus), {Ev(Kind::kPassive)}},
+        {TraceRecord(CAN_EV_PASSIVE, 0, 0, 0, {}, sr::kSrErrorStatus), {Ev(Kind::kWarning)}},
+        {TraceRecord(CAN_EV_WARNING, 0, 0, 0, {}, sr::kSrErrorStatus | sr::kSrBusOff),
+         {Ev(Kind::kBusOff)}},
+        {TraceRecord(CAN_EV_WARNING, 0, 0, 0, {}, 0), {Ev(Kind::kActive)}},
+        {TraceRecord(CAN_EV_OVERRUN, 0, 0, 0, {}, sr::kSrDataOverrun), {Ev(Kind::kOverrun)}},
+        {TraceRecord(CAN_EV_ARBITRATION), {Ev(Kind::kArbitration)}},
     };
     for (const char* ext : {"log", "asc"}) {
         trace::RecorderOptions options;

@@ -16,6 +16,7 @@
 
 #include "platform/error.h"
 #include "tests/support/blocking_call_watchdog.h"
+#include "tests/support/test_record.h"
 
 namespace {
 
@@ -69,12 +70,8 @@ class TraceRecorderTest : public ::testing::Test {
 };
 
 CanMsg Frame(std::uint32_t id) {
-    CanMsg m{};
-    m.type = CAN_EV_RX_STD;
-    m.id = id;
-    m.dlc = 1;
-    m.data[0] = static_cast<std::uint8_t>(id);
-    return m;
+    return testsupport::Record(
+        {.type = CAN_EV_RX_STD, .id = id, .data = {static_cast<std::uint8_t>(id)}});
 }
 
 std::vector<std::string> Lines(const std::string& path) {

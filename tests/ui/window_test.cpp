@@ -27,6 +27,7 @@
 #include "platform/message_box.h"
 #include "settings/settings.h"
 #include "tests/support/scripted_device.h"
+#include "tests/support/test_record.h"
 #include "tests/ui/app_harness.h"
 #include "ui/about_dlg.h"
 #include "ui/command_ids.h"
@@ -1010,9 +1011,8 @@ void Deliver(RegisteredDevice& adapter, const std::vector<CanMsg>& frames) {
 }
 
 CanMsg FrameWithData(std::uint32_t id, std::uint64_t ms, std::vector<std::uint8_t> data) {
-    CanMsg msg = Frame(CAN_EV_RX, id, 1250u * ms, static_cast<std::uint8_t>(data.size()));
-    std::copy(data.begin(), data.end(), msg.data);
-    return msg;
+    return testsupport::Record(
+        {.type = CAN_EV_RX, .id = id, .data = std::move(data), .ticks = 1250u * ms, .valid = 1});
 }
 
 TEST(WindowOverviewTest, BothViewsStayFedWhileEitherIsShown) {
