@@ -13,9 +13,6 @@
 //                                                   [--measure-for S]
 //
 // bench/ui/measure_window_plot runs it with and without the plot, back to back.
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -29,9 +26,9 @@
 #include <string>
 #include <vector>
 
-#include <wx/init.h>
 #include <wx/timer.h>
 
+#include "bench/ui/bench_program.h"
 #include "channel/adapter_path.h"
 #include "channel/can_channel.h"
 #include "devices/sim/sim_adapter.h"
@@ -44,20 +41,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 constexpr std::uint32_t kPlottedId = 0x100;
 
-std::int64_t NowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
-        .count();
-}
-
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
+using bench::NowNs;
 
 // The plotted message every millisecond: ten 6-bit signals, each a slow wave of its own period
 // with a little noise on it (the shape of a measured quantity), or with --noise every signal
@@ -186,19 +172,14 @@ Options ParseOptions(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     const Options options = ParseOptions(argc, argv);
-    const auto dir =
-        std::filesystem::temp_directory_path() / ("vesk-plot-bench-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-    std::ofstream(dir / "Vesk.ini") << "[Options]\nBaudrate=1000000\n";
+    bench::BenchProgram program("vesk-plot-bench");
+    const std::filesystem::path& dir = program.Dir();
     {
         std::ofstream dbc(dir / "load.dbc");
         dbc << "BO_ " << kPlottedId << " Schnell: 8 Node\n";
         for (int s = 0; s < 10; ++s)
             dbc << " SG_ S" << s << " : " << s * 6 << "|6@1+ (0.5,-3) [0|0] \"u\" Node\n";
     }
-    setenv("VESK_INI", (dir / "Vesk.ini").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
-
     std::vector<std::string> args{"--dbc", (dir / "load.dbc").string()};
     if (options.plot) {
         for (int s = 0; s < 10; ++s) {
@@ -210,16 +191,9 @@ int main(int argc, char** argv) {
     simOptions.nodeSource = std::make_shared<LoadSource>(options.noise);
     platform::RegisterDevice(AdapterPath(0), std::make_shared<sim::SimAdapter>(simOptions));
 
-    auto* app = new CVeskApp;
-    app->SetArguments(args);
-    wxApp::SetInstance(app);
-    int wxArgc = 1;
-    char* wxArgv[] = {argv[0], nullptr};
-    if (!wxEntryStart(wxArgc, wxArgv) || !wxTheApp->CallOnInit()) {
-        std::fprintf(stderr, "the program did not start\n");
+    CMainFrame* frame = program.Start(argv[0], args);
+    if (!frame)
         return 1;
-    }
-    CMainFrame* frame = app->GetMainFrame();
     CVeskView* view = frame->GetView();
     CPlotWindow* plot = options.plot ? view->ShowPlot() : nullptr;
     if (options.plot && (!plot || plot->Canvas()->Traces().size() != 10)) {
@@ -274,14 +248,14 @@ int main(int argc, char** argv) {
     clock.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
         ++second;
         if (second == options.measureFrom) {
-            cpuAtStart = CpuSeconds();
+            cpuAtStart = bench::CpuSeconds();
             framesAtStart = g_arrivalCount.load();
             pointsAtStart = points();
             measuring = true;
         }
         if (second == options.measureFrom + options.measureFor) {
             const double wall = options.measureFor;
-            cpuPercent = 100.0 * (CpuSeconds() - cpuAtStart) / wall;
+            cpuPercent = 100.0 * (bench::CpuSeconds() - cpuAtStart) / wall;
             framesPerSecond = static_cast<double>(g_arrivalCount.load() - framesAtStart) / wall;
             pointsPerSecond = static_cast<double>(points() - pointsAtStart) / wall;
             picturesPerSecond = static_cast<std::uint64_t>(static_cast<double>(pictures) / wall);
@@ -317,8 +291,5 @@ int main(int argc, char** argv) {
             at(0.5), at(0.99), delaysMs.empty() ? 0.0 : delaysMs.back(), delaysMs.size());
     }
 
-    wxTheApp->OnExit();
-    wxEntryCleanup();
-    std::filesystem::remove_all(dir);
     return 0;
 }

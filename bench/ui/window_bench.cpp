@@ -26,6 +26,7 @@
 #include <wx/init.h>
 #include <wx/timer.h>
 
+#include "bench/ui/bench_program.h"
 #include "channel/can_channel.h"
 #include "ui/log_list_ctrl.h"
 #include "ui/main_frame.h"
@@ -37,17 +38,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::int64_t NowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
-        .count();
-}
-
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
+using bench::NowNs;
 
 long ResidentKiB() {
     std::ifstream status("/proc/self/status");
@@ -105,23 +96,10 @@ Options ParseOptions(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     const Options options = ParseOptions(argc, argv);
-    const auto dir =
-        std::filesystem::temp_directory_path() / ("vesk-ui-bench-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-    std::ofstream(dir / "Vesk.ini") << "[Options]\nBaudrate=1000000\n";
-    setenv("VESK_INI", (dir / "Vesk.ini").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
-
-    auto* app = new CVeskApp;
-    app->SetArguments({"--scenario", "flood"});
-    wxApp::SetInstance(app);
-    int wxArgc = 1;
-    char* wxArgv[] = {argv[0], nullptr};
-    if (!wxEntryStart(wxArgc, wxArgv) || !wxTheApp->CallOnInit()) {
-        std::fprintf(stderr, "the program did not start\n");
+    bench::BenchProgram program("vesk-ui-bench");
+    CMainFrame* frame = program.Start(argv[0], {"--scenario", "flood"});
+    if (!frame)
         return 1;
-    }
-    CMainFrame* frame = app->GetMainFrame();
     CVeskView* view = frame->GetView();
 
     // Frames are timed as the channel hands them over, rows as the table is painted.
@@ -173,14 +151,14 @@ int main(int argc, char** argv) {
     clock.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
         ++second;
         if (second == options.measureFrom) {
-            cpuAtStart = CpuSeconds();
+            cpuAtStart = bench::CpuSeconds();
             framesAtStart = g_frames.load();
             paintsAtStart = paints;
             measuring = true;
         }
         if (second == options.measureFrom + options.measureFor) {
             const double wall = options.measureFor;
-            cpuPercent = 100.0 * (CpuSeconds() - cpuAtStart) / wall;
+            cpuPercent = 100.0 * (bench::CpuSeconds() - cpuAtStart) / wall;
             framesPerSecond = static_cast<double>(g_frames.load() - framesAtStart) / wall;
             paintsPerSecond = static_cast<double>(paints - paintsAtStart) / wall;
             measuring = false;
@@ -205,8 +183,5 @@ int main(int argc, char** argv) {
     for (const auto& [at, kib] : resident)
         std::printf("  resident after %3d s: %ld KiB\n", at, kib);
 
-    wxTheApp->OnExit();
-    wxEntryCleanup();
-    std::filesystem::remove_all(dir);
     return 0;
 }
