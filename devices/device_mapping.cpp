@@ -6,9 +6,9 @@
 #include <memory>
 
 #include "devices/default_devices.h"
+#include "devices/host_links.h"
 #include "devices/replay/replay_adapter.h"
 #include "devices/sim/sim_adapter.h"
-#include "devices/socketcan/socketcan_adapter.h"
 #include "platform/device.h"
 
 namespace {
@@ -57,8 +57,8 @@ std::optional<DeviceMapping> ParseDeviceMapping(std::string_view text, std::stri
     const std::string_view whole = Trimmed(text);
     const auto wrong = [&](const std::string& why) {
         error = "Gerätezuordnung " + Quoted(whole) + ": " + why +
-                " (erwartet N=sim, N=sim:SZENARIO, N=socketcan:SCHNITTSTELLE oder "
-                "N=replay:DATEI[:loop], N von 0 bis 3)";
+                " (erwartet N=sim, N=sim:SZENARIO, N=socketcan:SCHNITTSTELLE, "
+                "N=replay:DATEI[:loop] oder N=driver, N von 0 bis 3)";
         return std::nullopt;
     };
     const std::size_t equals = whole.find('=');
@@ -90,12 +90,20 @@ std::optional<DeviceMapping> ParseDeviceMapping(std::string_view text, std::stri
     }
     if (EqualsFolded(kind, "socketcan")) {
         mapping.kind = DeviceMapping::Kind::kSocketCan;
+        if (!devices::HostHasLinks())
+            return wrong("SocketCAN gibt es auf diesem System nicht");
         if (!hasArgument || argument.empty())
             return wrong("die Schnittstelle fehlt");
         if (!IsValidInterfaceName(argument)) {
             return wrong(Quoted(argument) + " ist kein Schnittstellenname");
         }
         mapping.interfaceName = std::string(argument);
+        return mapping;
+    }
+    if (EqualsFolded(kind, "driver")) {
+        if (hasArgument)
+            return wrong("driver nimmt kein Argument");
+        mapping.kind = DeviceMapping::Kind::kDriver;
         return mapping;
     }
     if (EqualsFolded(kind, "replay")) {
@@ -112,7 +120,7 @@ std::optional<DeviceMapping> ParseDeviceMapping(std::string_view text, std::stri
         mapping.traceFile = std::string(file);
         return mapping;
     }
-    return wrong("unbekannte Geräteart " + Quoted(kind) + " (sim, socketcan, replay)");
+    return wrong("unbekannte Geräteart " + Quoted(kind) + " (sim, socketcan, replay, driver)");
 }
 
 std::optional<std::vector<DeviceMapping>> ParseDeviceMappingList(std::string_view text,
@@ -134,8 +142,11 @@ std::optional<std::vector<DeviceMapping>> ParseDeviceMappingList(std::string_vie
 
 void ApplyDeviceMapping(const DeviceMapping& mapping, sim::Scenario commonScenario) {
     const std::string path = AdapterPath(mapping.adapter);
-    if (mapping.kind == DeviceMapping::Kind::kSocketCan) {
-        socketcan::RegisterSocketCanAdapter(path, mapping.interfaceName);
+    if (mapping.kind == DeviceMapping::Kind::kDriver) {
+        // Nothing in the program claims the path: opening it reaches the system's device.
+        platform::UnregisterDevice(path);
+    } else if (mapping.kind == DeviceMapping::Kind::kSocketCan) {
+        devices::RegisterHostLinkAdapter(path, mapping.interfaceName);
     } else if (mapping.kind == DeviceMapping::Kind::kReplay) {
         // The file is read at every open; the folder it was named from must not change meanwhile.
         std::error_code ignored;
@@ -149,8 +160,10 @@ void ApplyDeviceMapping(const DeviceMapping& mapping, sim::Scenario commonScenar
 
 std::string AdapterName(int adapter) {
     const std::shared_ptr<platform::Device> device = platform::FindDevice(AdapterPath(adapter));
-    if (auto socketCan = std::dynamic_pointer_cast<socketcan::SocketCanAdapter>(device))
-        return socketCan->InterfaceName();
+    if (!device)
+        return "vesk" + std::to_string(adapter);
+    if (auto link = devices::HostLinkName(*device))
+        return *link;
     if (auto simulated = std::dynamic_pointer_cast<sim::SimAdapter>(device)) {
         return (replay::IsReplayAdapter(*simulated) ? "replay" : "sim") + std::to_string(adapter);
     }

@@ -3,6 +3,7 @@
 //   N=sim              adapter N (0..3) is a simulated adapter with the common scenario
 //   N=sim:SCENARIO     ... with a scenario of its own (default, quiet, flood)
 //   N=socketcan:IFACE  adapter N is the SocketCAN interface IFACE (can0, vcan0, ...)
+//   N=driver           adapter N is the system's device of its path (the adapter driver)
 //   N=replay:FILE      adapter N is a simulated bus that plays the trace FILE (.log or .asc) once
 //   N=replay:FILE:loop ... over and over
 //
@@ -27,7 +28,7 @@
 inline constexpr const char* kDevicesEnvironmentVariable = "VESK_DEVICES";
 
 struct DeviceMapping {
-    enum class Kind { kSimulated, kSocketCan, kReplay };
+    enum class Kind { kSimulated, kSocketCan, kReplay, kDriver };
 
     int adapter = 0;
     Kind kind = Kind::kSimulated;

@@ -15,6 +15,14 @@ std::vector<std::string> HostCanLinks() {
     return names;
 }
 
+bool HostHasLinks() { return true; }
+
+std::optional<std::string> HostLinkName(const platform::Device& device) {
+    if (auto socketCan = dynamic_cast<const socketcan::SocketCanAdapter*>(&device))
+        return socketCan->InterfaceName();
+    return std::nullopt;
+}
+
 void RegisterHostLinkAdapter(const std::string& path, const std::string& link) {
     socketcan::RegisterSocketCanAdapter(path, link);
 }

@@ -1,6 +1,8 @@
 #include "ui/glyph_text.h"
 
+#ifdef __WXGTK__
 #include <dlfcn.h>
+#endif
 
 #include <cmath>
 
@@ -16,7 +18,12 @@ namespace {
 // loaded anyway (their development headers are not needed to build it).
 template <typename Function>
 Function Lookup(const char* name) {
+#ifdef __WXGTK__
     return reinterpret_cast<Function>(dlsym(RTLD_DEFAULT, name));
+#else
+    (void)name;  // no GTK, Pango or cairo in the program: the shaped text is not drawn
+    return nullptr;
+#endif
 }
 
 struct FontExtents {  // cairo_font_extents_t

@@ -24,6 +24,7 @@ enum class Switch {
     kDde,
     kAutomation,
     kEmbedding,
+    kRegister,
     kUnregister,
     kHelp,
     kScenario,
@@ -60,6 +61,8 @@ constexpr SwitchName kSwitches[] = {
     {"dde", Switch::kDde, true},
     {"automation", Switch::kAutomation, true},
     {"embedding", Switch::kEmbedding, true},
+    {"regserver", Switch::kRegister, true},
+    {"register", Switch::kRegister, true},
     {"unregserver", Switch::kUnregister, true},
     {"unregister", Switch::kUnregister, true},
     {"h", Switch::kHelp, false},
@@ -143,6 +146,7 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
     bool printTo = false;
     bool automation = false;
     bool unregister = false;
+    bool registerType = false;
     bool help = false;
     struct {
         bool adapter = false, mode = false, format = false, duration = false, play = false,
@@ -196,6 +200,9 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
             case Switch::kAutomation:
             case Switch::kEmbedding:
                 automation = true;
+                break;
+            case Switch::kRegister:
+                registerType = true;
                 break;
             case Switch::kUnregister:
                 unregister = true;
@@ -351,7 +358,7 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
         return cmd;
     }
     if (!cmd.decodePath.empty()) {
-        if (cmd.headless || automation || print || printTo || unregister || cmd.openChannel ||
+        if (cmd.headless || automation || print || printTo || unregister || registerType || cmd.openChannel ||
             cmd.showOverview || !plain.empty() || !cmd.recordPath.empty() ||
             !cmd.plotPath.empty()) {
             cmd.error = "--decode nimmt nur --dbc dazu";
@@ -365,7 +372,7 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
         return cmd;
     }
     if (!cmd.plotPath.empty() || !cmd.plotSignals.empty()) {
-        if (cmd.headless || automation || print || printTo || unregister) {
+        if (cmd.headless || automation || print || printTo || unregister || registerType) {
             cmd.error = "--plot und --signal gelten nur mit dem Fenster";
             return cmd;
         }
@@ -375,7 +382,7 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
         }
     }
     if (cmd.headless) {
-        if (automation || print || printTo || unregister || cmd.openChannel || cmd.showOverview ||
+        if (automation || print || printTo || unregister || registerType || cmd.openChannel || cmd.showOverview ||
             !plain.empty()) {
             cmd.error = "--headless nimmt kein Dokument und keine Fensteroption";
             return cmd;
@@ -383,8 +390,13 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
         cmd.action = ShellCommand::Action::kHeadless;
         return cmd;
     }
-    if (unregister) {
-        cmd.action = ShellCommand::Action::kUnregister;
+    if (registerType && unregister) {
+        cmd.error = "--register und --unregister schließen einander aus";
+        return cmd;
+    }
+    if (registerType || unregister) {
+        cmd.action = registerType ? ShellCommand::Action::kRegister
+                                  : ShellCommand::Action::kUnregister;
         return cmd;
     }
     if (automation) {
@@ -451,12 +463,16 @@ std::string ShellCommandUsage() {
            "  --embedding, --automation\n"
            "                          startet ohne Fenster; endet mit SIGTERM oder SIGINT\n"
            "  --dde                   vom Desktop zum Öffnen gestartet (ohne Wirkung)\n"
+           "  --regserver, --register\n"
+           "                          Windows: öffnet und druckt .vsk-Dateien des Benutzers\n"
+           "                          künftig mit diesem Programm, und endet (Linux: das\n"
+           "                          erledigt die Installation)\n"
            "  --unregserver, --unregister\n"
-           "                          endet sofort (die Anmeldung beim Desktop gehört zur\n"
-           "                          Installation)\n"
+           "                          nimmt das wieder zurück, und endet\n"
            "  --scenario NAME         Verkehr der simulierten Busse: default, quiet, flood\n"
            "  --device N=sim          Adapter N (0 bis 3) simuliert\n"
            "  --device N=sim:NAME     Adapter N simuliert, mit eigenem Szenario\n"
+           "  --device N=driver       Adapter N ist das Gerät des Systems (der Adaptertreiber)\n"
            "  --device N=socketcan:IFACE\n"
            "                          Adapter N ist die SocketCAN-Schnittstelle IFACE (can0, "
            "vcan0)\n"
@@ -494,6 +510,6 @@ std::string ShellCommandUsage() {
            "Aufzeichnung\n"
            "  -h, --help, /?          zeigt diese Hilfe\n"
            "\n"
-           "Schalter lassen sich auch /p, /pt, /dde, /Embedding, /Automation, /Unregserver\n"
-           "schreiben. Unbekannte Schalter beenden das Programm mit Status 2.\n";
+           "Schalter lassen sich auch /p, /pt, /dde, /Embedding, /Automation, /Regserver,\n"
+           "/Unregserver schreiben. Unbekannte Schalter beenden das Programm mit Status 2.\n";
 }

@@ -51,7 +51,12 @@ class CVeskApp : public wxApp {
 
   private:
     void OnIdle(wxIdleEvent& event);
+#ifdef __WXMSW__
+    void OnEndSession(wxCloseEvent& event);
+#endif
     bool Start(const ShellCommand& cmd);
+    // Links ".vsk" to the program for the user (or removes the link); the exit code.
+    int ChangeFileAssociation(bool link);
     bool PrintDocument(const ShellCommand& cmd);
     void StartWithoutWindow();
     void Fail(const wxString& message);
