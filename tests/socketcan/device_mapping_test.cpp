@@ -37,6 +37,7 @@ TEST(DeviceMapping, ParsesEachKind) {
     EXPECT_EQ(Parsed(" 3 = SocketCAN:vcan0 "),
               (DeviceMapping{3, Kind::kSocketCan, std::nullopt, "vcan0", "", false}));
     EXPECT_EQ(Parsed("0=sim"), (DeviceMapping{0, Kind::kSimulated, std::nullopt, "", "", false}));
+    EXPECT_EQ(Parsed("0=Driver"), (DeviceMapping{0, Kind::kDriver, std::nullopt, "", "", false}));
     EXPECT_EQ(Parsed("2=SIM:Quiet"),
               (DeviceMapping{2, Kind::kSimulated, sim::Scenario::kQuiet, "", "", false}));
     // Interface names are the kernel's, case and all.
@@ -67,6 +68,7 @@ TEST(DeviceMapping, RefusalsSayWhatIsWrong) {
     EXPECT_NE(Refusal("1=sim:loud").find("„loud“"), std::string::npos);
     EXPECT_NE(Refusal("1=serial:ttyS0").find("„serial“"), std::string::npos);
     EXPECT_NE(Refusal("1=socketcan").find("Schnittstelle fehlt"), std::string::npos);
+    EXPECT_NE(Refusal("1=driver:x").find("kein Argument"), std::string::npos);
     for (const char* bad : {"1=replay", "1=replay:", "1=replay::loop"})
         EXPECT_NE(Refusal(bad).find("Datei fehlt"), std::string::npos) << bad;
     EXPECT_NE(Refusal("1=socketcan:").find("Schnittstelle fehlt"), std::string::npos);
@@ -139,6 +141,10 @@ TEST_F(AdapterSetUp, ApplyingAMappingReplacesTheDeviceBehindThePath) {
 
     ApplyDeviceMapping(Parsed("2=replay:trace.log"), sim::Scenario::kFlood);
     EXPECT_EQ(AdapterName(2), "replay2");
+
+    // Nothing in the program claims the path any more: an open reaches the system's device.
+    ApplyDeviceMapping(Parsed("2=driver"), sim::Scenario::kFlood);
+    EXPECT_EQ(platform::FindDevice(AdapterPath(2)), nullptr);
 }
 
 TEST_F(AdapterSetUp, CommonScenarioLeavesAReplayAlone) {
