@@ -12,7 +12,7 @@ struct FileAssociation {
     std::string extension;    // ".vsk"
     std::string typeName;     // the registry's programmatic name, "Vesk.Document"
     std::string description;  // what the desktop shows as the type, "Dateityp Vesk"
-    std::string program;      // the program's full path
+    std::string program;      // the program's full path; empty: the running program
     std::string printSwitch;  // the switch that prints the file given after it, "/p"
 };
 

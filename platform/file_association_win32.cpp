@@ -44,11 +44,29 @@ LONG DeleteTree(const std::wstring& key) {
 
 std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
+std::wstring ProgramPath(const std::string& given) {
+    if (!given.empty())
+        return WideText(given);
+    std::vector<wchar_t> path(MAX_PATH);
+    for (;;) {
+        const DWORD length =
+            ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0)
+            return {};
+        if (length < path.size())
+            return std::wstring(path.data(), length);
+        path.resize(path.size() * 2);
+    }
+}
+
 }  // namespace
 
 std::string RegisterFileAssociation(const FileAssociation& association) {
     const std::wstring type = kClasses + WideText(association.typeName);
-    const std::wstring program = Quoted(WideText(association.program));
+    const std::wstring path = ProgramPath(association.program);
+    if (path.empty())
+        return ErrorText(static_cast<int>(::GetLastError()));
+    const std::wstring program = Quoted(path);
     const std::pair<std::wstring, std::wstring> values[] = {
         {type, WideText(association.description)},
         {type + L"\\DefaultIcon", program + L",0"},

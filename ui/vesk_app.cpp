@@ -14,7 +14,6 @@
 #include <wx/stdpaths.h>
 
 #include "devices/device_mapping.h"
-#include "platform/file_association.h"
 #include "settings/profile_file.h"
 #include "settings/settings.h"
 #include "ui/about_dlg.h"
@@ -93,26 +92,10 @@ bool CVeskApp::OnInit() {
     }
     if (cmd.action == ShellCommand::Action::kRegister ||
         cmd.action == ShellCommand::Action::kUnregister) {
-        m_exitCode = ChangeFileAssociation(cmd.action == ShellCommand::Action::kRegister);
+        m_exitCode = 0;  // main() has done it before the window system started
         return true;
     }
     return Start(cmd);
-}
-
-int CVeskApp::ChangeFileAssociation(bool link) {
-    // Double-click and "Drucken" on a ".vsk" file start this program, with "/p" for printing.
-    platform::FileAssociation association{
-        ".vsk", "Vesk.Document", "Dateityp Vesk",
-        wxStandardPaths::Get().GetExecutablePath().utf8_string(), "/p"};
-    const std::string error = link ? platform::RegisterFileAssociation(association)
-                                   : platform::UnregisterFileAssociation(association);
-    if (error.empty())
-        return 0;
-    Fail(U8(std::string(link ? "Die Dateiendung .vsk kann nicht mit vesk verkn\u00fcpft werden: "
-                             : "Die Verkn\u00fcpfung der Dateiendung .vsk mit vesk kann nicht "
-                               "entfernt werden: ") +
-            error));
-    return 1;
 }
 
 bool CVeskApp::Start(const ShellCommand& cmd) {

@@ -55,8 +55,6 @@ class CVeskApp : public wxApp {
     void OnEndSession(wxCloseEvent& event);
 #endif
     bool Start(const ShellCommand& cmd);
-    // Links ".vsk" to the program for the user (or removes the link); the exit code.
-    int ChangeFileAssociation(bool link);
     bool PrintDocument(const ShellCommand& cmd);
     void StartWithoutWindow();
     void Fail(const wxString& message);
