@@ -79,6 +79,16 @@ class ScratchFolder {
     std::filesystem::path path_;
 };
 
+// The text as a new settings file has it: lines end as the system's text files do ("\r\n" on
+// Windows). A file that exists keeps its own line ends.
+inline std::string NewFileText(std::string text) {
+#if defined(_WIN32)
+    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 2))
+        text.replace(at, 1, "\r\n");
+#endif
+    return text;
+}
+
 inline std::string ReadAll(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
