@@ -15,7 +15,9 @@ std::vector<std::string> HostCanLinks() {
     return names;
 }
 
-bool HostHasLinks() { return true; }
+bool HostHasLinks() {
+    return true;
+}
 
 std::optional<std::string> HostLinkName(const platform::Device& device) {
     if (auto socketCan = dynamic_cast<const socketcan::SocketCanAdapter*>(&device))

@@ -53,7 +53,9 @@ int StartSends(const HeadlessOptions& options, MonitorSession& session, std::str
 
 }  // namespace
 
-void BlockEndSignals() { platform::HoldEndRequests(); }
+void BlockEndSignals() {
+    platform::HoldEndRequests();
+}
 
 int RunHeadless(const HeadlessOptions& options, std::FILE* status) {
     // Without a window the layers' message boxes are lines on the terminal.

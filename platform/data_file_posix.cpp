@@ -45,7 +45,8 @@ DataFile DataFile::CreateForWriting(const std::string& path) {
     DataFile file;
     // O_NONBLOCK so that a FIFO without a reader fails the open (ENXIO) instead of holding it;
     // devices such as /dev/null open as before. Writes block again once the file is open.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
     if (fd < 0) {
         file.error_ = errno;
         return file;
@@ -72,9 +73,13 @@ DataFile& DataFile::operator=(DataFile&& other) noexcept {
     return *this;
 }
 
-DataFile::~DataFile() { Close(); }
+DataFile::~DataFile() {
+    Close();
+}
 
-bool DataFile::IsOpen() const { return handle_ >= 0; }
+bool DataFile::IsOpen() const {
+    return handle_ >= 0;
+}
 
 std::int64_t DataFile::Read(void* buffer, std::size_t size) {
     for (;;) {

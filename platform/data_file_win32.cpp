@@ -3,15 +3,19 @@
 #include <algorithm>
 #include <utility>
 
-#include "platform/windows_headers.h"
 #include "platform/wide_text.h"
+#include "platform/windows_headers.h"
 
 namespace platform {
 namespace {
 
-HANDLE AsHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+HANDLE AsHandle(std::intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
 
-bool IsValid(std::intptr_t handle) { return AsHandle(handle) != INVALID_HANDLE_VALUE; }
+bool IsValid(std::intptr_t handle) {
+    return AsHandle(handle) != INVALID_HANDLE_VALUE;
+}
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
@@ -61,9 +65,9 @@ DataFile DataFile::OpenForReading(const std::string& path) {
 DataFile DataFile::CreateForWriting(const std::string& path) {
     DataFile file;
     // Readers may look at a recording while it grows; nobody else writes to it.
-    HANDLE handle = ::CreateFileW(WideText(path).c_str(), GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle =
+        ::CreateFileW(WideText(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                      nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         file.error_ = static_cast<int>(::GetLastError());
         return file;
@@ -90,9 +94,13 @@ DataFile& DataFile::operator=(DataFile&& other) noexcept {
     return *this;
 }
 
-DataFile::~DataFile() { Close(); }
+DataFile::~DataFile() {
+    Close();
+}
 
-bool DataFile::IsOpen() const { return IsValid(handle_); }
+bool DataFile::IsOpen() const {
+    return IsValid(handle_);
+}
 
 std::int64_t DataFile::Read(void* buffer, std::size_t size) {
     DWORD got = 0;

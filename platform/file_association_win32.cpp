@@ -14,7 +14,9 @@ namespace {
 // Per user, so that no administrator is needed: HKEY_CURRENT_USER\Software\Classes.
 const std::wstring kClasses = L"Software\\Classes\\";
 
-std::string Failure(LONG code) { return ErrorText(static_cast<int>(code)); }
+std::string Failure(LONG code) {
+    return ErrorText(static_cast<int>(code));
+}
 
 LONG SetDefault(const std::wstring& key, const std::wstring& value) {
     return ::RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, REG_SZ, value.c_str(),
@@ -42,7 +44,9 @@ LONG DeleteTree(const std::wstring& key) {
     return result == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : result;
 }
 
-std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
+std::wstring Quoted(const std::wstring& text) {
+    return L"\"" + text + L"\"";
+}
 
 std::wstring ProgramPath(const std::string& given) {
     if (!given.empty())

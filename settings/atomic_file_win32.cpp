@@ -49,7 +49,9 @@ int ErrnoOf(DWORD error) {
     }
 }
 
-std::size_t LastSeparator(const std::wstring& path) { return path.find_last_of(L"/\\"); }
+std::size_t LastSeparator(const std::wstring& path) {
+    return path.find_last_of(L"/\\");
+}
 
 std::wstring ParentFolder(const std::wstring& path) {
     const std::size_t slash = LastSeparator(path);

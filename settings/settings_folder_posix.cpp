@@ -43,6 +43,8 @@ std::optional<std::string> SettingsFolder() {
     return std::nullopt;
 }
 
-bool NamesFolder(const std::string& name) { return name.find('/') != std::string::npos; }
+bool NamesFolder(const std::string& name) {
+    return name.find('/') != std::string::npos;
+}
 
 }  // namespace settings

@@ -44,7 +44,8 @@ std::unique_ptr<TraceRecorder> TraceRecorder::Start(const RecorderOptions& optio
     return recorder;
 }
 
-TraceRecorder::TraceRecorder(const RecorderOptions& options, TraceFormat format, platform::DataFile file)
+TraceRecorder::TraceRecorder(const RecorderOptions& options, TraceFormat format,
+                             platform::DataFile file)
     : options_(options),
       lines_(format, options.interfaceName, options.startNs),
       file_(std::move(file)),

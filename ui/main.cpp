@@ -49,8 +49,7 @@ int Headless(const ShellCommand& cmd) {
 // Links ".vsk" to this program for the user, or removes the link; needs no display.
 int ChangeFileAssociation(bool link) {
     // Double-click and "Drucken" on a ".vsk" file start this program, with "/p" for printing.
-    const platform::FileAssociation association{".vsk", "Vesk.Document", "Dateityp Vesk", "",
-                                                "/p"};
+    const platform::FileAssociation association{".vsk", "Vesk.Document", "Dateityp Vesk", "", "/p"};
     const std::string error = link ? platform::RegisterFileAssociation(association)
                                    : platform::UnregisterFileAssociation(association);
     if (error.empty())

@@ -476,7 +476,8 @@ bool CPlotCanvas::SavePng(const std::string& path, std::string& error) const {
         wxImage::AddHandler(new wxPNGHandler);
 #else
     // This build's wx has no PNG writer (it needs no image library beside the system's own).
-    error = "Das Bild „" + path + "“ kann nicht geschrieben werden: PNG-Bilder schreibt diese "
+    error = "Das Bild „" + path +
+            "“ kann nicht geschrieben werden: PNG-Bilder schreibt diese "
             "Ausgabe von vesk nicht.";
     return false;
 #endif

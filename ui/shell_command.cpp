@@ -358,8 +358,8 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
         return cmd;
     }
     if (!cmd.decodePath.empty()) {
-        if (cmd.headless || automation || print || printTo || unregister || registerType || cmd.openChannel ||
-            cmd.showOverview || !plain.empty() || !cmd.recordPath.empty() ||
+        if (cmd.headless || automation || print || printTo || unregister || registerType ||
+            cmd.openChannel || cmd.showOverview || !plain.empty() || !cmd.recordPath.empty() ||
             !cmd.plotPath.empty()) {
             cmd.error = "--decode nimmt nur --dbc dazu";
             return cmd;
@@ -382,8 +382,8 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
         }
     }
     if (cmd.headless) {
-        if (automation || print || printTo || unregister || registerType || cmd.openChannel || cmd.showOverview ||
-            !plain.empty()) {
+        if (automation || print || printTo || unregister || registerType || cmd.openChannel ||
+            cmd.showOverview || !plain.empty()) {
             cmd.error = "--headless nimmt kein Dokument und keine Fensteroption";
             return cmd;
         }
@@ -395,8 +395,8 @@ ShellCommand ParseShellCommand(std::span<const std::string> args) {
         return cmd;
     }
     if (registerType || unregister) {
-        cmd.action = registerType ? ShellCommand::Action::kRegister
-                                  : ShellCommand::Action::kUnregister;
+        cmd.action =
+            registerType ? ShellCommand::Action::kRegister : ShellCommand::Action::kUnregister;
         return cmd;
     }
     if (automation) {

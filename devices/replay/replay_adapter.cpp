@@ -10,8 +10,8 @@ namespace replay {
 namespace {
 
 // The system's reason when the file cannot even be opened, so that the open fails with the code
-// the operator expects ("No such file or directory"); kErrorInvalidParameter for a file that opens but is wrong,
-// a FIFO among them.
+// the operator expects ("No such file or directory"); kErrorInvalidParameter for a file that opens
+// but is wrong, a FIFO among them.
 int ReadFailureCode(const std::string& path) {
     const platform::DataFile file = platform::DataFile::OpenForReading(path);
     if (!file.IsOpen() && file.Error() != 0)

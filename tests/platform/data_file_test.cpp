@@ -18,9 +18,8 @@ class DataFileTest : public ::testing::Test {
   protected:
     void SetUp() override {
         folder_ = fs::temp_directory_path() /
-                  ("vesk-data-file-" + std::string(::testing::UnitTest::GetInstance()
-                                                       ->current_test_info()
-                                                       ->name()));
+                  ("vesk-data-file-" +
+                   std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(folder_);
         fs::create_directories(folder_ / "sub");
         std::ofstream(folder_ / "five.log", std::ios::binary) << "12345";
@@ -38,10 +37,10 @@ TEST_F(DataFileTest, OpeningForReadingSaysWhatThePathNames) {
         std::uint64_t size;
         int error;
     };
-    for (const Case& c : {Case{"five.log", true, platform::FileKind::kRegular, 5, 0},
-                          Case{"sub", true, platform::FileKind::kFolder, 0, 0},
-                          Case{"missing.log", false, platform::FileKind::kRegular, 0,
-                               platform::kErrorNotFound}}) {
+    for (const Case& c :
+         {Case{"five.log", true, platform::FileKind::kRegular, 5, 0},
+          Case{"sub", true, platform::FileKind::kFolder, 0, 0},
+          Case{"missing.log", false, platform::FileKind::kRegular, 0, platform::kErrorNotFound}}) {
         const platform::DataFile file =
             platform::DataFile::OpenForReading((folder_ / c.name).string());
         EXPECT_EQ(file.IsOpen(), c.open) << c.name;

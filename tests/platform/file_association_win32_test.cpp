@@ -56,10 +56,10 @@ TEST(FileAssociation, UnregisterLeavesAnExtensionAnotherProgramHasTaken) {
     ASSERT_EQ(platform::RegisterFileAssociation(kAssociation), "");
     const std::wstring extension = L"Software\\Classes\\.vsktest";
     const std::wstring other = L"Other.Program";
-    ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, extension.c_str(), nullptr, REG_SZ,
-                                other.c_str(),
-                                static_cast<DWORD>((other.size() + 1) * sizeof(wchar_t))),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        ::RegSetKeyValueW(HKEY_CURRENT_USER, extension.c_str(), nullptr, REG_SZ, other.c_str(),
+                          static_cast<DWORD>((other.size() + 1) * sizeof(wchar_t))),
+        ERROR_SUCCESS);
     ASSERT_EQ(platform::UnregisterFileAssociation(kAssociation), "");
     EXPECT_EQ(Default(".vsktest"), "Other.Program");
     EXPECT_EQ(Default("Vesk.TestDocument"), "-");

@@ -42,11 +42,11 @@ TEST(Settings, OptionsAreWrittenAsSigned32BitDecimalAndReadBack) {
     EXPECT_TRUE(settings::SaveSoftAcceptance(0x7FF, 0x1FFFFFFF));
     EXPECT_TRUE(settings::SaveBaudrate(-5));
     EXPECT_EQ(ReadAll(folder.File()), NewFileText("[Options]\n"
-                                              "AcceptanceCode=-1\n"
-                                              "AcceptanceMask=-2147483648\n"
-                                              "SoftAcceptanceCode=2047\n"
-                                              "SoftAcceptanceMask=536870911\n"
-                                              "Baudrate=-5\n"));
+                                                  "AcceptanceCode=-1\n"
+                                                  "AcceptanceMask=-2147483648\n"
+                                                  "SoftAcceptanceCode=2047\n"
+                                                  "SoftAcceptanceMask=536870911\n"
+                                                  "Baudrate=-5\n"));
     const auto options = settings::LoadOptions();
     EXPECT_EQ(options.acceptanceCode, 0xFFFFFFFFu);
     EXPECT_EQ(options.acceptanceMask, 0x80000000u);
@@ -66,14 +66,13 @@ TEST(Settings, RepliesRoundTripWithTextsOfAnyLength) {
     replies[3] = {5, "", 6, "08"};
     EXPECT_TRUE(settings::SaveReplies(replies));
 
-    EXPECT_EQ(ReadAll(folder.File()),
-              NewFileText("[AutoTriggerIDs]\n0=2047\n1=-1\n2=0\n3=5\n"
-                          "[AutoIds]\n0=291\n1=-2147483648\n2=0\n3=6\n"
-                          "[AutoTriggerData]\n0=11 22 33\n1=" +
-                          std::string(60, '1') +
-                          "\n2=\n3=\n"
-                          "[AutoData]\n0=aa bb\n1=" +
-                          std::string(300, '2') + "\n2=\n3=08\n"));
+    EXPECT_EQ(ReadAll(folder.File()), NewFileText("[AutoTriggerIDs]\n0=2047\n1=-1\n2=0\n3=5\n"
+                                                  "[AutoIds]\n0=291\n1=-2147483648\n2=0\n3=6\n"
+                                                  "[AutoTriggerData]\n0=11 22 33\n1=" +
+                                                  std::string(60, '1') +
+                                                  "\n2=\n3=\n"
+                                                  "[AutoData]\n0=aa bb\n1=" +
+                                                  std::string(300, '2') + "\n2=\n3=08\n"));
 
     const auto loaded = settings::LoadReplies();
     for (std::size_t i = 0; i < replies.size(); ++i) {
