@@ -20,10 +20,10 @@ test: build
 
 # The Windows build (mingw-w64, run under Wine): scripts/windows.
 windows:
-	scripts/windows build
+	JOBS="$(JOBS)" scripts/windows build
 
 windows-test:
-	scripts/windows test
+	JOBS="$(JOBS)" scripts/windows test
 
 clean:
 	rm -rf $(BUILD) build-asan build-tsan build-windows

@@ -11,6 +11,13 @@
 #include <cstring>
 #include <type_traits>
 
+// <windows.h> (wx brings it along) has these four as macros of the same values. Where it came
+// first, ours take their place; where it comes later, its macros expand to the same numbers.
+#undef CTL_CODE
+#undef FILE_DEVICE_PARALLEL_PORT
+#undef METHOD_BUFFERED
+#undef FILE_ANY_ACCESS
+
 constexpr std::uint32_t CTL_CODE(std::uint32_t deviceType, std::uint32_t function,
                                  std::uint32_t method, std::uint32_t access) {
     return (deviceType << 16) | (access << 14) | (function << 2) | method;

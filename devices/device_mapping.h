@@ -5,6 +5,7 @@
 //   N=sim              adapter N is a simulated adapter with the common scenario
 //   N=sim:SCENARIO     ... with a scenario of its own (default, quiet, flood)
 //   N=socketcan:IFACE  adapter N is the SocketCAN interface IFACE (can0, vcan0, ...)
+//   N=driver           adapter N is the system's device of its path (the adapter driver)
 //   N=replay:FILE      adapter N is a simulated bus that plays the trace FILE (.log or .asc) once
 //   N=replay:FILE:loop ... over and over
 //

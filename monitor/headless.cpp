@@ -1,7 +1,5 @@
 #include "monitor/headless.h"
 
-#include <signal.h>
-
 #include <chrono>
 #include <cmath>
 #include <ctime>
@@ -9,26 +7,11 @@
 
 #include "monitor/monitor_session.h"
 #include "monitor/trace_player.h"
+#include "platform/end_signal.h"
 #include "platform/message_box.h"
 #include "trace/trace_reader.h"
 
 namespace {
-
-sigset_t EndSignals() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    sigaddset(&set, SIGHUP);
-    return set;
-}
-
-// Waits for an end signal at most `ms`; true when one came.
-bool EndSignalWithin(long ms) {
-    const sigset_t set = EndSignals();
-    const timespec timeout{ms / 1000, (ms % 1000) * 1'000'000};
-    return sigtimedwait(&set, nullptr, &timeout) > 0;
-}
 
 // Bounds the wait for the last confirmations of a finished play or of single sends.
 constexpr auto kPlayFinishBound = std::chrono::seconds(3);
@@ -71,9 +54,7 @@ int StartSends(const HeadlessOptions& options, MonitorSession& session, std::str
 }  // namespace
 
 void BlockEndSignals() {
-    const sigset_t set = EndSignals();
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    signal(SIGPIPE, SIG_IGN);
+    platform::HoldEndRequests();
 }
 
 int RunHeadless(const HeadlessOptions& options, std::FILE* status) {
@@ -171,7 +152,7 @@ int RunHeadless(const HeadlessOptions& options, std::FILE* status) {
                     until = std::min(until, now + std::chrono::milliseconds(20));
                 const long ms = static_cast<long>(
                     std::chrono::ceil<std::chrono::milliseconds>(until - now).count());
-                if (EndSignalWithin(ms)) {
+                if (platform::WaitForEndRequest(ms)) {
                     signalled = true;
                     break;
                 }
@@ -210,7 +191,7 @@ int RunHeadless(const HeadlessOptions& options, std::FILE* status) {
             session.StopPlaying();
             const auto bound = std::chrono::steady_clock::now() + kPlayFinishBound;
             while (!signalled && session.IsPlaying() && std::chrono::steady_clock::now() < bound) {
-                if (EndSignalWithin(10))
+                if (platform::WaitForEndRequest(10))
                     signalled = true;
             }
         }

@@ -40,9 +40,11 @@ struct HeadlessOptions {
     std::vector<Send> sends;
 };
 
-// Blocks SIGINT, SIGTERM and SIGHUP for the calling thread and every thread it starts later (a
-// closed terminal ends the run as SIGTERM does), and ignores SIGPIPE, so that a status line that
-// cannot be written (stderr a closed pipe) costs only that line.
+// Holds the end requests for the run to take (platform/end_signal.h): on Linux SIGINT, SIGTERM
+// and SIGHUP are blocked for the calling thread and every thread it starts later (a closed
+// terminal ends the run as SIGTERM does), and SIGPIPE is ignored, so that a status line that
+// cannot be written (stderr a closed pipe) costs only that line; on Windows Ctrl+C and a closed
+// console end the run the same way.
 void BlockEndSignals();
 
 // 0 after a clean end; 1 when the channel could not be opened, the recording not started or

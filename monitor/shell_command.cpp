@@ -26,6 +26,7 @@ struct Parsing {
     bool printTo = false;
     bool automation = false;
     bool unregister = false;
+    bool registerType = false;
     bool help = false;
     bool loop = false;
     bool headlessOnly = false;  // a switch that belongs to --headless was given
@@ -82,6 +83,7 @@ constexpr SwitchRow kSwitches[] = {
     // Shell opening through a conversation: nothing to do here.
     {"/dde", kFlag, kAnyRun, [](Parsing&) { return true; }},
     {"/automation /embedding", kFlag, kAnyRun, [](Parsing& p) { return p.automation = true; }},
+    {"/regserver /register", kFlag, kAnyRun, [](Parsing& p) { return p.registerType = true; }},
     {"/unregserver /unregister", kFlag, kAnyRun, [](Parsing& p) { return p.unregister = true; }},
     {"h help /?", kFlag, kAnyRun, [](Parsing& p) { return p.help = true; }},
     {"scenario", kValue, kAnyRun,
@@ -249,7 +251,7 @@ ShellCommand Decide(Parsing& p) {
         cmd.error = "--loop gilt nur mit --play";
         return cmd;
     }
-    const bool document = p.automation || p.print || p.printTo || p.unregister;
+    const bool document = p.automation || p.print || p.printTo || p.unregister || p.registerType;
     if (!cmd.decodePath.empty()) {
         if (cmd.headless || document || cmd.openChannel || cmd.showOverview || !p.plain.empty() ||
             !cmd.recordPath.empty() || !cmd.plotPath.empty()) {
@@ -281,8 +283,13 @@ ShellCommand Decide(Parsing& p) {
         cmd.action = ShellCommand::Action::kHeadless;
         return cmd;
     }
-    if (p.unregister) {
-        cmd.action = ShellCommand::Action::kUnregister;
+    if (p.registerType && p.unregister) {
+        cmd.error = "--register und --unregister schließen einander aus";
+        return cmd;
+    }
+    if (p.registerType || p.unregister) {
+        cmd.action =
+            p.registerType ? ShellCommand::Action::kRegister : ShellCommand::Action::kUnregister;
         return cmd;
     }
     if (p.automation) {
@@ -389,12 +396,16 @@ std::string ShellCommandUsage() {
            "  --embedding, --automation\n"
            "                          startet ohne Fenster; endet mit SIGTERM oder SIGINT\n"
            "  --dde                   vom Desktop zum Öffnen gestartet (ohne Wirkung)\n"
+           "  --regserver, --register\n"
+           "                          Windows: öffnet und druckt .vsk-Dateien des Benutzers\n"
+           "                          künftig mit diesem Programm, und endet (Linux: das\n"
+           "                          erledigt die Installation)\n"
            "  --unregserver, --unregister\n"
-           "                          endet sofort (die Anmeldung beim Desktop gehört zur\n"
-           "                          Installation)\n"
+           "                          nimmt das wieder zurück, und endet\n"
            "  --scenario NAME         Verkehr der simulierten Busse: default, quiet, flood\n"
            "  --device N=sim          Adapter N (0 bis 3) simuliert\n"
            "  --device N=sim:NAME     Adapter N simuliert, mit eigenem Szenario\n"
+           "  --device N=driver       Adapter N ist das Gerät des Systems (der Adaptertreiber)\n"
            "  --device N=socketcan:IFACE\n"
            "                          Adapter N ist die SocketCAN-Schnittstelle IFACE (can0, "
            "vcan0)\n"
@@ -432,6 +443,6 @@ std::string ShellCommandUsage() {
            "Aufzeichnung\n"
            "  -h, --help, /?          zeigt diese Hilfe\n"
            "\n"
-           "Schalter lassen sich auch /p, /pt, /dde, /Embedding, /Automation, /Unregserver\n"
-           "schreiben. Unbekannte Schalter beenden das Programm mit Status 2.\n";
+           "Schalter lassen sich auch /p, /pt, /dde, /Embedding, /Automation, /Regserver,\n"
+           "/Unregserver schreiben. Unbekannte Schalter beenden das Programm mit Status 2.\n";
 }

@@ -20,7 +20,8 @@ struct ShellCommand {
         kFilePrint,    // print `file` (the empty document) and end
         kFilePrintTo,  // the same on `printer`
         kAutomation,   // started for embedding or automation: no window, end on a signal
-        kUnregister,   // nothing was registered outside the install rules: end at once
+        kRegister,     // link ".vsk" to this program for the user where the system wants it, end
+        kUnregister,   // remove that link (Linux: the install rules own it), end
         kHelp,         // print the usage and end
         kHeadless,     // run without a window (see monitor/headless.h)
         kDecode,       // decode `decodePath` with `databases` to CSV on stdout and end

@@ -7,6 +7,10 @@
 #include <functional>
 #include <string>
 
+// <windows.h> (wx brings it along on Windows) makes MessageBox a macro for MessageBoxW; here it is
+// this program's own function.
+#undef MessageBox
+
 namespace platform {
 
 enum class MessageIcon { kInformation, kExclamation, kError };

@@ -1,37 +1,13 @@
 #include "settings/profile_file.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <mutex>
-#include <vector>
 
 #include "settings/atomic_file.h"
+#include "settings/settings_folder.h"
 
 namespace settings {
 namespace {
-
-const char* NonEmptyVariable(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && *value != '\0' ? value : nullptr;
-}
-
-std::optional<std::string> HomeFolder() {
-    if (const char* home = NonEmptyVariable("HOME")) {
-        return std::string(home);
-    }
-    std::vector<char> buffer(16384);
-    struct passwd entry {};
-    struct passwd* found = nullptr;
-    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
-        found != nullptr && found->pw_dir != nullptr && *found->pw_dir != '\0') {
-        return std::string(found->pw_dir);
-    }
-    return std::nullopt;
-}
 
 std::mutex& EditMutex() {
     static std::mutex mutex;
@@ -44,17 +20,14 @@ std::optional<std::string> ResolveProfilePath(const char* name) {
     if (name == nullptr || *name == '\0') {
         return std::nullopt;
     }
-    if (std::strchr(name, '/') != nullptr) {
+    if (NamesFolder(name)) {
         return std::string(name);
     }
-    if (const char* file = NonEmptyVariable("VESK_INI")) {
-        return std::string(file);
+    if (auto file = EnvironmentValue("VESK_INI")) {
+        return file;
     }
-    if (const char* config = NonEmptyVariable("XDG_CONFIG_HOME"); config && *config == '/') {
-        return std::string(config) + "/vesk/" + name;
-    }
-    if (auto home = HomeFolder()) {
-        return *home + "/.config/vesk/" + name;
+    if (auto folder = SettingsFolder()) {
+        return *folder + kFolderSeparator + name;
     }
     return std::nullopt;
 }

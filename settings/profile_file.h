@@ -9,11 +9,10 @@
 
 namespace settings {
 
-// The path a profile file name stands for. A name with a slash is a path as it stands. A bare
-// name ("Vesk.ini") is the file that the environment variable VESK_INI names, when it is set,
-// or else the name in the settings folder: $XDG_CONFIG_HOME/vesk, or ~/.config/vesk when that
-// variable is unset or not an absolute path. nullopt for a null or empty name, or when no home
-// folder can be found.
+// The path a profile file name stands for. A name with a folder part is a path as it stands. A
+// bare name ("Vesk.ini") is the file that the environment variable VESK_INI names, when it is
+// set, or else the name in the settings folder (settings/settings_folder.h). nullopt for a null
+// or empty name, or when the system names no settings folder.
 std::optional<std::string> ResolveProfilePath(const char* name);
 
 // The file's document; an empty one when the file is absent or cannot be read.

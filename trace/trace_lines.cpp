@@ -7,6 +7,7 @@
 #include "devices/common/can_frame.h"
 #include "devices/common/frame_bits.h"
 #include "devices/common/sja1000_status.h"
+#include "platform/local_time.h"
 #include "trace/error_frame_bits.h"
 
 namespace trace {
@@ -157,7 +158,7 @@ std::size_t TraceLines::Header(char* out, std::size_t size) const {
     const int millis =
         static_cast<int>(FloorDiv(ascZeroUs_, 1000) - FloorDiv(ascZeroUs_, 1'000'000) * 1000);
     std::tm tm{};
-    localtime_r(&seconds, &tm);
+    platform::LocalTime(seconds, tm);
     const int hour12 = tm.tm_hour % 12 == 0 ? 12 : tm.tm_hour % 12;
     char date[64];
     std::snprintf(date, sizeof date, "%s %s %02d %02d:%02d:%02d.%03d %s %d", kDayNames[tm.tm_wday],

@@ -1,17 +1,13 @@
 #include "trace/trace_reader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <string_view>
 
+#include "platform/data_file.h"
 #include "platform/end_signal.h"
 #include "platform/error.h"
 #include "trace/error_frame_bits.h"
@@ -527,31 +523,18 @@ class Reader {
     std::int64_t clockNs_ = 0;
 };
 
-// Closes the file when it goes.
-class Fd {
-  public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int Get() const { return fd_; }
-
-  private:
-    int fd_;
-};
-
 // What a path that is not a regular file names instead, for the message.
-const char* NotAFile(mode_t mode) {
-    if (S_ISDIR(mode))
-        return "ein Ordner";
-    if (S_ISFIFO(mode))
-        return "eine benannte Pipe";
-    if (S_ISSOCK(mode))
-        return "ein Socket";
-    return "ein Gerät";
+const char* NotAFile(platform::FileKind kind) {
+    switch (kind) {
+        case platform::FileKind::kFolder:
+            return "ein Ordner";
+        case platform::FileKind::kPipe:
+            return "eine benannte Pipe";
+        case platform::FileKind::kSocket:
+            return "ein Socket";
+        default:
+            return "ein Gerät";
+    }
 }
 
 }  // namespace
@@ -566,16 +549,14 @@ std::optional<TraceFile> ReadTrace(const std::string& path, std::string& error,
     if (!format)
         return std::nullopt;
     const std::string named = "Die Aufzeichnung „" + path + "“ ";
-    // Without O_NONBLOCK a FIFO would hold the open until some writer came along.
-    const Fd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    struct stat status {};
-    if (file.Get() < 0 || ::fstat(file.Get(), &status) != 0) {
-        error = named + "kann nicht geöffnet werden: " + platform::ErrorText(errno) + ".";
+    platform::DataFile file = platform::DataFile::OpenForReading(path);
+    if (!file.IsOpen()) {
+        error = named + "kann nicht geöffnet werden: " + platform::ErrorText(file.Error()) + ".";
         return std::nullopt;
     }
-    if (!S_ISREG(status.st_mode)) {
+    if (file.Kind() != platform::FileKind::kRegular) {
         error = named + "kann nicht gelesen werden: Das ist keine Datei, sondern " +
-                NotAFile(status.st_mode) + ".";
+                NotAFile(file.Kind()) + ".";
         return std::nullopt;
     }
     Reader reader(path, *format, error);
@@ -585,18 +566,16 @@ std::optional<TraceFile> ReadTrace(const std::string& path, std::string& error,
     std::unique_ptr<char[]> block(new char[kBlockSize]);
     std::size_t held = 0;
     std::uint64_t done = 0;
-    const auto total = static_cast<std::uint64_t>(status.st_size);
+    const auto total = file.Size();
     for (;;) {
         // The program without a window holds its end signals pending while this thread reads.
         if (platform::EndSignalPending() || (progress && !progress(done, total))) {
             error = "Das Lesen der Aufzeichnung „" + path + "“ wurde abgebrochen.";
             return std::nullopt;
         }
-        const ssize_t got = ::read(file.Get(), block.get() + held, kBlockSize - held);
-        if (got < 0 && errno == EINTR)
-            continue;
+        const std::int64_t got = file.Read(block.get() + held, kBlockSize - held);
         if (got < 0) {
-            error = named + "kann nicht gelesen werden: " + platform::ErrorText(errno) + ".";
+            error = named + "kann nicht gelesen werden: " + platform::ErrorText(file.Error()) + ".";
             return std::nullopt;
         }
         done += static_cast<std::uint64_t>(got);

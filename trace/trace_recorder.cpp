@@ -1,12 +1,9 @@
 #include "trace/trace_recorder.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <utility>
 
 #include "platform/error.h"
 
@@ -30,18 +27,13 @@ std::unique_ptr<TraceRecorder> TraceRecorder::Start(const RecorderOptions& optio
     const std::optional<TraceFormat> format = FormatForPath(options.path, error);
     if (!format)
         return nullptr;
-    // O_NONBLOCK so that a FIFO without a reader fails the open (ENXIO) instead of holding it;
-    // devices such as /dev/null open as before. Writes block again once the file is open.
-    const int fd =
-        ::open(options.path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
-    if (fd >= 0)
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    if (fd < 0) {
+    platform::DataFile file = platform::DataFile::CreateForWriting(options.path);
+    if (!file.IsOpen()) {
         error = "Die Aufzeichnung „" + options.path +
-                "“ kann nicht angelegt werden: " + SystemText(errno);
+                "“ kann nicht angelegt werden: " + SystemText(file.Error());
         return nullptr;
     }
-    std::unique_ptr<TraceRecorder> recorder(new TraceRecorder(options, *format, fd));
+    std::unique_ptr<TraceRecorder> recorder(new TraceRecorder(options, *format, std::move(file)));
     recorder->Append(recorder->lines_.Header(recorder->buffer_.data() + recorder->bufferUsed_,
                                              kTraceLinesCapacity));
     if (!recorder->Flush()) {
@@ -52,10 +44,11 @@ std::unique_ptr<TraceRecorder> TraceRecorder::Start(const RecorderOptions& optio
     return recorder;
 }
 
-TraceRecorder::TraceRecorder(const RecorderOptions& options, TraceFormat format, int fd)
+TraceRecorder::TraceRecorder(const RecorderOptions& options, TraceFormat format,
+                             platform::DataFile file)
     : options_(options),
       lines_(format, options.interfaceName, options.startNs),
-      fd_(fd),
+      file_(std::move(file)),
       capacity_(std::max<std::size_t>(options.queueCapacity, 1)),
       wakeThreshold_(std::max<std::size_t>(capacity_ / 4, 1)),
       slots_(new Slot[capacity_]),
@@ -64,8 +57,6 @@ TraceRecorder::TraceRecorder(const RecorderOptions& options, TraceFormat format,
 
 TraceRecorder::~TraceRecorder() {
     Stop();
-    if (fd_ >= 0)
-        ::close(fd_);
 }
 
 bool TraceRecorder::Push(const CanMsg& msg, std::int64_t timeNs) noexcept {
@@ -152,9 +143,8 @@ void TraceRecorder::Run() {
         Append(lines_.Footer(buffer_.data() + bufferUsed_, kTraceLinesCapacity));
         Flush();
     }
-    if (::close(fd_) != 0 && !failed_.load(std::memory_order_relaxed))
-        Fail(errno);
-    fd_ = -1;
+    if (!file_.Close() && !failed_.load(std::memory_order_relaxed))
+        Fail(file_.Error());
 }
 
 void TraceRecorder::Drain() {
@@ -196,13 +186,11 @@ bool TraceRecorder::Flush() {
     std::size_t done = 0;
     int code = 0;
     while (done < bufferUsed_) {
-        const ssize_t n = ::write(fd_, buffer_.data() + done, bufferUsed_ - done);
+        const std::int64_t n = file_.Write(buffer_.data() + done, bufferUsed_ - done);
         if (n > 0) {
             done += static_cast<std::size_t>(n);
-        } else if (n < 0 && errno == EINTR) {
-            continue;
         } else {
-            code = n < 0 ? errno : EIO;
+            code = n < 0 ? file_.Error() : platform::kErrorIo;
             break;
         }
     }
@@ -213,7 +201,7 @@ bool TraceRecorder::Flush() {
         const char* newline =
             std::find(std::reverse_iterator(last), std::reverse_iterator(first), '\n').base();
         if (newline != last)
-            (void)::ftruncate(fd_, committed_ + (newline - first));
+            (void)file_.Truncate(static_cast<std::uint64_t>(committed_ + (newline - first)));
         lost_.fetch_add(bufferEvents_, std::memory_order_relaxed);
         Fail(code);
     } else {

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "channel/device_protocol.h"
+#include "platform/data_file.h"
 #include "trace/trace_format.h"
 #include "trace/trace_lines.h"
 
@@ -76,7 +77,7 @@ class TraceRecorder {
         std::uint32_t bitrate;
     };
 
-    TraceRecorder(const RecorderOptions& options, TraceFormat format, int fd);
+    TraceRecorder(const RecorderOptions& options, TraceFormat format, platform::DataFile file);
     void Run();
     void Drain();
     void Append(std::size_t length);
@@ -85,7 +86,7 @@ class TraceRecorder {
 
     RecorderOptions options_;
     TraceLines lines_;
-    int fd_;
+    platform::DataFile file_;
     std::size_t capacity_;
     std::size_t wakeThreshold_;
     std::unique_ptr<Slot[]> slots_;

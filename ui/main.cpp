@@ -11,7 +11,13 @@
 #include "monitor/headless.h"
 #include "monitor/shell_command.h"
 #include "monitor/trace_decode.h"
+#include "platform/console.h"
+#include "platform/file_association.h"
+#include "platform/message_box.h"
 #include "ui/vesk_app.h"
+
+// wx brought <windows.h> along after platform/message_box.h, and with it the macro MessageBox.
+#undef MessageBox
 
 wxIMPLEMENT_APP_NO_MAIN(CVeskApp);
 
@@ -40,13 +46,34 @@ int Headless(const ShellCommand& cmd) {
     return RunHeadless(options, stderr);
 }
 
+// Links ".vsk" to this program for the user, or removes the link; needs no display.
+int ChangeFileAssociation(bool link) {
+    // Double-click and "Drucken" on a ".vsk" file start this program, with "/p" for printing.
+    const platform::FileAssociation association{".vsk", "Vesk.Document", "Dateityp Vesk", "", "/p"};
+    const std::string error = link ? platform::RegisterFileAssociation(association)
+                                   : platform::UnregisterFileAssociation(association);
+    if (error.empty())
+        return 0;
+    platform::MessageBox(
+        std::string(link ? "Die Dateiendung .vsk kann nicht mit vesk verkn\u00fcpft werden: "
+                         : "Die Verkn\u00fcpfung der Dateiendung .vsk mit vesk kann nicht "
+                           "entfernt werden: ") +
+            error,
+        "vesk", platform::MessageIcon::kError);
+    return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::UseCallersConsole();
     const std::vector<std::string> args(argv + 1, argv + argc);
     const ShellCommand cmd = ParseShellCommand(args);
     if (const auto status = ExitBeforeWindow(cmd, stdout, stderr))
         return *status;
+    if (cmd.action == ShellCommand::Action::kRegister ||
+        cmd.action == ShellCommand::Action::kUnregister)
+        return ChangeFileAssociation(cmd.action == ShellCommand::Action::kRegister);
     if (cmd.action == ShellCommand::Action::kHeadless)
         return Headless(cmd);
     if (cmd.action == ShellCommand::Action::kDecode)

@@ -526,8 +526,16 @@ const std::vector<plot::Column>& CPlotCanvas::ColumnsOf(plot::SeriesId id,
 }
 
 bool CPlotCanvas::SavePng(const std::string& path, std::string& error) const {
+#if wxUSE_LIBPNG
     if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG))
         wxImage::AddHandler(new wxPNGHandler);
+#else
+    // This build's wx has no PNG writer (it needs no image library beside the system's own).
+    error = "Das Bild „" + path +
+            "“ kann nicht geschrieben werden: PNG-Bilder schreibt diese "
+            "Ausgabe von vesk nicht.";
+    return false;
+#endif
     const wxSize size = GetClientSize();
     wxBitmap bitmap(std::max(1, size.x), std::max(1, size.y), 24);
     {

@@ -31,17 +31,22 @@
 wxBEGIN_EVENT_TABLE(CVeskApp, wxApp)
     EVT_MENU(wxID_ABOUT, CVeskApp::OnAppAbout)
     EVT_IDLE(CVeskApp::OnIdle)
+#ifdef __WXMSW__
+    EVT_END_SESSION(CVeskApp::OnEndSession)
+#endif
 wxEND_EVENT_TABLE()
     // clang-format on
 
     namespace {
     constexpr const char* kHistoryGroup = "/Recent File List";
 
+#ifdef __UNIX__
     // Runs from the event loop, not inside the signal handler.
     void EndOnSignal(int) {
         if (auto* app = dynamic_cast<CVeskApp*>(wxTheApp))
             app->RequestEnd();
     }
+#endif
 
 }  // namespace
 
@@ -58,7 +63,9 @@ CVeskApp::CVeskApp() {
     // The window draws without OpenGL. Left to itself, GTK loads the GL driver at start only to
     // choose a visual, which on a software renderer brings in LLVM: some 45 MB of resident memory
     // for nothing. Runs before GTK starts; a value the user set stays.
+#ifdef __WXGTK__
     setenv("GDK_GL", "disable", 0);
+#endif
     UseDesktopLocale();
     SetAppName("vesk");
     SetAppDisplayName("vesk");
@@ -83,8 +90,9 @@ bool CVeskApp::OnInit() {
         m_exitCode = *status;
         return true;
     }
-    if (cmd.action == ShellCommand::Action::kUnregister) {
-        m_exitCode = 0;  // the install rules own the desktop registration; nothing to undo here
+    if (cmd.action == ShellCommand::Action::kRegister ||
+        cmd.action == ShellCommand::Action::kUnregister) {
+        m_exitCode = 0;  // main() has done it before the window system started
         return true;
     }
     return Start(cmd);
@@ -100,8 +108,10 @@ bool CVeskApp::Start(const ShellCommand& cmd) {
     wxUpdateUIEvent::SetUpdateInterval(kUpdateUiIntervalMs);
     // A session that ends, or Ctrl+C in a terminal, ends the program as closing its window does;
     // from here on, so that a box the start shows is answered as any other.
+#ifdef __UNIX__
     SetSignalHandler(SIGTERM, &EndOnSignal);
     SetSignalHandler(SIGINT, &EndOnSignal);
+#endif
 
     // The adapters, then whatever the command line says about them.
     if (const std::string error = ApplySimulationOptions(cmd); !error.empty()) {
@@ -263,6 +273,22 @@ void CVeskApp::RequestEnd() {
     m_modals.CancelInnermost();
     WakeUpIdle();
 }
+
+#ifdef __WXMSW__
+void CVeskApp::OnEndSession(wxCloseEvent&) {
+    // Windows ends the process once this returns: the end that a signal starts on Linux, with
+    // the window closed here and now (channel, cyclic jobs and recording first) when no modal
+    // window is in the way; otherwise the modal windows are cancelled on the way out.
+    RequestEnd();
+    if (m_modals.Empty()) {
+        m_endRequested = false;
+        if (CMainFrame* frame = m_frame)
+            frame->Close(true);
+        else
+            ExitMainLoop();
+    }
+}
+#endif
 
 void CVeskApp::OnIdle(wxIdleEvent& event) {
     event.Skip();

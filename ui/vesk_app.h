@@ -51,6 +51,9 @@ class CVeskApp : public wxApp {
 
   private:
     void OnIdle(wxIdleEvent& event);
+#ifdef __WXMSW__
+    void OnEndSession(wxCloseEvent& event);
+#endif
     bool Start(const ShellCommand& cmd);
     bool PrintDocument(const ShellCommand& cmd);
     void StartWithoutWindow();

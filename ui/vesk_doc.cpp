@@ -1,12 +1,12 @@
 #include "ui/vesk_doc.h"
 
-#include <cerrno>
 #include <cstdio>
 
 #include <wx/app.h>
 #include <wx/filename.h>
 #include <wx/msgdlg.h>
 
+#include "platform/data_file.h"
 #include "platform/error.h"
 
 #include "ui/utf8_text.h"
@@ -51,20 +51,18 @@ void ReportFileFailure(const char* what, const wxString& file, int error) {
 
 bool CVeskDoc::DoOpenDocument(const wxString& file) {
     // The document holds nothing, but a file that is not there or cannot be read is no document.
-    std::FILE* f = std::fopen(file.fn_str(), "rb");
-    if (!f) {
-        ReportFileFailure("ge\u00f6ffnet", file, errno);
+    const platform::DataFile f = platform::DataFile::OpenForReading(file.utf8_string());
+    if (!f.IsOpen()) {
+        ReportFileFailure("ge\u00f6ffnet", file, f.Error());
         return false;
     }
-    std::fclose(f);
     return true;
 }
 
 bool CVeskDoc::DoSaveDocument(const wxString& file) {
-    std::FILE* f = std::fopen(file.fn_str(), "wb");
-    const int error = f ? 0 : errno;
-    if (f && std::fclose(f) == 0)
+    platform::DataFile f = platform::DataFile::CreateForWriting(file.utf8_string());
+    if (f.IsOpen() && f.Close())
         return true;
-    ReportFileFailure("gespeichert", file, f ? errno : error);
+    ReportFileFailure("gespeichert", file, f.Error());
     return false;
 }

@@ -1,11 +1,7 @@
 #include "devices/replay/replay_adapter.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-
 #include "devices/replay/trace_node.h"
+#include "platform/data_file.h"
 #include "platform/device.h"
 #include "platform/error.h"
 #include "platform/message_box.h"
@@ -15,12 +11,11 @@ namespace {
 
 // The system's reason when the file cannot even be opened, so that the open fails with the code
 // the operator expects ("No such file or directory"); kErrorInvalidParameter for a file that opens
-// but is wrong, a FIFO among them (O_NONBLOCK: its open would wait for a writer).
+// but is wrong, a FIFO among them.
 int ReadFailureCode(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return errno != 0 ? errno : platform::kErrorInvalidParameter;
-    ::close(fd);
+    const platform::DataFile file = platform::DataFile::OpenForReading(path);
+    if (!file.IsOpen() && file.Error() != 0)
+        return file.Error();
     return platform::kErrorInvalidParameter;
 }
 

@@ -12,7 +12,18 @@ std::string Show(const dbc::SignalAssignments& a) {
     for (const dbc::SignalAssignment& v : a.values) {
         char number[32];
         std::snprintf(number, sizeof number, "%g", v.physical);
-        s += " " + v.signal + (v.label.empty() ? "=" + std::string(number) : "='" + v.label + "'");
+        // Appended piece by piece: GCC 12 sees an overlap in the chain of temporaries that is
+        // not there (-Wrestrict) when it builds for Windows.
+        s += ' ';
+        s += v.signal;
+        if (v.label.empty()) {
+            s += '=';
+            s += number;
+        } else {
+            s += "='";
+            s += v.label;
+            s += '\'';
+        }
     }
     return s;
 }

@@ -136,17 +136,17 @@ TEST(PrivateProfileWrite, NullValueRemovesKeyAndNullKeyRemovesSection) {
 
 TEST(PrivateProfileFile, BareNamesFollowVeskIniThenXdgThenHome) {
     SavedVariable ini("VESK_INI"), xdg("XDG_CONFIG_HOME"), home("HOME");
-    ::setenv("VESK_INI", "/somewhere/own.ini", 1);
-    ::setenv("XDG_CONFIG_HOME", "/xdg", 1);
-    ::setenv("HOME", "/home/op", 1);
+    testsupport::SetVariable("VESK_INI", "/somewhere/own.ini");
+    testsupport::SetVariable("XDG_CONFIG_HOME", "/xdg");
+    testsupport::SetVariable("HOME", "/home/op");
     EXPECT_EQ(settings::ResolveProfilePath("Vesk.ini"), "/somewhere/own.ini");
     EXPECT_EQ(settings::ResolveProfilePath("./Vesk.ini"), "./Vesk.ini");
     EXPECT_EQ(settings::ResolveProfilePath("/etc/x.ini"), "/etc/x.ini");
-    ::unsetenv("VESK_INI");
+    testsupport::UnsetVariable("VESK_INI");
     EXPECT_EQ(settings::ResolveProfilePath("Vesk.ini"), "/xdg/vesk/Vesk.ini");
-    ::setenv("XDG_CONFIG_HOME", "relative", 1);
+    testsupport::SetVariable("XDG_CONFIG_HOME", "relative");
     EXPECT_EQ(settings::ResolveProfilePath("Vesk.ini"), "/home/op/.config/vesk/Vesk.ini");
-    ::unsetenv("XDG_CONFIG_HOME");
+    testsupport::UnsetVariable("XDG_CONFIG_HOME");
     EXPECT_EQ(settings::ResolveProfilePath("Vesk.ini"), "/home/op/.config/vesk/Vesk.ini");
     EXPECT_EQ(settings::ResolveProfilePath(""), std::nullopt);
     EXPECT_EQ(settings::ResolveProfilePath(nullptr), std::nullopt);
@@ -155,8 +155,8 @@ TEST(PrivateProfileFile, BareNamesFollowVeskIniThenXdgThenHome) {
 TEST(PrivateProfileFile, BareNameWritesIntoTheSettingsFolder) {
     ScratchFolder folder;
     SavedVariable xdg("XDG_CONFIG_HOME");
-    ::unsetenv("VESK_INI");
-    ::setenv("XDG_CONFIG_HOME", folder.Path().c_str(), 1);
+    testsupport::UnsetVariable("VESK_INI");
+    testsupport::SetVariable("XDG_CONFIG_HOME", folder.Path().string().c_str());
     EXPECT_EQ(WritePrivateProfileStringA("Options", "Baudrate", "50000", "Vesk.ini"), 1);
     EXPECT_EQ(ReadAll(folder.Path() / "vesk" / "Vesk.ini"), "[Options]\nBaudrate=50000\n");
 }

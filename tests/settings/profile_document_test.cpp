@@ -4,6 +4,8 @@
 
 #include <random>
 
+#include "tests/settings/scratch_folder.h"
+
 using settings::ParseProfileInt;
 using settings::ProfileDocument;
 
@@ -122,16 +124,16 @@ TEST(ProfileDocumentEdit, LineEndingsFollowTheFile) {
     EXPECT_EQ(unterminated.Text(), "[A]\nx=1\ny=2\n");
     ProfileDocument noNewline("junk");
     noNewline.Set("A", "y", "2");
-    EXPECT_EQ(noNewline.Text(), "junk\n[A]\ny=2\n");
+    EXPECT_EQ(noNewline.Text(), settings_test::NewFileText("junk\n[A]\ny=2\n"));
     ProfileDocument empty;
     empty.Set(" A ", " y ", "  2 ");
-    EXPECT_EQ(empty.Text(), "[A]\ny=2 \n");
+    EXPECT_EQ(empty.Text(), settings_test::NewFileText("[A]\ny=2 \n"));
 }
 
 TEST(ProfileDocumentEdit, LineBreaksInNamesOrValuesCannotInjectLines) {
     ProfileDocument document;
     document.Set("Data", "Msg1", "11 22\n[Options]\nBaudrate=1");
-    EXPECT_EQ(document.Text(), "[Data]\nMsg1=11 22\n");
+    EXPECT_EQ(document.Text(), settings_test::NewFileText("[Data]\nMsg1=11 22\n"));
     EXPECT_FALSE(document.Find("Options", "Baudrate"));
 }
 

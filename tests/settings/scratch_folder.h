@@ -2,14 +2,15 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <random>
 #include <sstream>
 #include <string>
+
+#include "tests/support/environment.h"
 
 namespace settings_test {
 
@@ -23,9 +24,9 @@ class SavedVariable {
     }
     ~SavedVariable() {
         if (value_) {
-            ::setenv(name_, value_->c_str(), 1);
+            testsupport::SetVariable(name_, value_->c_str());
         } else {
-            ::unsetenv(name_);
+            testsupport::UnsetVariable(name_);
         }
     }
 
@@ -33,6 +34,19 @@ class SavedVariable {
     const char* name_;
     std::optional<std::string> value_;
 };
+
+// A new, empty folder under base with a name no other test has.
+inline std::filesystem::path MakeUniqueFolder(const std::filesystem::path& base) {
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::filesystem::path folder = base / ("t." + std::to_string(random() % 100000000));
+        std::error_code error;
+        if (std::filesystem::create_directory(folder, error))
+            return folder;
+    }
+    return {};
+}
 
 class ScratchFolder {
   public:
@@ -43,12 +57,11 @@ class ScratchFolder {
             base = std::filesystem::path(ini).parent_path();
         }
         std::filesystem::create_directories(base);
-        std::string pattern = (base / "t.XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            ADD_FAILURE() << "mkdtemp failed in " << base;
+        path_ = MakeUniqueFolder(base);
+        if (path_.empty()) {
+            ADD_FAILURE() << "no scratch folder in " << base;
         }
-        path_ = pattern;
-        ::setenv("VESK_INI", File().c_str(), 1);
+        testsupport::SetVariable("VESK_INI", File().c_str());
     }
     ~ScratchFolder() {
         std::error_code ignored;
@@ -65,6 +78,16 @@ class ScratchFolder {
     SavedVariable savedIni_{"VESK_INI"};
     std::filesystem::path path_;
 };
+
+// The text as a new settings file has it: lines end as the system's text files do ("\r\n" on
+// Windows). A file that exists keeps its own line ends.
+inline std::string NewFileText(std::string text) {
+#if defined(_WIN32)
+    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 2))
+        text.replace(at, 1, "\r\n");
+#endif
+    return text;
+}
 
 inline std::string ReadAll(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);

@@ -5,6 +5,7 @@
 #include "settings/private_profile.h"
 #include "tests/settings/scratch_folder.h"
 
+using settings_test::NewFileText;
 using settings_test::ReadAll;
 using settings_test::ScratchFolder;
 using settings_test::WriteAll;
@@ -40,13 +41,12 @@ TEST(Settings, OptionsAreWrittenAsSigned32BitDecimalAndReadBack) {
     EXPECT_TRUE(settings::SaveAcceptance(0xFFFFFFFF, 0x80000000));
     EXPECT_TRUE(settings::SaveSoftAcceptance(0x7FF, 0x1FFFFFFF));
     EXPECT_TRUE(settings::SaveBaudrate(-5));
-    EXPECT_EQ(ReadAll(folder.File()),
-              "[Options]\n"
-              "AcceptanceCode=-1\n"
-              "AcceptanceMask=-2147483648\n"
-              "SoftAcceptanceCode=2047\n"
-              "SoftAcceptanceMask=536870911\n"
-              "Baudrate=-5\n");
+    EXPECT_EQ(ReadAll(folder.File()), NewFileText("[Options]\n"
+                                                  "AcceptanceCode=-1\n"
+                                                  "AcceptanceMask=-2147483648\n"
+                                                  "SoftAcceptanceCode=2047\n"
+                                                  "SoftAcceptanceMask=536870911\n"
+                                                  "Baudrate=-5\n"));
     const auto options = settings::LoadOptions();
     EXPECT_EQ(options.acceptanceCode, 0xFFFFFFFFu);
     EXPECT_EQ(options.acceptanceMask, 0x80000000u);
@@ -66,14 +66,13 @@ TEST(Settings, RepliesRoundTripWithTextsOfAnyLength) {
     replies[3] = {5, "", 6, "08"};
     EXPECT_TRUE(settings::SaveReplies(replies));
 
-    EXPECT_EQ(ReadAll(folder.File()),
-              "[AutoTriggerIDs]\n0=2047\n1=-1\n2=0\n3=5\n"
-              "[AutoIds]\n0=291\n1=-2147483648\n2=0\n3=6\n"
-              "[AutoTriggerData]\n0=11 22 33\n1=" +
-                  std::string(60, '1') +
-                  "\n2=\n3=\n"
-                  "[AutoData]\n0=aa bb\n1=" +
-                  std::string(300, '2') + "\n2=\n3=08\n");
+    EXPECT_EQ(ReadAll(folder.File()), NewFileText("[AutoTriggerIDs]\n0=2047\n1=-1\n2=0\n3=5\n"
+                                                  "[AutoIds]\n0=291\n1=-2147483648\n2=0\n3=6\n"
+                                                  "[AutoTriggerData]\n0=11 22 33\n1=" +
+                                                  std::string(60, '1') +
+                                                  "\n2=\n3=\n"
+                                                  "[AutoData]\n0=aa bb\n1=" +
+                                                  std::string(300, '2') + "\n2=\n3=08\n"));
 
     const auto loaded = settings::LoadReplies();
     for (std::size_t i = 0; i < replies.size(); ++i) {
@@ -93,9 +92,9 @@ TEST(Settings, SendSettingsWriteAllFifteenKeysInOrderAndReadBackWhole) {
     send.chk = {1, 0, 7, 0};
     EXPECT_TRUE(settings::SaveSendSettings(send));
     EXPECT_EQ(ReadAll(folder.File()),
-              "[Data]\nId1=7ff\nMsg1=11 22\nId2=\nMsg2=" + std::string(500, '3') +
-                  "\nId3=123\nMsg3=\nId4=1\nMsg4=ff\nId5=2a\nMsg5=01 02 03\nWait5=250\n"
-                  "Chk1=1\nChk2=0\nChk3=1\nChk4=0\n");
+              NewFileText("[Data]\nId1=7ff\nMsg1=11 22\nId2=\nMsg2=" + std::string(500, '3') +
+                          "\nId3=123\nMsg3=\nId4=1\nMsg4=ff\nId5=2a\nMsg5=01 02 03\nWait5=250\n"
+                          "Chk1=1\nChk2=0\nChk3=1\nChk4=0\n"));
 
     const auto loaded = settings::LoadSendSettings();
     EXPECT_EQ(loaded.id, send.id);

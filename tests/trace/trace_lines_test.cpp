@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "devices/common/sja1000_status.h"
+#include "tests/support/environment.h"
 #include "tests/support/test_record.h"
 #include "trace/trace_format.h"
 
@@ -233,8 +234,12 @@ TEST(TraceLinesTest, ControllerStateFromBusEvents) {
 }
 
 TEST(TraceLinesTest, HeaderMarkerAndFooter) {
-    setenv("TZ", "UTC", 1);
+    testsupport::SetVariable("TZ", "UTC");
+#if defined(_WIN32)
+    _tzset();
+#else
     tzset();
+#endif
     char buffer[trace::kTraceLinesCapacity];
     TraceLines asc(TraceFormat::kAsc, "can0", kStartNs);
     std::size_t n = asc.Header(buffer, sizeof buffer);

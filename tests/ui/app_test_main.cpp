@@ -9,6 +9,7 @@
 #include <wx/log.h>
 #include <wx/modalhook.h>
 
+#include "tests/support/environment.h"
 #include "tests/ui/app_harness.h"
 
 namespace {
@@ -41,7 +42,7 @@ int main(int argc, char** argv) {
     // The C locale, where a narrow literal handed to wx would lose its umlauts; a run that tests
     // the desktop's language names its locale in VESK_TEST_LOCALE.
     const char* locale = std::getenv("VESK_TEST_LOCALE");
-    setenv("LC_ALL", locale ? locale : "C", 1);
+    testsupport::SetVariable("LC_ALL", locale ? locale : "C");
     testing::InitGoogleTest(&argc, argv);
     auto* app = new CVeskApp;
     app->SetArguments(uitest::StartArguments());

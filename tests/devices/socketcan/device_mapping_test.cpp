@@ -39,6 +39,7 @@ TEST(DeviceMapping, RefusalsSayWhatIsWrong) {
     EXPECT_NE(Refusal("1=sim:loud").find("„loud“"), std::string::npos);
     EXPECT_NE(Refusal("1=serial:ttyS0").find("„serial“"), std::string::npos);
     EXPECT_NE(Refusal("1=socketcan").find("Schnittstelle fehlt"), std::string::npos);
+    EXPECT_NE(Refusal("1=driver:x").find("kein Argument"), std::string::npos);
     for (const char* bad : {"1=replay", "1=replay:", "1=replay::loop"})
         EXPECT_NE(Refusal(bad).find("Datei fehlt"), std::string::npos) << bad;
     EXPECT_NE(Refusal("1=socketcan:").find("Schnittstelle fehlt"), std::string::npos);
@@ -160,6 +161,10 @@ TEST_F(AdapterSetUp, ApplyingAMappingReplacesTheDeviceBehindThePath) {
 
     ApplyDeviceMapping(Parsed("2=replay:trace.log"), flood);
     EXPECT_EQ(AdapterName(2), "replay2");
+
+    // Nothing in the program claims the path any more: an open reaches the system's device.
+    ApplyDeviceMapping(Parsed("2=driver"), flood);
+    EXPECT_EQ(platform::FindDevice(AdapterPath(2)), nullptr);
 }
 
 TEST_F(AdapterSetUp, CommonScenarioLeavesAReplayAlone) {

@@ -1,0 +1,84 @@
+// Files for recordings and traces: what a path names, and writing, cutting and closing.
+#include "platform/data_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "platform/error.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class DataFileTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        folder_ = fs::temp_directory_path() /
+                  ("vesk-data-file-" +
+                   std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(folder_);
+        fs::create_directories(folder_ / "sub");
+        std::ofstream(folder_ / "five.log", std::ios::binary) << "12345";
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+
+    fs::path folder_;
+};
+
+TEST_F(DataFileTest, OpeningForReadingSaysWhatThePathNames) {
+    struct Case {
+        const char* name;
+        bool open;
+        platform::FileKind kind;
+        std::uint64_t size;
+        int error;
+    };
+    for (const Case& c :
+         {Case{"five.log", true, platform::FileKind::kRegular, 5, 0},
+          Case{"sub", true, platform::FileKind::kFolder, 0, 0},
+          Case{"missing.log", false, platform::FileKind::kRegular, 0, platform::kErrorNotFound}}) {
+        const platform::DataFile file =
+            platform::DataFile::OpenForReading((folder_ / c.name).string());
+        EXPECT_EQ(file.IsOpen(), c.open) << c.name;
+        EXPECT_EQ(file.Error(), c.error) << c.name;
+        if (c.open) {
+            EXPECT_EQ(file.Kind(), c.kind) << c.name;
+        }
+        // A folder's size is the file system's business.
+        if (c.open && c.kind == platform::FileKind::kRegular) {
+            EXPECT_EQ(file.Size(), c.size) << c.name;
+        }
+    }
+}
+
+TEST_F(DataFileTest, WritingStartsEmptyAndTruncatingCutsTheTail) {
+    const std::string path = (folder_ / "five.log").string();
+    platform::DataFile file = platform::DataFile::CreateForWriting(path);
+    ASSERT_TRUE(file.IsOpen());
+    ASSERT_EQ(file.Write("line one\nline t", 15), 15);
+    ASSERT_TRUE(file.Truncate(9));
+    ASSERT_TRUE(file.Close());
+    std::ifstream in(path, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "line one\n");
+
+    char byte = 0;
+    platform::DataFile reader = platform::DataFile::OpenForReading(path);
+    ASSERT_TRUE(reader.IsOpen());
+    EXPECT_EQ(reader.Size(), 9u);
+    EXPECT_EQ(reader.Read(&byte, 1), 1);
+    EXPECT_EQ(byte, 'l');
+}
+
+TEST_F(DataFileTest, CreatingInAMissingFolderFailsWithTheSystemsCode) {
+    const platform::DataFile file =
+        platform::DataFile::CreateForWriting((folder_ / "none" / "x.log").string());
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_NE(file.Error(), 0);
+    EXPECT_FALSE(platform::ErrorText(file.Error()).empty());
+}
+
+}  // namespace
