@@ -360,9 +360,11 @@ RegisteredDevice::~RegisteredDevice() {
 
 CanMsg Frame(std::int32_t type, std::uint32_t id, std::uint64_t ticks, std::uint8_t dlc,
              std::uint8_t rtr) {
-    std::vector<std::uint8_t> counting(std::min<std::size_t>(dlc, kCanMaxSendBytes));
-    for (std::size_t i = 0; i < counting.size(); ++i)
-        counting[i] = static_cast<std::uint8_t>(i);
+    // Data bytes 0, 1, 2, ... as far as the code reaches.
+    static constexpr std::uint8_t kCounting[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+    static_assert(sizeof kCounting == kCanMaxSendBytes);
+    std::vector<std::uint8_t> counting(kCounting,
+                                       kCounting + std::min<std::size_t>(dlc, kCanMaxSendBytes));
     return Record({.type = type,
                    .id = id,
                    .dlc = dlc,
