@@ -9,7 +9,7 @@
 //   raster 4x3, FillRect(1, 1, 9, 9, c)        columns 1..3 of rows 1..2 set, nothing else
 //   raster 4x3, VLine(2, -100, 100, c, 0)      all of column 2
 //   raster 8x1, HLine(0, 0, 7, c, 2)           columns 0, 1, 4, 5 (dashes of 2 on, 2 off)
-//   raster 5x5, Line(0, 2, 4, 2, c, 2)         row 2 half and row 1 or 3 half covered, blended
+//   raster 5x3, Line(0, 1, 4, 1, c, 2)         row 1 set, rows 0 and 2 half covered (blended)
 #pragma once
 
 #include <cstdint>

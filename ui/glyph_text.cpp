@@ -14,33 +14,31 @@
 namespace {
 
 // The few functions of GTK, Pango and cairo used here.
-template <typename Function>
-Function Lookup(const char* name) {
-    return ToolkitSymbol<Function>(name);
-}
-
 struct FontExtents {  // cairo_font_extents_t
     double ascent, descent, height, maxXAdvance, maxYAdvance;
 };
 
 struct Api {
-    void* (*widgetPangoContext)(void*) = Lookup<void* (*)(void*)>("gtk_widget_get_pango_context");
-    void* (*contextFontMap)(void*) = Lookup<void* (*)(void*)>("pango_context_get_font_map");
+    void* (*widgetPangoContext)(void*) =
+        ToolkitSymbol<void* (*)(void*)>("gtk_widget_get_pango_context");
+    void* (*contextFontMap)(void*) = ToolkitSymbol<void* (*)(void*)>("pango_context_get_font_map");
     void* (*loadFont)(void*, void*, const void*) =
-        Lookup<void* (*)(void*, void*, const void*)>("pango_font_map_load_font");
-    void* (*scaledFont)(void*) = Lookup<void* (*)(void*)>("pango_cairo_font_get_scaled_font");
+        ToolkitSymbol<void* (*)(void*, void*, const void*)>("pango_font_map_load_font");
+    void* (*scaledFont)(void*) =
+        ToolkitSymbol<void* (*)(void*)>("pango_cairo_font_get_scaled_font");
     int (*textToGlyphs)(void*, double, double, const char*, int, void**, int*, void**, int*, int*) =
-        Lookup<int (*)(void*, double, double, const char*, int, void**, int*, void**, int*, int*)>(
-            "cairo_scaled_font_text_to_glyphs");
-    void (*glyphFree)(void*) = Lookup<void (*)(void*)>("cairo_glyph_free");
+        ToolkitSymbol<int (*)(void*, double, double, const char*, int, void**, int*, void**, int*,
+                              int*)>("cairo_scaled_font_text_to_glyphs");
+    void (*glyphFree)(void*) = ToolkitSymbol<void (*)(void*)>("cairo_glyph_free");
     void (*fontExtents)(void*, FontExtents*) =
-        Lookup<void (*)(void*, FontExtents*)>("cairo_scaled_font_extents");
-    void (*setScaledFont)(void*, void*) = Lookup<void (*)(void*, void*)>("cairo_set_scaled_font");
+        ToolkitSymbol<void (*)(void*, FontExtents*)>("cairo_scaled_font_extents");
+    void (*setScaledFont)(void*,
+                          void*) = ToolkitSymbol<void (*)(void*, void*)>("cairo_set_scaled_font");
     void (*showGlyphs)(void*, const void*,
-                       int) = Lookup<void (*)(void*, const void*, int)>("cairo_show_glyphs");
+                       int) = ToolkitSymbol<void (*)(void*, const void*, int)>("cairo_show_glyphs");
     void (*setSource)(void*, double, double, double, double) =
-        Lookup<void (*)(void*, double, double, double, double)>("cairo_set_source_rgba");
-    void (*unref)(void*) = Lookup<void (*)(void*)>("g_object_unref");
+        ToolkitSymbol<void (*)(void*, double, double, double, double)>("cairo_set_source_rgba");
+    void (*unref)(void*) = ToolkitSymbol<void (*)(void*)>("g_object_unref");
 
     bool Complete() const {
         return widgetPangoContext && contextFontMap && loadFont && scaledFont && textToGlyphs &&
