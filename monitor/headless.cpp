@@ -42,8 +42,8 @@ int StartSends(const HeadlessOptions& options, MonitorSession& session, std::str
             return -1;
         const bool sent =
             send.cycleMs
-                ? session.m_sender.SendCyclic(*named->message, named->values, *send.cycleMs, error)
-                : session.m_sender.SendOnce(*named->message, named->values, error);
+                ? session.Sender().SendCyclic(*named->message, named->values, *send.cycleMs, error)
+                : session.Sender().SendOnce(*named->message, named->values, error);
         if (!sent)
             return -1;
         once += send.cycleMs ? 0 : 1;
@@ -124,7 +124,7 @@ int RunHeadless(const HeadlessOptions& options, std::FILE* status) {
             const std::uint64_t sentBefore = session.FramesSent();
             const int once = StartSends(options, session, error);
             const bool onceOnly =
-                once > 0 && !options.duration && !play && session.m_sender.Jobs().empty();
+                once > 0 && !options.duration && !play && session.Sender().Jobs().empty();
             if (once < 0) {
                 std::fprintf(status, "vesk: %s\n", error.c_str());
                 result = 2;
@@ -158,8 +158,7 @@ int RunHeadless(const HeadlessOptions& options, std::FILE* status) {
                 }
                 if (std::chrono::steady_clock::now() >= nextLine) {
                     nextLine += std::chrono::seconds(1);
-                    const BusLoadFigures load = session.m_trueLoad.Sample(
-                        MonitorSession::ArrivalClockNs(), session.m_channel->baudrate.load());
+                    const BusLoadFigures load = session.ExactLoad(MonitorSession::ArrivalClockNs());
                     std::fprintf(status,
                                  "empfangen %llu  gesendet %llu  verloren %llu  Buslast %.2f %%  "
                                  "exakt %.2f %%",
@@ -167,7 +166,7 @@ int RunHeadless(const HeadlessOptions& options, std::FILE* status) {
                                  static_cast<unsigned long long>(session.FramesSent()),
                                  static_cast<unsigned long long>(session.FramesLost() +
                                                                  session.RecordingsLost()),
-                                 CanGetBusLoad(session.m_channel), load.percent);
+                                 session.EstimatedLoad(), load.percent);
                     if (play) {
                         std::fprintf(status, "  gespielt %llu",
                                      static_cast<unsigned long long>(session.Player().Sent()));

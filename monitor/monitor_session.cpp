@@ -1,5 +1,6 @@
 #include "monitor/monitor_session.h"
 
+#include <array>
 #include <chrono>
 #include <thread>
 #include <utility>
@@ -13,6 +14,14 @@
 #include "platform/message_box.h"
 #include "settings/settings.h"
 #include "trace/trace_recorder.h"
+
+namespace {
+
+void ReportBaudrateRefused() {
+    platform::MessageBox("Can't set baudrate", "Error", platform::MessageIcon::kExclamation);
+}
+
+}  // namespace
 
 MonitorSession::MonitorSession()
     : m_eventLog(
@@ -96,6 +105,78 @@ void MonitorSession::LoadSettings() {
     }
 }
 
+bool MonitorSession::IsOpen() const {
+    return CanIsOpen(m_channel) != 0;
+}
+
+BusLoadFigures MonitorSession::ExactLoad(std::int64_t nowNs) {
+    return m_trueLoad.Sample(nowNs, m_channel ? m_channel->baudrate.load() : 0);
+}
+
+double MonitorSession::EstimatedLoad() const {
+    return CanGetBusLoad(m_channel);
+}
+
+bool MonitorSession::SetBaudrate(int baudrate) {
+    if (CanSetBaudrate(m_channel, static_cast<std::uint32_t>(baudrate)) == 0) {
+        ReportBaudrateRefused();
+        return false;
+    }
+    m_nBaudrate = baudrate;
+    settings::SaveBaudrate(m_nBaudrate);
+    if (m_recorder)
+        m_recorder->SetBitrate(static_cast<std::uint32_t>(baudrate));
+    return true;
+}
+
+void MonitorSession::SetAcceptance(std::uint32_t code, std::uint32_t mask) {
+    m_filters.acceptanceCode = code;
+    m_filters.acceptanceMask = mask;
+    CanSetAcceptance(m_channel, code, mask);
+    settings::SaveAcceptance(code, mask);
+}
+
+void MonitorSession::SetSoftAcceptance(std::uint32_t code, std::uint32_t mask) {
+    m_filters.softAcceptanceCode = code;
+    m_filters.softAcceptanceMask = mask;
+    CanSetSoftAcceptance(m_channel, code, mask);
+    settings::SaveSoftAcceptance(code, mask);
+}
+
+void MonitorSession::SaveReplies() {
+    std::array<settings::ReplySettings, AutoReplies::kEntryCount> stored;
+    for (int i = 0; i < AutoReplies::kEntryCount; ++i) {
+        const ReplyEntry entry = m_replies.Entry(i);
+        stored[static_cast<std::size_t>(i)] = {entry.triggerId, entry.triggerData, entry.replyId,
+                                               entry.replyData};
+    }
+    settings::SaveReplies(stored);
+}
+
+void MonitorSession::ResetTime() {
+    CanResetTime(m_channel);
+    m_overview.RestartTimes();
+}
+
+void MonitorSession::ClearOverview() {
+    m_overview.Clear();
+    m_trueLoad.Reset();
+}
+
+void MonitorSession::SetShowData(bool on) {
+    m_bShowData = on ? 1 : 0;
+    CanEnableNotify(m_channel, m_bShowData);
+}
+
+void MonitorSession::SetExtendedDisplay(bool on) {
+    CanCommand(m_channel, on ? CAN_CMD_FORMAT_REPORT_ON : CAN_CMD_FORMAT_REPORT_OFF);
+    m_bExtendedDisplay = on ? 1 : 0;
+}
+
+void MonitorSession::Command(std::uint8_t command) {
+    CanCommand(m_channel, command);
+}
+
 bool MonitorSession::Open(int device, int mode, int format, const std::string& adapterName) {
     // The open closes the channel first.
     EndPlay(kPlayChannelClosedText);
@@ -111,9 +192,8 @@ bool MonitorSession::Open(int device, int mode, int format, const std::string& a
     CanSetAcceptance(m_channel, m_filters.acceptanceCode, m_filters.acceptanceMask);
     CanSetSoftAcceptance(m_channel, m_filters.softAcceptanceCode, m_filters.softAcceptanceMask);
     // A refused rate leaves the channel open; the operator can set another one.
-    if (CanSetBaudrate(m_channel, static_cast<std::uint32_t>(m_nBaudrate)) == 0) {
-        platform::MessageBox("Can't set baudrate", "Error", platform::MessageIcon::kExclamation);
-    }
+    if (CanSetBaudrate(m_channel, static_cast<std::uint32_t>(m_nBaudrate)) == 0)
+        ReportBaudrateRefused();
     CanEnableNotify(m_channel, m_bShowData);
     // A device that plays a bus of its own starts it now, at the rate and filters just set.
     if (const auto in = platform::FindDevice(AdapterPath(device)))
@@ -250,12 +330,6 @@ void MonitorSession::StopRecording() {
         m_recordingFailure = m_recorder->FailureText();
     m_endedRecordingsLost += m_recorder->Lost();
     m_recorder.reset();
-}
-
-void MonitorSession::SetBaudrate(int baudrate) {
-    m_nBaudrate = baudrate;
-    if (m_recorder)
-        m_recorder->SetBitrate(static_cast<std::uint32_t>(baudrate));
 }
 
 std::string MonitorSession::RecordingPath() const {

@@ -42,32 +42,60 @@ class MonitorSession {
     MonitorSession& operator=(const MonitorSession&) = delete;
 
     // --- What the channel delivers to -----------------------------------------------------------
-    LogModel m_log;
-    AutoReplies m_replies;
-    EventLog m_eventLog;
-    // One row per identifier and the exact bus load; both take every event with its arrival on
-    // ArrivalClockNs(). The load starts again at every open.
-    IdOverview m_overview;
-    TrueBusLoad m_trueLoad;
+    // The log's rows, which the window's table drains.
+    LogModel& Log() { return m_log; }
+    const LogModel& Log() const { return m_log; }
+    // The automatic replies; an editor changes them in place and then calls SaveReplies.
+    AutoReplies& Replies() { return m_replies; }
+    const AutoReplies& Replies() const { return m_replies; }
+    // One row per identifier, filled on the receive thread with every event.
+    const IdOverview& Overview() const { return m_overview; }
+    // The exact bus load at the channel's rate; it starts again at every open and ClearOverview.
+    BusLoadFigures ExactLoad(std::int64_t nowNs);
+    // The estimated bus load the channel's thread measures (percent).
+    double EstimatedLoad() const;
 
-    // The steady clock of the arrival times, for IdOverview::Snapshot and TrueBusLoad::Sample.
+    // The steady clock of the arrival times, for IdOverview::Snapshot and ExactLoad.
     static std::int64_t ArrivalClockNs();
 
     // --- What every open applies ----------------------------------------------------------------
-    FilterValues m_filters;
-    int m_nBaudrate = 20000;     // bit/s
-    int m_bShowData = 1;         // event delivery on
-    int m_bExtendedDisplay = 0;  // frame-format reporting on
+    // Read-only here: the operations below change them, apply them to an open channel and keep
+    // them in the settings file.
+    const FilterValues& Filters() const { return m_filters; }
+    const int& Baudrate() const { return m_nBaudrate; }                // bit/s
+    const int& ShowData() const { return m_bShowData; }                // event delivery on
+    const int& ExtendedDisplay() const { return m_bExtendedDisplay; }  // frame-format reporting on
 
-    CanChannel* m_channel = nullptr;
+    // The session's one channel, made with the session and ended with it.
+    CanChannel* Channel() const { return m_channel; }
+    bool IsOpen() const;
     // Database messages sent by their signals, once or cyclically on the channel.
-    SignalSender m_sender{m_channel};
-
-    // A rate the channel accepted: applied at the next open and given to a running recording.
-    void SetBaudrate(int baudrate);
+    SignalSender& Sender() { return m_sender; }
 
     // [Options] (filters, baud rate) and the automatic replies from the settings file.
     void LoadSettings();
+
+    // --- Changes of the running session ---------------------------------------------------------
+    // Sets the open channel's rate. Refused by the channel: "Can't set baudrate" is reported and
+    // nothing changes. Accepted: applied at every open from now on, kept in the settings file and
+    // given to a running recording.
+    bool SetBaudrate(int baudrate);
+    // The hardware and the software acceptance filter: applied to the open channel (if any) and
+    // at every open, and kept in the settings file.
+    void SetAcceptance(std::uint32_t code, std::uint32_t mask);
+    void SetSoftAcceptance(std::uint32_t code, std::uint32_t mask);
+    // The automatic replies as Replies() holds them now, into the settings file.
+    void SaveReplies();
+    // The channel's time starts at 0 again; the overview's intervals start afresh with it.
+    void ResetTime();
+    // The overview's rows and the exact load start afresh.
+    void ClearOverview();
+    // "Daten anzeigen": event delivery to the log and the replies, for this and every open.
+    void SetShowData(bool on);
+    // "Erweiterte Anzeige": the channel reports each frame's format.
+    void SetExtendedDisplay(bool on);
+    // Standby, clear overrun, abort transmission: one command to the open channel.
+    void Command(std::uint8_t command);
 
     // The open sequence: open, then hardware filter, software filter, baud rate, event delivery.
     // A failed open is reported with the system's text and the channel closed; a refused rate
@@ -156,6 +184,19 @@ class MonitorSession {
 
   private:
     static constexpr int kMaxSinks = 8;
+
+    LogModel m_log;
+    AutoReplies m_replies;
+    EventLog m_eventLog;
+    IdOverview m_overview;
+    TrueBusLoad m_trueLoad;
+
+    FilterValues m_filters;
+    int m_nBaudrate = 20000;
+    int m_bShowData = 1;
+    int m_bExtendedDisplay = 0;
+    CanChannel* m_channel = nullptr;
+    SignalSender m_sender{m_channel};
 
     int OnCanNotify(const CanMsg* msg, double absSeconds, double deltaSeconds);
     void Dispatch(const CanMsg& msg, double absSeconds, double deltaSeconds, bool delivered);

@@ -343,7 +343,7 @@ void CMainFrame::OnUpdateSoftFilter() {
 
 void CMainFrame::OnUpdateBusLoad() {
     const CVeskView* view = GetView();
-    SetPaneText(kPaneBusLoad, U8(BusLoadPaneText(CanGetBusLoad(view ? view->m_channel : nullptr))));
+    SetPaneText(kPaneBusLoad, U8(BusLoadPaneText(view ? view->Session().EstimatedLoad() : 0.0)));
 }
 
 void CMainFrame::OnUpdateNumLock() {
@@ -361,14 +361,14 @@ void CMainFrame::OnUpdateRecording() {
     wxStatusBar* bar = GetStatusBar();
     if (!view || !bar)
         return;
-    MonitorSession& session = view->m_session;
+    MonitorSession& session = view->Session();
     if (const std::string failure = session.TakeRecordingFailure(); !failure.empty()) {
         // The recording has ended; what was written stays readable.
         platform::MessageBox(failure, "vesk", platform::MessageIcon::kError);
     }
     ReportPlayEnd(session);
     ChannelState state;
-    CanChannel* channel = view->m_channel;
+    CanChannel* channel = session.Channel();
     state.open = CanIsOpen(channel);
     if (state.open) {
         state.baudrate = channel->baudrate.load();
@@ -376,7 +376,7 @@ void CMainFrame::OnUpdateRecording() {
         state.extended = channel->frameFormat.load() == CAN_FORMAT_EXTENDED;
         state.delivering = channel->notify.load() != 0;
         for (int i = 0; i < AutoReplies::kEntryCount; ++i)
-            state.replies += session.m_replies.Entry(i).replyId != 0 ? 1 : 0;
+            state.replies += session.Replies().Entry(i).replyId != 0 ? 1 : 0;
     }
     if (const wxString channelText = U8(ChannelStateText(state)); channelText != m_channelText) {
         // The pane is as wide as its text: the text changes only with the channel's settings.

@@ -274,7 +274,7 @@ void COverviewWindow::ShowRows(std::int64_t nowNs, bool whole) {
             m_selectedKeys.push_back(KeyOf(m_rows[static_cast<std::size_t>(item)]));
     }
     const std::size_t before = m_rows.size();
-    m_session.m_overview.Snapshot(nowNs, m_rows, m_events);
+    m_session.Overview().Snapshot(nowNs, m_rows, m_events);
     const auto databases = m_session.Databases().Set();
     m_names.resize(m_rows.size());
     for (std::size_t i = 0; i < m_rows.size(); ++i) {
@@ -293,8 +293,7 @@ void COverviewWindow::ShowRows(std::int64_t nowNs, bool whole) {
     if (!m_selectedKeys.empty() &&
         (m_rows.size() != before || m_sortColumn >= 0 || m_filter.Active()))
         Reselect();
-    const auto load = m_session.m_trueLoad.Sample(
-        nowNs, m_session.m_channel ? m_session.m_channel->baudrate.load() : 0);
+    const auto load = m_session.ExactLoad(nowNs);
     wxString summary =
         wxString::Format(U8("Buslast (exakt) %.2f %%   Spitze %.2f %%   Mittel %.2f %%"),
                          load.percent, load.peakPercent, load.meanPercent);

@@ -396,7 +396,7 @@ bool CSignalSendDlg::ShowBytes() {
         return false;
     }
     std::string error;
-    const int mode = CanIsOpen(m_session.m_channel) ? m_session.m_channel->mode : CAN_MODE_PELICAN;
+    const int mode = m_session.IsOpen() ? m_session.Channel()->mode : CAN_MODE_PELICAN;
     const auto msg = EncodeForChannel(*m_message, Values(), mode, error);
     std::string hex;
     if (msg) {
@@ -453,10 +453,10 @@ void CSignalSendDlg::ValuesChanged() {
     if (!ShowBytes() || !m_message)
         return;
     // A running message sends the new values from its next send on.
-    if (m_session.m_sender.IsRunning(m_message->id, m_message->extended)) {
+    if (m_session.Sender().IsRunning(m_message->id, m_message->extended)) {
         std::string error;
         const auto values = Values();
-        if (m_session.m_sender.Update(*m_message, values, error))
+        if (m_session.Sender().Update(*m_message, values, error))
             SaveValues(values);
         else
             ShowProblem(error);
@@ -468,7 +468,7 @@ void CSignalSendDlg::SaveValues(const std::vector<dbc::SignalAssignment>& values
 }
 
 bool CSignalSendDlg::Ready() const {
-    return m_message && CanIsOpen(m_session.m_channel);
+    return m_message && m_session.IsOpen();
 }
 
 wxString CSignalSendDlg::BytesText() const {
@@ -484,7 +484,7 @@ void CSignalSendDlg::SendOnce() {
         return;
     std::string error;
     const auto values = Values();
-    if (!m_session.m_sender.SendOnce(*m_message, values, error)) {
+    if (!m_session.Sender().SendOnce(*m_message, values, error)) {
         ShowProblem(error);
         return;
     }
@@ -504,7 +504,7 @@ void CSignalSendDlg::SendCyclic() {
         ShowProblem("Die Zykluszeit \"" + cycle + "\" ist keine Zahl von Millisekunden.");
         return;
     }
-    if (!m_session.m_sender.SendCyclic(*m_message, values, ms, error)) {
+    if (!m_session.Sender().SendCyclic(*m_message, values, ms, error)) {
         ShowProblem(error);
         return;
     }
@@ -518,22 +518,22 @@ std::vector<wxString> CSignalSendDlg::JobTexts() const {
 }
 
 void CSignalSendDlg::StopJob(int index) {
-    const auto& jobs = m_session.m_sender.Jobs();
+    const auto& jobs = m_session.Sender().Jobs();
     if (index < 0 || static_cast<std::size_t>(index) >= jobs.size())
         return;
-    m_session.m_sender.Stop(jobs[static_cast<std::size_t>(index)].id,
+    m_session.Sender().Stop(jobs[static_cast<std::size_t>(index)].id,
                             jobs[static_cast<std::size_t>(index)].extended);
     RefreshJobs();
 }
 
 void CSignalSendDlg::StopAllJobs() {
-    m_session.m_sender.StopAll();
+    m_session.Sender().StopAll();
     RefreshJobs();
 }
 
 void CSignalSendDlg::RefreshJobs() {
     std::vector<wxString> texts;
-    for (const SignalSender::Job& job : m_session.m_sender.Jobs()) {
+    for (const SignalSender::Job& job : m_session.Sender().Jobs()) {
         texts.push_back(U8(job.name + " (" + IdText(job.id, job.extended) + ") alle " +
                            std::to_string(job.cycleMs) + " ms"));
     }

@@ -174,7 +174,7 @@ bool CVeskApp::Start(const ShellCommand& cmd) {
 
     if (auto* view = m_frame->GetView()) {
         for (const std::string& file : ReplayTraceFiles())
-            view->m_session.AddReadTrace(file);
+            view->Session().AddReadTrace(file);
         view->RestoreDatabases(cmd.databases);
     }
     if (!cmd.recordPath.empty()) {

@@ -85,9 +85,7 @@ wxEND_EVENT_TABLE()
     // clang-format on
 
     CVeskView::CVeskView()
-    : m_drainTimer(this) {
-    m_bExtendedDisplay = 0;
-}
+    : m_drainTimer(this) {}
 
 CVeskView::~CVeskView() {
     // The receive thread, the cyclic jobs and a play end here, while everything they use still
@@ -211,7 +209,6 @@ bool CVeskView::OnCreate(wxDocument* doc, long flags) {
 
 void CVeskView::LoadSettings() {
     m_session.LoadSettings();
-    m_bShowData = 1;
     // A recording started before any open names the first adapter.
     m_session.SetAdapterName(AdapterName(0));
 }
@@ -231,39 +228,34 @@ void CVeskView::OnCanClose(wxCommandEvent&) {
 }
 
 void CVeskView::OnResetTime(wxCommandEvent&) {
-    CanResetTime(m_channel);
-    m_session.m_overview.RestartTimes();
+    m_session.ResetTime();
 }
 
 void CVeskView::OnShowData(wxCommandEvent&) {
-    m_bShowData = m_bShowData ? 0 : 1;
-    CanEnableNotify(m_channel, m_bShowData);
+    m_session.SetShowData(!m_bShowData);
 }
 
 void CVeskView::OnStandby(wxCommandEvent&) {
-    CanCommand(m_channel, CAN_CMD_STANDBY);
+    m_session.Command(CAN_CMD_STANDBY);
 }
 
 void CVeskView::OnClearOverrun(wxCommandEvent&) {
-    CanCommand(m_channel, CAN_CMD_CLEAR_OVERRUN);
+    m_session.Command(CAN_CMD_CLEAR_OVERRUN);
 }
 
 void CVeskView::OnAbortTransmission(wxCommandEvent&) {
-    CanCommand(m_channel, CAN_CMD_ABORT_TX);
+    m_session.Command(CAN_CMD_ABORT_TX);
 }
 
 void CVeskView::OnExtendedDisplay(wxCommandEvent&) {
-    CanCommand(m_channel,
-               m_bExtendedDisplay ? CAN_CMD_FORMAT_REPORT_OFF : CAN_CMD_FORMAT_REPORT_ON);
-    m_bExtendedDisplay = m_bExtendedDisplay ? 0 : 1;
+    m_session.SetExtendedDisplay(!m_bExtendedDisplay);
 }
 
 void CVeskView::OnClearScreen(wxCommandEvent&) {
     if (m_list)
         m_list->ClearRows();
     if (m_bShowOverview && m_overview) {
-        m_session.m_overview.Clear();
-        m_session.m_trueLoad.Reset();
+        m_session.ClearOverview();
         m_overview->ClearRows();
     }
 }
@@ -404,7 +396,7 @@ void CVeskView::OnUpdatePlayStop(wxUpdateUIEvent& event) {
 }
 
 void CVeskView::OnUpdateChannelOpen(wxUpdateUIEvent& event) {
-    event.Enable(CanIsOpen(m_channel) != 0);
+    event.Enable(m_session.IsOpen());
 }
 
 void CVeskView::OnUpdateShowData(wxUpdateUIEvent& event) {
@@ -412,7 +404,7 @@ void CVeskView::OnUpdateShowData(wxUpdateUIEvent& event) {
 }
 
 void CVeskView::OnUpdateExtendedDisplay(wxUpdateUIEvent& event) {
-    event.Enable(CanIsOpen(m_channel) != 0);
+    event.Enable(m_session.IsOpen());
     event.Check(m_bExtendedDisplay != 0);
 }
 
@@ -421,7 +413,7 @@ void CVeskView::OnUpdateExtendedDisplay(wxUpdateUIEvent& event) {
 void CVeskView::WatchForRows() {
     if (m_drainTimer.IsRunning() || !m_list)
         return;
-    if (CanIsOpen(m_channel) || m_log.HasPending())
+    if (m_session.IsOpen() || m_log.HasPending())
         m_drainTimer.Start(kDrainIntervalMs);
 }
 
@@ -446,7 +438,7 @@ void CVeskView::DrainTick() {
         UpdateSignalDetail();
     // A closed channel delivers nothing more; once its last rows are shown the timer rests, so a
     // closed program uses no processor time.
-    if (!CanIsOpen(m_channel) && !m_log.HasPending())
+    if (!m_session.IsOpen() && !m_log.HasPending())
         m_drainTimer.Stop();
 }
 
@@ -574,5 +566,5 @@ CSignalSendDlg* CVeskView::GetSignalSendDlg() const {
 }
 
 void CVeskView::OnUpdateSendDbMessage(wxUpdateUIEvent& event) {
-    event.Enable(CanIsOpen(m_channel) != 0 && !m_session.Databases().Empty());
+    event.Enable(m_session.IsOpen() && !m_session.Databases().Empty());
 }

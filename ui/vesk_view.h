@@ -30,21 +30,26 @@ class CSignalSendDlg;
 class wxFrame;
 
 class CVeskView : public wxView {
+    // First, so that it is made before and ended after everything that refers into it.
+    MonitorSession m_session;
+
   public:
     CVeskView();
     ~CVeskView() override;
 
     // --- State shared with the commands, their dialogs and the status bar ---------------------
-    // The session owns the channel and everything its callback touches; the names here are the
-    // view's own for them.
-    MonitorSession m_session;
-    LogModel& m_log = m_session.m_log;
-    AutoReplies& m_replies = m_session.m_replies;
-    FilterValues& m_filters = m_session.m_filters;
-    int& m_nBaudrate = m_session.m_nBaudrate;                // bit/s, applied at every open
-    int& m_bShowData = m_session.m_bShowData;                // event delivery on
-    int& m_bExtendedDisplay = m_session.m_bExtendedDisplay;  // frame-format reporting on
-    CanChannel*& m_channel = m_session.m_channel;
+    // The session owns the channel and everything its callback touches, and keeps its own rules:
+    // the view changes it only through its operations. The names below are the view's own for
+    // what the session holds, read-only.
+    MonitorSession& Session() { return m_session; }
+    const MonitorSession& Session() const { return m_session; }
+    LogModel& m_log = m_session.Log();
+    AutoReplies& m_replies = m_session.Replies();
+    const FilterValues& m_filters = m_session.Filters();
+    const int& m_nBaudrate = m_session.Baudrate();                // bit/s, applied at every open
+    const int& m_bShowData = m_session.ShowData();                // event delivery on
+    const int& m_bExtendedDisplay = m_session.ExtendedDisplay();  // frame-format reporting on
+    CanChannel* const m_channel = m_session.Channel();
     // Hidden until "Botschaften senden". A child of the list window that the view destroys
     // before the list; the reference empties itself should the window go first.
     wxWeakRef<CSendDlg> m_dlgSend;

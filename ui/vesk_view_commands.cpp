@@ -1,7 +1,6 @@
 // The view's commands that run a dialog: open the channel, baud rate, the two filters, the
 // automatic replies, showing the two transmit dialogs, and the file dialogs of recording and
 // playing.
-#include <array>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,7 +12,6 @@
 #include "devices/device_mapping.h"
 #include "platform/error.h"
 #include "platform/message_box.h"
-#include "settings/settings.h"
 #include "trace/trace_reader.h"
 #include "ui/acceptance_dlg.h"
 #include "ui/auto_messages_dlg.h"
@@ -26,10 +24,6 @@
 #include "ui/vesk_view.h"
 
 namespace {
-
-void ReportBaudrateRefused() {
-    platform::MessageBox("Can't set baudrate", "Error", platform::MessageIcon::kExclamation);
-}
 
 // Runs a filter dialog on the pair of values and writes both back on OK, changed or not.
 // A field without a hexadecimal number keeps its value. False when the dialog was cancelled.
@@ -64,42 +58,28 @@ void CVeskView::OnBaudrate(wxCommandEvent&) {
     dlg.m_dwBaudrate = static_cast<std::uint32_t>(m_nBaudrate);
     if (dlg.ShowModal() != wxID_OK)
         return;
-    if (CanSetBaudrate(m_channel, dlg.m_dwBaudrate) == 0) {
-        ReportBaudrateRefused();
-        return;
-    }
     m_session.SetBaudrate(static_cast<int>(dlg.m_dwBaudrate));
-    settings::SaveBaudrate(m_nBaudrate);
 }
 
 void CVeskView::OnHwAcceptance(wxCommandEvent&) {
     CAcceptanceDlg dlg(GetListWindow());
-    if (!EditFilter(dlg, m_filters.acceptanceCode, m_filters.acceptanceMask))
-        return;
-    CanSetAcceptance(m_channel, m_filters.acceptanceCode, m_filters.acceptanceMask);
-    settings::SaveAcceptance(m_filters.acceptanceCode, m_filters.acceptanceMask);
+    std::uint32_t code = m_filters.acceptanceCode, mask = m_filters.acceptanceMask;
+    if (EditFilter(dlg, code, mask))
+        m_session.SetAcceptance(code, mask);
 }
 
 void CVeskView::OnSoftAcceptance(wxCommandEvent&) {
     CSoftAcceptanceDlg dlg(GetListWindow());
-    if (!EditFilter(dlg, m_filters.softAcceptanceCode, m_filters.softAcceptanceMask))
-        return;
-    CanSetSoftAcceptance(m_channel, m_filters.softAcceptanceCode, m_filters.softAcceptanceMask);
-    settings::SaveSoftAcceptance(m_filters.softAcceptanceCode, m_filters.softAcceptanceMask);
+    std::uint32_t code = m_filters.softAcceptanceCode, mask = m_filters.softAcceptanceMask;
+    if (EditFilter(dlg, code, mask))
+        m_session.SetSoftAcceptance(code, mask);
 }
 
 void CVeskView::OnAutoReplies(wxCommandEvent&) {
     CAutoMessagesDlg dlg(GetListWindow());
     dlg.m_pReplies = &m_replies;
-    if (dlg.ShowModal() != wxID_OK)
-        return;
-    std::array<settings::ReplySettings, AutoReplies::kEntryCount> stored;
-    for (int i = 0; i < AutoReplies::kEntryCount; ++i) {
-        const ReplyEntry entry = m_replies.Entry(i);
-        stored[static_cast<std::size_t>(i)] = {entry.triggerId, entry.triggerData, entry.replyId,
-                                               entry.replyData};
-    }
-    settings::SaveReplies(stored);
+    if (dlg.ShowModal() == wxID_OK)
+        m_session.SaveReplies();
 }
 
 void CVeskView::OnSendMessages(wxCommandEvent&) {

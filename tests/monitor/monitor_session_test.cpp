@@ -60,7 +60,7 @@ class SessionRecording : public testing::Test {
   protected:
     void OpenOn(RegisteredDevice& device) {
         int error = 0;
-        ASSERT_EQ(CanOpen(session.m_channel, device.path(), 0, 0, &error), 1) << error;
+        ASSERT_EQ(CanOpen(session.Channel(), device.path(), 0, 0, &error), 1) << error;
     }
     void Deliver(RegisteredDevice& device, std::vector<CanMsg> records) {
         device->PushBurst(records);
@@ -86,11 +86,11 @@ TEST_F(SessionRecording, EverythingTheLogGetsIsRecordedAcrossCloseAndReopen) {
     busError.type = CAN_EV_BUS_ERROR;
     busError.ticksLow = 1'000'000 + 3 * 1250 + 500;  // 400 us past a whole millisecond
     Deliver(adapter, {Frame(CAN_EV_RX, 0x123, 1'000'000 + 1250, 2), sent, busError});
-    CanClose(session.m_channel);
+    CanClose(session.Channel());
 
     OpenOn(adapter);  // a new open: its own wall clock
     Deliver(adapter, {Frame(CAN_EV_RX, 0x456, 1'000'000 + 10 * 1250, 0)});
-    CanClose(session.m_channel);
+    CanClose(session.Channel());
     session.StopRecording();
 
     const auto lines = Lines(file);
@@ -120,18 +120,19 @@ TEST_F(SessionRecording, EveryEventReachesTheOverviewAndTheExactLoad) {
     RegisteredDevice adapter;
     adapter->SetDeviceInfo(CAN_DEVICE_IDENT, 0, 1'000'000);
     OpenOn(adapter);
-    CanEnableNotify(session.m_channel, 0);
+    ASSERT_EQ(CanSetBaudrate(session.Channel(), 1'000'000), 1);
+    CanEnableNotify(session.Channel(), 0);
     const std::int64_t start = MonitorSession::ArrivalClockNs();
     const CanMsg received = Frame(CAN_EV_RX_STD, 0x123, 1'000'000 + 1250, 8);
     const CanMsg sent = Frame(CAN_EV_TX_STD, 0x123, 1'000'000 + 3 * 1250, 8);
     CanMsg busError{};
     busError.type = CAN_EV_BUS_ERROR;
     Deliver(adapter, {received, sent, busError});
-    CanClose(session.m_channel);
+    CanClose(session.Channel());
 
     std::vector<OverviewRow> rows;
     OverviewEvents events;
-    session.m_overview.Snapshot(MonitorSession::ArrivalClockNs(), rows, events);
+    session.Overview().Snapshot(MonitorSession::ArrivalClockNs(), rows, events);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].count, 2u);
     EXPECT_EQ(rows[0].directions, kOverviewReceived | kOverviewSent);
@@ -139,9 +140,8 @@ TEST_F(SessionRecording, EveryEventReachesTheOverviewAndTheExactLoad) {
     EXPECT_EQ(events.counts[0], 1u);
     const int bits = TrueBusLoad::RecordBits(received) + TrueBusLoad::RecordBits(sent) +
                      TrueBusLoad::kErrorFrameBits;
-    EXPECT_NEAR(session.m_trueLoad.Sample(start + 2'000'000'000, 1'000'000).peakPercent,
-                bits * 1e-4, 1e-9);
-    EXPECT_FALSE(session.m_log.HasPending());
+    EXPECT_NEAR(session.ExactLoad(start + 2'000'000'000).peakPercent, bits * 1e-4, 1e-9);
+    EXPECT_FALSE(session.Log().HasPending());
 }
 
 }  // namespace

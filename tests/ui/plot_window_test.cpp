@@ -268,10 +268,10 @@ class PlotWindowLiveTest : public PlotWindowTest {
             m.data[2] = static_cast<std::uint8_t>(value + 1);
             burst.push_back(m);
         }
-        const std::uint64_t wanted = View()->m_session.FramesReceived() + frames.size();
+        const std::uint64_t wanted = View()->Session().FramesReceived() + frames.size();
         adapter->PushBurst(burst);
         ASSERT_TRUE(
-            adapter->WaitUntil([&] { return View()->m_session.FramesReceived() >= wanted; }));
+            adapter->WaitUntil([&] { return View()->Session().FramesReceived() >= wanted; }));
     }
 
     RegisteredDevice adapter;

@@ -277,7 +277,7 @@ TEST(WindowFrameTest, DraggedColumnWidthsAreKeptForTheNextRun) {
          }},
         {settings::kOverviewColumnsSection, View()->GetOverview()->List(),
          [] {
-             auto* window = new COverviewWindow(Frame(), View()->m_session);
+             auto* window = new COverviewWindow(Frame(), View()->Session());
              return std::make_pair(static_cast<wxWindow*>(window), window->List());
          }},
     };
@@ -631,7 +631,7 @@ TEST_F(WindowLogTest, HoldKeepsTheScreenWhileReceptionGoesOn) {
             return overview ? View()->GetOverview()->RowCount() : List()->GetItemCount();
         };
         ASSERT_EQ(shownRows(), 2);
-        const std::uint64_t received = View()->m_session.FramesReceived();
+        const std::uint64_t received = View()->Session().FramesReceived();
 
         if (overview) {
             Command(ID_VIEW_HOLD);
@@ -646,7 +646,7 @@ TEST_F(WindowLogTest, HoldKeepsTheScreenWhileReceptionGoesOn) {
         View()->DrainTick();
         Frame()->UpdatePanes();
         EXPECT_EQ(shownRows(), 2) << overview;
-        EXPECT_EQ(View()->m_session.FramesReceived(), received + 3);
+        EXPECT_EQ(View()->Session().FramesReceived(), received + 3);
         EXPECT_EQ(PaneText(CMainFrame::kPaneRecording), "Anzeige angehalten");
         EXPECT_EQ(PaneText(CMainFrame::kPaneChannel), "20 kbit/s  Basic CAN 11 Bit  Antworten aus");
 
@@ -892,13 +892,13 @@ TEST(WindowRecordingTest, AFileThatCannotBeWrittenIsReported) {
     ASSERT_EQ(CanOpen(View()->m_channel, adapter.path(), 0, 0, &error), 1);
     adapter->PushRecord(testsupport::Frame(CAN_EV_RX, 0x123, 1250, 2));
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!View()->m_session.RecordingFailed() && std::chrono::steady_clock::now() < end)
+    while (!View()->Session().RecordingFailed() && std::chrono::steady_clock::now() < end)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    ASSERT_TRUE(View()->m_session.RecordingFailed());
+    ASSERT_TRUE(View()->Session().RecordingFailed());
     text.clear();
     wxTEST_DIALOG(Frame()->UpdatePanes(), ExpectMessage(&text));
     EXPECT_NE(text.find("full.log"), wxString::npos) << text;
-    EXPECT_FALSE(View()->m_session.IsRecording());
+    EXPECT_FALSE(View()->Session().IsRecording());
     Frame()->UpdatePanes();  // no second box
     CanClose(View()->m_channel);
     View()->DrainRows();
@@ -935,7 +935,7 @@ TEST(WindowPlayTest, APlayEndsWithItsCountsAndSkippedFramesAreReported) {
         ASSERT_EQ(CanOpen(View()->m_channel, adapter.path(), c.mode, 0, &error), 1);
         EXPECT_TRUE(MenuItem(ID_PLAY_START).enabled);
         ASSERT_TRUE(View()->StartPlaying(file.string()));
-        ASSERT_TRUE(adapter->WaitUntil([] { return !View()->m_session.IsPlaying(); }));
+        ASSERT_TRUE(adapter->WaitUntil([] { return !View()->Session().IsPlaying(); }));
         wxString text;
         if (*c.box) {
             wxTEST_DIALOG(Frame()->UpdatePanes(), ExpectMessage(&text));
@@ -961,7 +961,7 @@ TEST(WindowPlayTest, APlayShowsHowFarItIsAndClosingTheChannelEndsIt) {
     const fs::path broken = WriteTrace("broken.log", "(1000.000000) can0 100#01\nkein Rahmen\n");
     wxTEST_DIALOG(EXPECT_FALSE(View()->StartPlaying(broken.string())), ExpectMessage(&text));
     EXPECT_NE(text.find("broken.log"), wxString::npos) << text;
-    EXPECT_FALSE(View()->m_session.HasPlay());
+    EXPECT_FALSE(View()->Session().HasPlay());
 
     // The second frame is due a minute later: the play waits in between.
     const fs::path file = WriteTrace("slow.asc",
@@ -970,14 +970,14 @@ TEST(WindowPlayTest, APlayShowsHowFarItIsAndClosingTheChannelEndsIt) {
                                      "   0.000000 1  123             Rx   d 1 01\n"
                                      "  60.000000 1  124             Rx   d 1 02\n");
     ASSERT_TRUE(View()->StartPlaying(file.string()));
-    ASSERT_TRUE(adapter->WaitUntil([&] { return View()->m_session.Player().Sent() == 1; }));
+    ASSERT_TRUE(adapter->WaitUntil([&] { return View()->Session().Player().Sent() == 1; }));
     Frame()->UpdatePanes();
     ASSERT_EQ(Frame()->GetStatusBar()->GetFieldsCount(), CMainFrame::kPaneRecording + 1);
     EXPECT_EQ(PaneText(CMainFrame::kPaneRecording), "slow.asc: 1 von 2 gesendet");
     EXPECT_TRUE(MenuItem(ID_PLAY_STOP).enabled);
 
     Command(ID_CAN_CLOSE);
-    EXPECT_FALSE(View()->m_session.IsPlaying());
+    EXPECT_FALSE(View()->Session().IsPlaying());
     wxTEST_DIALOG(Frame()->UpdatePanes(), ExpectMessage(&text));
     EXPECT_EQ(text, W("Der Kanal wurde geschlossen; das Senden der Aufzeichnung ist beendet.\n"
                       "slow.asc: 1 Botschaft gesendet."));
@@ -991,7 +991,7 @@ TEST(WindowPlayTest, APlayShowsHowFarItIsAndClosingTheChannelEndsIt) {
 std::uint64_t OverviewFrames() {
     std::vector<OverviewRow> rows;
     OverviewEvents events;
-    View()->m_session.m_overview.Snapshot(0, rows, events);
+    View()->Session().Overview().Snapshot(0, rows, events);
     std::uint64_t total = 0;
     for (const OverviewRow& row : rows)
         total += row.count;
@@ -1068,11 +1068,11 @@ TEST(WindowOverviewTest, BothViewsStayFedWhileEitherIsShown) {
 
     // "Bildschirm löschen" empties the overview only while it is shown.
     Command(ID_VIEW_CLEAR_SCREEN);
-    EXPECT_EQ(View()->m_session.m_overview.RowCount(), 4u);
+    EXPECT_EQ(View()->Session().Overview().RowCount(), 4u);
     Command(ID_VIEW_OVERVIEW);
     Command(ID_VIEW_CLEAR_SCREEN);
     EXPECT_EQ(overview->RowCount(), 0);
-    EXPECT_EQ(View()->m_session.m_overview.RowCount(), 0u);
+    EXPECT_EQ(View()->Session().Overview().RowCount(), 0u);
     Command(ID_VIEW_OVERVIEW);
     CanClose(View()->m_channel);
     View()->DrainRows();
@@ -1317,7 +1317,7 @@ TEST(WindowSignalSendTest, BytesFollowTheFieldsAndCyclicMessagesStopSinglyOrWith
     EXPECT_FALSE(MenuItem(ID_CAN_SEND_DB).enabled);
 
     // What was sent of each message is what a dialog of the next start begins with.
-    auto* next = new CSignalSendDlg(Frame(), View()->m_session);
+    auto* next = new CSignalSendDlg(Frame(), View()->Session());
     next->FillMessages();
     ASSERT_TRUE(next->SelectMessage("Motor"));
     EXPECT_EQ(next->SignalValue("Drehzahl"), "1234.5");

@@ -171,7 +171,7 @@ TEST_F(ViewCommandsTest, ARateRefusedAtTheOpenIsReportedAndTheOpenGoesOn) {
     AdapterStandIn adapter(0);
     adapter->RefuseBaudrate(50000);
     CVeskView* view = Start();
-    view->m_bShowData = 0;
+    view->Session().SetShowData(false);
     Open();
     EXPECT_TRUE(CanIsOpen(view->m_channel));
     ASSERT_EQ(boxes.Boxes().size(), 1u);
