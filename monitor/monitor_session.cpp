@@ -2,6 +2,7 @@
 
 #include <array>
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 #include <utility>
 
@@ -47,8 +48,11 @@ MonitorSession::MonitorSession()
 }
 
 void MonitorSession::AddSink(RecordSink& sink) {
-    if (m_sinkCount < kMaxSinks)
-        m_sinks[m_sinkCount++] = &sink;
+    // The list is built in the constructor: one sink too many would otherwise be left out
+    // without a word, so every session stops at once instead.
+    if (m_sinkCount == kMaxSinks)
+        std::abort();
+    m_sinks[m_sinkCount++] = &sink;
 }
 
 MonitorSession::~MonitorSession() {

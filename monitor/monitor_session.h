@@ -183,7 +183,7 @@ class MonitorSession {
     static void TapCallback(CanChannel* channel, double absSeconds, const CanMsg* msg);
 
   private:
-    static constexpr int kMaxSinks = 8;
+    static constexpr int kMaxSinks = 12;
 
     LogModel m_log;
     AutoReplies m_replies;
