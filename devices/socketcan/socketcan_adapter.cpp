@@ -11,10 +11,10 @@
 #include <cstring>
 #include <system_error>
 
+#include "can/frame_records.h"
+#include "can/sja1000_status.h"
 #include "channel/device_protocol.h"
 #include "devices/common/acceptance_filter.h"
-#include "devices/common/frame_records.h"
-#include "devices/common/sja1000_status.h"
 #include "devices/common/thread_cpu_time.h"
 #include "devices/socketcan/frame_conversion.h"
 #include "devices/socketcan/link_control.h"
@@ -23,7 +23,7 @@
 namespace socketcan {
 namespace {
 
-namespace sr = devices::sja1000;
+namespace sr = can::sja1000;
 
 constexpr std::int64_t kNanosPerTick = 100;  // 10000 ticks per ms
 constexpr std::uint32_t kMaxUntimedBaudrate = 1'000'000;
@@ -316,7 +316,7 @@ void SocketCanAdapter::Deliver(const ReceivedFrame& received) {
         return;
     }
 
-    const devices::CanFrame f = FromKernelFrame(frame);
+    const can::Frame f = FromKernelFrame(frame);
     if (received.own) {
         if (pendingOwn_.fetch_sub(1) <= 0)
             pendingOwn_ = 0;
