@@ -73,7 +73,6 @@ static_assert(offsetof(CanMsg, format) == 23);
 static_assert(offsetof(CanMsg, valid) == 24);
 static_assert(offsetof(CanMsg, data) == 26);
 
-
 inline constexpr std::size_t kCanMsgSize = sizeof(CanMsg);
 
 inline std::uint64_t CanMsgTicks(const CanMsg& m) {
@@ -113,7 +112,25 @@ T ToLittle(T v) {
     return std::endian::native == std::endian::little ? v : ByteSwapped(v);
 }
 
-inline CanMsg Swapped(CanMsg m) {
+// A record of the protocol as its wire bytes and back. WireOrder(record), found beside the
+// record's type, puts its multi-byte fields into little-endian order (and back).
+template <class Record>
+void ToBytes(const Record& record, std::uint8_t (&out)[sizeof(Record)]) {
+    const Record le = WireOrder(record);
+    std::memcpy(out, &le, sizeof(Record));
+}
+
+template <class Record>
+Record FromBytes(const std::uint8_t* in) {
+    Record record;
+    std::memcpy(&record, in, sizeof(Record));
+    return WireOrder(record);
+}
+
+}  // namespace can_wire
+
+inline CanMsg WireOrder(CanMsg m) {
+    using can_wire::ToLittle;
     m.type = ToLittle(m.type);
     m.ticksLow = ToLittle(m.ticksLow);
     m.ticksHigh = ToLittle(m.ticksHigh);
@@ -123,14 +140,9 @@ inline CanMsg Swapped(CanMsg m) {
     return m;
 }
 
-}  // namespace can_wire
-
 inline void ToWire(const CanMsg& m, std::uint8_t (&out)[kCanMsgSize]) {
-    CanMsg le = can_wire::Swapped(m);
-    std::memcpy(out, &le, kCanMsgSize);
+    can_wire::ToBytes(m, out);
 }
 inline CanMsg CanMsgFromWire(const std::uint8_t* in) {
-    CanMsg m;
-    std::memcpy(&m, in, kCanMsgSize);
-    return can_wire::Swapped(m);
+    return can_wire::FromBytes<CanMsg>(in);
 }

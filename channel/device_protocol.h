@@ -101,18 +101,17 @@ inline std::uint32_t CanTicksPerMs(const CanDeviceInfo& i) {
     return i.clockKind == CAN_CLOCK_KIND_FAST ? 10000u : 1250u;
 }
 
+inline CanDeviceInfo WireOrder(CanDeviceInfo i) {
+    using can_wire::ToLittle;
+    i.ident = ToLittle(i.ident);
+    i.clockLow = ToLittle(i.clockLow);
+    i.clockHigh = ToLittle(i.clockHigh);
+    return i;
+}
+
 inline void ToWire(const CanDeviceInfo& i, std::uint8_t (&out)[kCanDeviceInfoSize]) {
-    CanDeviceInfo le = i;
-    le.ident = can_wire::ToLittle(le.ident);
-    le.clockLow = can_wire::ToLittle(le.clockLow);
-    le.clockHigh = can_wire::ToLittle(le.clockHigh);
-    std::memcpy(out, &le, kCanDeviceInfoSize);
+    can_wire::ToBytes(i, out);
 }
 inline CanDeviceInfo CanDeviceInfoFromWire(const std::uint8_t* in) {
-    CanDeviceInfo i;
-    std::memcpy(&i, in, kCanDeviceInfoSize);
-    i.ident = can_wire::ToLittle(i.ident);
-    i.clockLow = can_wire::ToLittle(i.clockLow);
-    i.clockHigh = can_wire::ToLittle(i.clockHigh);
-    return i;
+    return can_wire::FromBytes<CanDeviceInfo>(in);
 }
