@@ -167,6 +167,13 @@ std::chrono::nanoseconds SimAdapter::SchedulerCpuTime() const {
     return total;
 }
 
+std::string SimAdapter::ScenarioName() const {
+    // A bus whose nodes are read from a file has no scenario to replace.
+    if (!SourceFile().empty())
+        return {};
+    return sim::ScenarioName(options_.scenario);
+}
+
 CanDeviceInfo SimAdapter::DeviceInfo() {
     Nanos now;
     if (options_.clock == ClockMode::kRealTime) {

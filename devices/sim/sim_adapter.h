@@ -58,6 +58,10 @@ class SimAdapter final : public devices::AdapterBase {
     std::string BusName(int adapter) const override {
         return options_.busName + std::to_string(adapter);
     }
+    std::string SourceFile() const override {
+        return options_.nodeSource ? options_.nodeSource->SourceFile() : std::string();
+    }
+    std::string ScenarioName() const override;
 
     // CPU time the scheduler threads of this adapter have used so far (real-time mode).
     std::chrono::nanoseconds SchedulerCpuTime() const;
