@@ -78,9 +78,7 @@ int SocketCanAdapter::OnOpen() {
         socket_.Close();
         return e.code().value() != 0 ? e.code().value() : EAGAIN;
     }
-    std::lock_guard lock(cpuMutex_);
-    readerThread_ = reader_.native_handle();
-    readerRunning_ = true;
+    readerCpu_.Started(reader_.native_handle());
     return 0;
 }
 
@@ -98,11 +96,7 @@ void SocketCanAdapter::OnClose() {
 }
 
 std::chrono::nanoseconds SocketCanAdapter::ReaderCpuTime() const {
-    std::lock_guard lock(cpuMutex_);
-    auto total = finishedCpu_;
-    if (readerRunning_)
-        total += devices::ThreadCpuTime(readerThread_);
-    return total;
+    return readerCpu_.Total();
 }
 
 // ---- requests ----
@@ -253,9 +247,7 @@ void SocketCanAdapter::ReaderLoop(std::stop_token stop) {
         Fail(-n);  // ENODEV: the interface is gone
         break;
     }
-    std::lock_guard lock(cpuMutex_);
-    finishedCpu_ += devices::ThreadCpuTime(pthread_self());
-    readerRunning_ = false;
+    readerCpu_.Finished();
 }
 
 bool SocketCanAdapter::PauseUntil(std::chrono::steady_clock::time_point end) {
