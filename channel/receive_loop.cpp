@@ -4,6 +4,7 @@
 #include <iterator>
 #include <mutex>
 
+#include "can/record_class.h"
 #include "platform/device.h"
 #include "platform/error.h"
 #include "platform/message_box.h"
@@ -15,20 +16,6 @@ namespace {
 std::mutex g_channelLock;
 
 constexpr std::uint32_t kBusLoadPeriodMs = 1000;
-
-bool IsFrame(std::int32_t type) {
-    switch (type) {
-        case CAN_EV_RX:
-        case CAN_EV_TX:
-        case CAN_EV_RX_STD:
-        case CAN_EV_RX_EXT:
-        case CAN_EV_TX_STD:
-        case CAN_EV_TX_EXT:
-            return true;
-        default:
-            return false;
-    }
-}
 
 // Posts the wait request. False when the device refused it at once.
 bool PostWait(platform::Handle device, platform::Handle event) {
@@ -70,7 +57,7 @@ std::uint32_t CanClockToMs(std::uint64_t ticks, std::uint32_t ticksPerMs) {
 }
 
 std::uint32_t CanFrameBits(std::int32_t frameFormat, const CanMsg& msg) {
-    if (!IsFrame(msg.type))
+    if (!can::IsFrameType(msg.type))
         return 0;
     std::uint32_t bits = frameFormat == 0 ? 29 : 47;
     if (msg.rtr == 0)

@@ -4,7 +4,6 @@
 #include <array>
 #include <bit>
 #include <cctype>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -13,6 +12,8 @@
 #include <unordered_set>
 
 #include "dbc/text_encoding.h"
+#include "platform/data_file.h"
+#include "platform/error.h"
 
 namespace dbc {
 
@@ -1147,19 +1148,19 @@ ReadResult ParseDbc(std::string_view bytes, std::string_view fileName) {
 
 ReadResult ReadDbc(const std::string& path) {
     const std::string name = BaseName(path);
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
+    platform::DataFile file = platform::DataFile::OpenForReading(path);
+    if (!file.IsOpen()) {
         ReadResult result;
-        result.error = name + ": Datei kann nicht geöffnet werden (" + std::strerror(errno) + ").";
+        result.error = name + ": Datei kann nicht geöffnet werden (" +
+                       platform::ErrorText(file.Error()) + ").";
         return result;
     }
     std::string bytes;
     char block[1 << 16];
-    for (std::size_t n; (n = std::fread(block, 1, sizeof block, f)) > 0;)
-        bytes.append(block, n);
-    const bool failed = std::ferror(f) != 0;
-    std::fclose(f);
-    if (failed) {
+    std::int64_t n;
+    while ((n = file.Read(block, sizeof block)) > 0)
+        bytes.append(block, static_cast<std::size_t>(n));
+    if (n < 0) {
         ReadResult result;
         result.error = name + ": Datei kann nicht gelesen werden.";
         return result;

@@ -6,7 +6,6 @@
 
 #include "devices/adapter_kinds.h"
 #include "devices/default_devices.h"
-#include "devices/replay/replay_adapter.h"
 #include "devices/sim/scenario.h"
 #include "devices/sim/sim_adapter.h"
 #include "platform/device.h"
@@ -97,12 +96,10 @@ std::string AdapterName(int adapter) {
 std::vector<std::string> ReplayTraceFiles() {
     std::vector<std::string> files;
     for (int i = 0; i < kAdapterCount; ++i) {
-        auto simulated =
-            std::dynamic_pointer_cast<sim::SimAdapter>(platform::FindDevice(AdapterPath(i)));
-        if (!simulated)
-            continue;
-        if (auto* source = dynamic_cast<const replay::TraceSource*>(simulated->GetNodeSource()))
-            files.push_back(source->Path());
+        const std::shared_ptr<platform::Device> device = platform::FindDevice(AdapterPath(i));
+        std::string file = device ? device->SourceFile() : std::string();
+        if (!file.empty())
+            files.push_back(std::move(file));
     }
     return files;
 }
@@ -137,11 +134,10 @@ std::string SetUpAdapters(std::string_view scenario, std::span<const std::string
     if (common) {
         for (int i = 0; i < kAdapterCount; ++i) {
             const std::string path = AdapterPath(i);
-            auto simulated = std::dynamic_pointer_cast<sim::SimAdapter>(platform::FindDevice(path));
-            if (simulated && !replay::IsReplayAdapter(*simulated) &&
-                simulated->GetScenario() != *common) {
+            const std::shared_ptr<platform::Device> device = platform::FindDevice(path);
+            const std::string own = device ? device->ScenarioName() : std::string();
+            if (!own.empty() && own != sim::ScenarioName(*common))
                 sim::RegisterSimulatedAdapter(path, *common);
-            }
         }
     }
     for (const DeviceMapping& mapping : all)

@@ -1,22 +1,14 @@
 #include "log/byte_list.h"
 
-namespace {
+#include "can/hex_digit.h"
 
-int HexDigitValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
+namespace {
 
 // A token holds one or two characters; its value is the run of hex digits it starts with.
 unsigned char TokenValue(const char* token, int length) {
     unsigned value = 0;
     for (int i = 0; i < length; ++i) {
-        int digit = HexDigitValue(token[i]);
+        int digit = can::HexDigitValue(token[i]);
         if (digit < 0)
             break;
         value = value * 16 + static_cast<unsigned>(digit);

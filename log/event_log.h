@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "channel/device_protocol.h"
+#include "can/can_msg.h"
 #include "log/auto_replies.h"
 #include "log/log_model.h"
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "can/floor_div.h"
 #include "log/log_row.h"
 
 namespace {
@@ -41,11 +42,6 @@ std::size_t SlotOf(std::uint32_t key) {
     return (key * 0x9E37'79B1u) >> (32 - kSlotBits);
 }
 
-std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
-    std::int64_t q = a / b;
-    return (a % b != 0 && a < 0) ? q - 1 : q;
-}
-
 }  // namespace
 
 struct IdOverview::Row {
@@ -80,7 +76,7 @@ struct IdOverview::Row {
 
     OverviewRow Shown(std::int64_t nowNs) const {
         OverviewRow row = shown;
-        const std::int64_t nowSlot = FloorDiv(nowNs, kBucketNs);
+        const std::int64_t nowSlot = can::FloorDiv(nowNs, kBucketNs);
         std::uint64_t frames = 0;
         std::int64_t oldest = std::numeric_limits<std::int64_t>::max();
         double firstSeconds = 0;
@@ -211,7 +207,7 @@ void IdOverview::Update(Row& row, const CanMsg& msg, std::uint8_t direction, dou
     s.directions |= direction;
     ++s.count;
 
-    const std::int64_t slot = FloorDiv(arrivalNs, kBucketNs);
+    const std::int64_t slot = can::FloorDiv(arrivalNs, kBucketNs);
     Row::Bucket& bucket = row.buckets[((slot % kBuckets) + kBuckets) % kBuckets];
     if (bucket.slot != slot) {
         bucket.slot = slot;

@@ -19,7 +19,7 @@
 #include <mutex>
 #include <vector>
 
-#include "channel/device_protocol.h"
+#include "can/can_msg.h"
 
 struct OverviewRow {
     std::uint32_t id = 0;

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "channel/device_protocol.h"
+#include "can/can_msg.h"
 
 struct LogRow {
     CanMsg msg;

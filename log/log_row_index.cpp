@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "channel/device_protocol.h"
+#include "can/can_msg.h"
 
 LogRowIndex::LogRowIndex(const LogModel& model)
     : m_model(model), m_arrived(model.RowCount()), m_shown(LogModel::kMaxRows) {}

@@ -6,6 +6,7 @@
 #include <thread>
 #include <utility>
 
+#include "can/record_class.h"
 #include "channel/adapter_path.h"
 #include "log/log_row.h"
 #include "monitor/trace_clock.h"
@@ -274,17 +275,16 @@ void MonitorSession::TapCallback(CanChannel* channel, double absSeconds, const C
 
 void MonitorSession::Dispatch(const CanMsg& msg, double absSeconds, double deltaSeconds,
                               bool delivered) {
-    const LogRowKind kind = ClassifyLogEvent(msg.type).kind;
-    const bool frame = kind == LogRowKind::kReceived || kind == LogRowKind::kTransmitted;
+    const can::RecordClass kind = can::ClassifyType(msg.type);
     const CanChannel& channel = *m_channel;
     const RecordEvent event{
         msg,
         absSeconds,
         deltaSeconds,
         delivered,
-        frame,
-        kind == LogRowKind::kReceived,
-        frame && CanMsgIsExtended(msg),
+        kind.IsFrame(),
+        kind.IsReceived(),
+        kind.IsFrame() && CanMsgIsExtended(msg),
         TicksToNs(CanMsgTicks(msg), channel.ticksPerMs.load(std::memory_order_relaxed)),
         ArrivalClockNs(),
         channel.baudrate.load(std::memory_order_relaxed),

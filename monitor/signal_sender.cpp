@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "can/frame_records.h"
+
 namespace {
 
 std::string Quoted(const std::string& s) {
@@ -30,12 +32,12 @@ std::optional<CanMsg> EncodeForChannel(const dbc::Message& message,
         error = encoded.error;
         return std::nullopt;
     }
-    CanMsg msg{};
-    msg.type = message.extended ? CAN_EV_TX_EXT : CAN_EV_TX_STD;
-    msg.id = message.id;
-    msg.dlc = encoded.frame->length;
-    std::memcpy(msg.data, encoded.frame->data.data(), msg.dlc);
-    return msg;
+    can::Frame frame;
+    frame.id = message.id;
+    frame.extended = message.extended;
+    frame.dlc = static_cast<std::uint8_t>(encoded.frame->length);
+    std::copy_n(encoded.frame->data.begin(), frame.dlc, frame.data.begin());
+    return can::SendRequest(frame);
 }
 
 bool CheckCycleTime(std::uint32_t ms, std::string& error) {

@@ -32,7 +32,7 @@ int DecodeTrace(const std::string& tracePath, const std::vector<std::string>& da
     text += '\n';
     std::vector<dbc::DecodedSignal> decoded;
     for (const trace::TraceFrame& frame : file->entries) {
-        if (frame.kind != trace::TraceFrame::Kind::kFrame || frame.remote)
+        if (frame.kind != trace::TraceFrame::Kind::kFrame || frame.rtr)
             continue;
         const dbc::MessageMatch match = set->Find(frame.id, frame.extended);
         if (!match.message)

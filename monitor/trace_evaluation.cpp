@@ -46,7 +46,7 @@ TraceEvaluation EvaluateTrace(const std::string& path, const dbc::DatabaseSet& d
         if (frame.kind != trace::TraceFrame::Kind::kFrame)
             continue;
         ++result.frames;
-        if (frame.remote)
+        if (frame.rtr)
             continue;
         const dbc::MessageMatch match = databases.Find(frame.id, frame.extended);
         if (!match.message)

@@ -4,7 +4,9 @@
 #include <cerrno>
 #include <utility>
 
-#include "devices/common/frame_bits.h"
+#include "can/frame_bits.h"
+#include "can/frame_records.h"
+#include "can/record_class.h"
 #include "platform/error.h"
 
 namespace {
@@ -15,24 +17,9 @@ using Clock = std::chrono::steady_clock;
 // How long a full transmit queue is given before the frame is tried again.
 constexpr std::chrono::milliseconds kQueueFullRetry{1};
 
-CanMsg RecordOf(const trace::TraceFrame& frame) {
-    CanMsg msg{};
-    msg.type = frame.extended ? CAN_EV_TX_EXT : CAN_EV_TX_STD;
-    msg.id = frame.id;
-    msg.rtr = frame.remote ? 1 : 0;
-    msg.dlc = frame.dlc;
-    std::copy_n(frame.data.begin(), std::min<std::size_t>(frame.length, frame.data.size()),
-                msg.data);
-    return msg;
-}
-
 bool QueueFull(int error) {
     return error == platform::kErrorNoBuffers || error == platform::kErrorTryAgain ||
            error == platform::kErrorBusy;
-}
-
-bool IsTransmitConfirmation(std::int32_t type) {
-    return type == CAN_EV_TX || type == CAN_EV_TX_STD || type == CAN_EV_TX_EXT;
 }
 
 // Whether a confirmation is the frame a written record asked for (the device cuts nothing that
@@ -52,14 +39,8 @@ std::chrono::nanoseconds TraceFrameDuration(const trace::TraceFrame& frame,
                                             std::uint32_t baudrate) {
     if (baudrate == 0)
         return std::chrono::nanoseconds(0);
-    devices::CanFrame f{};
-    f.id = frame.id;
-    f.extended = frame.extended;
-    f.rtr = frame.remote;
-    f.dlc = frame.dlc;
-    f.data = frame.data;
     return std::chrono::nanoseconds(
-        devices::BitsToNanoseconds(devices::BusBits(f) - devices::kIntermissionBits, baudrate));
+        can::BitsToNanoseconds(can::BusBits(frame) - can::kIntermissionBits, baudrate));
 }
 
 TracePlayer::~TracePlayer() {
@@ -113,7 +94,7 @@ void TracePlayer::Finish() {
 }
 
 void TracePlayer::OnTransmitted(const CanMsg& msg) {
-    if (m_waiting.load(std::memory_order_acquire) == 0 || !IsTransmitConfirmation(msg.type))
+    if (m_waiting.load(std::memory_order_acquire) == 0 || !can::IsTransmittedFrameType(msg.type))
         return;
     {
         std::lock_guard lock(m_pendingMutex);
@@ -191,7 +172,7 @@ void TracePlayer::Play(CanChannel* channel, std::shared_ptr<const trace::TraceFi
                 ++m_skipped;
                 continue;
             }
-            const CanMsg msg = RecordOf(*it);
+            const CanMsg msg = can::SendRequest(*it);
             for (;;) {
                 if (!CanIsOpen(channel)) {
                     Fail(kPlayChannelClosedText);

@@ -2,32 +2,17 @@
 
 #include <algorithm>
 
-#include "devices/common/frame_bits.h"
-#include "log/log_row.h"
-
-namespace {
-
-std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
-    std::int64_t q = a / b;
-    return (a % b != 0 && a < 0) ? q - 1 : q;
-}
-
-}  // namespace
+#include "can/floor_div.h"
+#include "can/frame_bits.h"
+#include "can/frame_records.h"
+#include "can/record_class.h"
 
 int TrueBusLoad::RecordBits(const CanMsg& msg) {
     if (msg.type == CAN_EV_BUS_ERROR)
         return kErrorFrameBits;
-    const LogRowKind kind = ClassifyLogEvent(msg.type).kind;
-    if (kind != LogRowKind::kReceived && kind != LogRowKind::kTransmitted)
+    if (!can::IsFrameType(msg.type))
         return 0;
-    devices::CanFrame frame;
-    frame.extended = CanMsgIsExtended(msg);
-    frame.id = msg.id & (frame.extended ? devices::kExtendedIdMask : devices::kStandardIdMask);
-    frame.rtr = msg.rtr != 0;
-    // A code above 15 cannot be on the bus; the devices send 8 bytes with code 8 for it.
-    frame.dlc = msg.dlc <= devices::kMaxDlc ? msg.dlc : kCanMaxFrameBytes;
-    std::copy_n(msg.data, kCanMaxFrameBytes, frame.data.begin());
-    return devices::BusBits(frame);
+    return can::BusBits(can::FrameOfRecord(msg));
 }
 
 void TrueBusLoad::Add(const CanMsg& msg, std::int64_t endNs, std::int64_t arrivalNs,
@@ -42,16 +27,15 @@ void TrueBusLoad::Add(const CanMsg& msg, std::int64_t endNs, std::int64_t arriva
         m_offsetNs = arrivalNs - endNs;
     const std::int64_t end = endNs + m_offsetNs;
     // On the bus from its start to its end stamp, then the intermission.
-    const std::int64_t length = baudrate == 0 ? 0 : devices::BitsToNanoseconds(bits, baudrate);
+    const std::int64_t length = baudrate == 0 ? 0 : can::BitsToNanoseconds(bits, baudrate);
     const std::int64_t start =
-        end - (baudrate == 0
-                   ? 0
-                   : devices::BitsToNanoseconds(bits - devices::kIntermissionBits, baudrate));
+        end - (baudrate == 0 ? 0 : can::BitsToNanoseconds(bits - can::kIntermissionBits, baudrate));
     Begin(start);
     m_totalBits += static_cast<std::uint64_t>(bits);
     // Split at step boundaries by time, so that a step never holds more than its time allows.
-    std::int64_t step = FloorDiv(start, kStepNs);
-    const std::int64_t lastStep = FloorDiv(start + std::max<std::int64_t>(length - 1, 0), kStepNs);
+    std::int64_t step = can::FloorDiv(start, kStepNs);
+    const std::int64_t lastStep =
+        can::FloorDiv(start + std::max<std::int64_t>(length - 1, 0), kStepNs);
     std::uint64_t left = static_cast<std::uint64_t>(bits);
     for (; step <= lastStep && left > 0; ++step) {
         std::uint64_t share = left;
@@ -83,7 +67,7 @@ void TrueBusLoad::AddToStep(std::int64_t step, std::uint64_t bits) {
 }
 
 BusLoadFigures TrueBusLoad::Sample(std::int64_t nowNs, std::uint32_t baudrate) {
-    const std::int64_t nowStep = FloorDiv(nowNs, kStepNs);
+    const std::int64_t nowStep = can::FloorDiv(nowNs, kStepNs);
     std::uint64_t windowBits = 0, peakBits = 0, totalBits = 0;
     std::int64_t elapsedNs = 0;
     {
@@ -121,7 +105,7 @@ void TrueBusLoad::Reset() {
 void TrueBusLoad::Begin(std::int64_t ns) {
     if (m_startNs == kNoStep) {
         m_startNs = ns;
-        m_foldedThrough = FloorDiv(ns, kStepNs) - 1;
+        m_foldedThrough = can::FloorDiv(ns, kStepNs) - 1;
     }
 }
 

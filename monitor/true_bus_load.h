@@ -1,5 +1,5 @@
 // The share of the bus that frames really occupy: each frame's exact length on the wire
-// (devices::BusBits: its own stuff bits, CRC delimiter, ACK, end of frame and the 3-bit
+// (can::BusBits: its own stuff bits, CRC delimiter, ACK, end of frame and the 3-bit
 // intermission), counted into the 100 ms steps of the time it was on the bus (its end stamp
 // minus its length, split at step boundaries), so that no step and no second can read above
 // 100 % however late a record arrives. The channel's own estimate counts fewer bits per frame
@@ -21,7 +21,7 @@
 #include <limits>
 #include <mutex>
 
-#include "channel/device_protocol.h"
+#include "can/can_msg.h"
 
 struct BusLoadFigures {
     double percent = 0;      // over the last second (the ten 100 ms steps before the current)

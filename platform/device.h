@@ -56,6 +56,15 @@ class Device {
         (void)adapter;
         return {};
     }
+
+    // The file the device plays its bus from while open (a trace it replays), which a recording
+    // must not overwrite; empty for a device that reads no file.
+    virtual std::string SourceFile() const { return {}; }
+
+    // The scenario of a simulated bus that the operator's common scenario may replace ("default",
+    // "quiet", "flood"); empty for every other device, a simulated bus that plays a file among
+    // them.
+    virtual std::string ScenarioName() const { return {}; }
 };
 
 // Paths are compared without regard to case, as device paths are on the adapter's home platform.

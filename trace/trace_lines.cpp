@@ -4,118 +4,27 @@
 #include <cstdio>
 #include <ctime>
 
-#include "devices/common/can_frame.h"
-#include "devices/common/frame_bits.h"
-#include "devices/common/sja1000_status.h"
+#include "can/error_frame.h"
+#include "can/floor_div.h"
+#include "can/frame_bits.h"
+#include "can/frame_records.h"
+#include "can/record_class.h"
+#include "can/sja1000_status.h"
+#include "can/text_writer.h"
 #include "platform/local_time.h"
-#include "trace/error_frame_bits.h"
 
 namespace trace {
 namespace {
 
-namespace sr = devices::sja1000;
+namespace sr = can::sja1000;
+namespace err = can::err;
 
-constexpr char kUpperHex[] = "0123456789ABCDEF";
+constexpr can::HexCase kUpper = can::HexCase::kUpper;
 constexpr const char* kAscStateTexts[] = {"error active", "warning level", "error passive",
                                           "bus off"};
 constexpr const char* kDayNames[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 constexpr const char* kMonthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-
-// Appends into a bounded buffer while counting the whole length, like snprintf.
-class LineWriter {
-  public:
-    LineWriter(char* out, std::size_t size) : out_(out), size_(size) {}
-
-    void Put(char c) {
-        if (length_ + 1 < size_)
-            out_[length_] = c;
-        ++length_;
-    }
-    void Put(const char* text) {
-        while (*text != '\0')
-            Put(*text++);
-    }
-    void Put(const char* text, std::size_t n) {
-        for (std::size_t i = 0; i < n; ++i)
-            Put(text[i]);
-    }
-    void Pad(std::size_t written, std::size_t width) {
-        for (; written < width; ++written)
-            Put(' ');
-    }
-    // Decimal, at least minDigits digits with leading zeros; returns the digits written.
-    std::size_t PutDecimal(std::uint64_t value, int minDigits = 1) {
-        char digits[20];
-        int n = 0;
-        do {
-            digits[n++] = static_cast<char>('0' + value % 10);
-            value /= 10;
-        } while (value != 0);
-        while (n < minDigits)
-            digits[n++] = '0';
-        const std::size_t count = static_cast<std::size_t>(n);
-        while (n > 0)
-            Put(digits[--n]);
-        return count;
-    }
-    // Upper-case hex of exactly `digits` digits.
-    void PutHexFixed(std::uint32_t value, int digits) {
-        for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
-            Put(kUpperHex[(value >> shift) & 0xF]);
-    }
-    // Upper-case hex without leading zeros; returns the digits written.
-    std::size_t PutHex(std::uint32_t value) {
-        int digits = 1;
-        while (digits < 8 && (value >> (4 * digits)) != 0)
-            ++digits;
-        PutHexFixed(value, digits);
-        return static_cast<std::size_t>(digits);
-    }
-    void PutByte(std::uint8_t value) {
-        Put(kUpperHex[value >> 4]);
-        Put(kUpperHex[value & 0xF]);
-    }
-
-    std::size_t Finish() {
-        if (size_ > 0)
-            out_[std::min(length_, size_ - 1)] = '\0';
-        return length_;
-    }
-
-  private:
-    char* out_;
-    std::size_t size_;
-    std::size_t length_ = 0;
-};
-
-std::int64_t FloorDiv(std::int64_t value, std::int64_t divisor) {
-    std::int64_t q = value / divisor;
-    return (value % divisor != 0 && value < 0) ? q - 1 : q;
-}
-
-// The frame a record describes, as the bus carries it.
-struct FrameView {
-    devices::CanFrame frame;
-    bool received;
-};
-
-FrameView FrameOf(const CanMsg& msg) {
-    FrameView v{};
-    v.received = msg.type == CAN_EV_RX || msg.type == CAN_EV_RX_STD || msg.type == CAN_EV_RX_EXT;
-    const bool extended = CanMsgIsExtended(msg);
-    v.frame.extended = extended;
-    v.frame.id = msg.id & (extended ? devices::kExtendedIdMask : devices::kStandardIdMask);
-    v.frame.rtr = msg.rtr != 0;
-    v.frame.dlc = msg.dlc <= devices::kMaxDlc ? msg.dlc : kCanMaxFrameBytes;
-    std::copy_n(msg.data, kCanMaxFrameBytes, v.frame.data.begin());
-    return v;
-}
-
-bool IsFrame(std::int32_t type) {
-    return type == CAN_EV_RX || type == CAN_EV_TX ||
-           (type >= CAN_EV_RX_STD && type <= CAN_EV_TX_EXT);
-}
 
 struct ErrorFrame {
     std::uint32_t classes = 0;
@@ -132,12 +41,11 @@ ErrorFrame OverflowFrame(bool transmit) {
 }  // namespace
 
 bool IsTraceEvent(std::int32_t type) {
-    return IsFrame(type) ||
-           (type >= CAN_EV_BUS_ERROR && type <= CAN_EV_ARBITRATION && type != CAN_EV_WAKE_UP);
+    return can::IsFrameType(type) || (can::IsBusEventType(type) && type != CAN_EV_WAKE_UP);
 }
 
 TraceLines::TraceLines(TraceFormat format, std::string_view interfaceName, std::int64_t startNs)
-    : format_(format), ascZeroUs_(FloorDiv(startNs, 1'000'000) * 1000) {
+    : format_(format), ascZeroUs_(can::FloorDiv(startNs, 1'000'000) * 1000) {
     if (interfaceName.empty())
         interfaceName = "vesk0";
     interfaceLength_ = std::min(interfaceName.size(), kMaxInterfaceName);
@@ -150,13 +58,13 @@ TraceLines::TraceLines(TraceFormat format, std::string_view interfaceName, std::
 
 std::size_t TraceLines::Header(char* out, std::size_t size) const {
     if (format_ != TraceFormat::kAsc) {
-        LineWriter w(out, size);
+        can::TextWriter w(out, size);
         return w.Finish();
     }
     // English names and a 12-hour clock whatever the locale: the readers parse exactly these.
-    const std::time_t seconds = static_cast<std::time_t>(FloorDiv(ascZeroUs_, 1'000'000));
-    const int millis =
-        static_cast<int>(FloorDiv(ascZeroUs_, 1000) - FloorDiv(ascZeroUs_, 1'000'000) * 1000);
+    const std::time_t seconds = static_cast<std::time_t>(can::FloorDiv(ascZeroUs_, 1'000'000));
+    const int millis = static_cast<int>(can::FloorDiv(ascZeroUs_, 1000) -
+                                        can::FloorDiv(ascZeroUs_, 1'000'000) * 1000);
     std::tm tm{};
     platform::LocalTime(seconds, tm);
     const int hour12 = tm.tm_hour % 12 == 0 ? 12 : tm.tm_hour % 12;
@@ -175,7 +83,7 @@ std::size_t TraceLines::Header(char* out, std::size_t size) const {
 }
 
 std::size_t TraceLines::Footer(char* out, std::size_t size) const {
-    LineWriter w(out, size);
+    can::TextWriter w(out, size);
     if (format_ == TraceFormat::kAsc)
         w.Put("End TriggerBlock\n");
     return w.Finish();
@@ -200,8 +108,8 @@ void TraceLines::Track(const CanMsg& msg) {
 
 namespace {
 
-void PutLogTime(LineWriter& w, std::int64_t timeNs) {
-    const std::int64_t us = std::max<std::int64_t>(0, FloorDiv(timeNs, 1000));
+void PutLogTime(can::TextWriter& w, std::int64_t timeNs) {
+    const std::int64_t us = std::max<std::int64_t>(0, can::FloorDiv(timeNs, 1000));
     w.Put('(');
     w.PutDecimal(static_cast<std::uint64_t>(us / 1'000'000), 10);
     w.Put('.');
@@ -209,20 +117,20 @@ void PutLogTime(LineWriter& w, std::int64_t timeNs) {
     w.Put(") ");
 }
 
-void PutLogError(LineWriter& w, std::int64_t timeNs, const char* ifname, std::size_t ifnameLength,
-                 const ErrorFrame& e) {
+void PutLogError(can::TextWriter& w, std::int64_t timeNs, const char* ifname,
+                 std::size_t ifnameLength, const ErrorFrame& e) {
     PutLogTime(w, timeNs);
-    w.Put(ifname, ifnameLength);
+    w.Put(std::string_view(ifname, ifnameLength));
     w.Put(' ');
-    w.PutHexFixed(err::kFlag | e.classes, 8);
+    w.PutHex(err::kFlag | e.classes, 8, kUpper);
     w.Put('#');
     for (std::uint8_t b : e.data)
-        w.PutByte(b);
+        w.PutHex(b, 2, kUpper);
     w.Put(" R\n");
 }
 
-void PutAscTime(LineWriter& w, std::int64_t timeNs, std::int64_t zeroUs) {
-    const std::int64_t us = std::max<std::int64_t>(0, FloorDiv(timeNs, 1000) - zeroUs);
+void PutAscTime(can::TextWriter& w, std::int64_t timeNs, std::int64_t zeroUs) {
+    const std::int64_t us = std::max<std::int64_t>(0, can::FloorDiv(timeNs, 1000) - zeroUs);
     std::uint64_t seconds = static_cast<std::uint64_t>(us / 1'000'000);
     int digits = 1;
     for (std::uint64_t s = seconds; s >= 10; s /= 10)
@@ -234,7 +142,8 @@ void PutAscTime(LineWriter& w, std::int64_t timeNs, std::int64_t zeroUs) {
     w.Put(' ');
 }
 
-void PutAscOverrun(LineWriter& w, std::int64_t timeNs, std::int64_t zeroUs, std::uint64_t lost) {
+void PutAscOverrun(can::TextWriter& w, std::int64_t timeNs, std::int64_t zeroUs,
+                   std::uint64_t lost) {
     PutAscTime(w, timeNs, zeroUs);
     w.Put("CAN 1 Status:data overrun");
     if (lost > 0) {
@@ -249,7 +158,7 @@ void PutAscOverrun(LineWriter& w, std::int64_t timeNs, std::int64_t zeroUs, std:
 
 std::size_t TraceLines::LostMarker(std::int64_t timeNs, std::uint64_t count, char* out,
                                    std::size_t size) const {
-    LineWriter w(out, size);
+    can::TextWriter w(out, size);
     if (format_ == TraceFormat::kAsc) {
         PutAscOverrun(w, timeNs, ascZeroUs_, count);
     } else {
@@ -260,7 +169,7 @@ std::size_t TraceLines::LostMarker(std::int64_t timeNs, std::uint64_t count, cha
 
 std::size_t TraceLines::Event(const CanMsg& msg, std::int64_t timeNs, std::uint32_t bitrate,
                               char* out, std::size_t size) {
-    LineWriter w(out, size);
+    can::TextWriter w(out, size);
     if (!IsTraceEvent(msg.type))
         return w.Finish();
     const ControllerState before = state_;
@@ -268,10 +177,10 @@ std::size_t TraceLines::Event(const CanMsg& msg, std::int64_t timeNs, std::uint3
     const bool asc = format_ == TraceFormat::kAsc;
     const bool transmitting = (msg.status & sr::kSrTransmitting) != 0;
 
-    if (IsFrame(msg.type)) {
-        const FrameView v = FrameOf(msg);
-        const devices::CanFrame& f = v.frame;
-        if (v.received && msg.lost > 0) {
+    if (can::IsFrameType(msg.type)) {
+        const can::Frame f = can::FrameOfRecord(msg);
+        const bool received = can::IsReceivedFrameType(msg.type);
+        if (received && msg.lost > 0) {
             if (asc) {
                 PutAscOverrun(w, timeNs, ascZeroUs_, static_cast<std::uint64_t>(msg.lost));
             } else {
@@ -281,44 +190,44 @@ std::size_t TraceLines::Event(const CanMsg& msg, std::int64_t timeNs, std::uint3
         const int dataBytes = f.DataBytes();
         if (!asc) {
             PutLogTime(w, timeNs);
-            w.Put(interface_, interfaceLength_);
+            w.Put(std::string_view(interface_, interfaceLength_));
             w.Put(' ');
-            w.PutHexFixed(f.id, f.extended ? 8 : 3);
+            w.PutHex(f.id, f.extended ? 8 : 3, kUpper);
             w.Put('#');
             if (f.rtr) {
                 w.Put('R');
                 if (f.dlc > 0)
-                    w.Put(kUpperHex[std::min<int>(f.dlc, kCanMaxFrameBytes)]);
+                    w.PutHex(std::min<int>(f.dlc, kCanMaxFrameBytes), 1, kUpper);
             } else {
                 for (int i = 0; i < dataBytes; ++i)
-                    w.PutByte(f.data[i]);
+                    w.PutHex(f.data[i], 2, kUpper);
             }
             if (f.dlc > kCanMaxFrameBytes) {
                 w.Put('_');
-                w.Put(kUpperHex[f.dlc]);
+                w.PutHex(f.dlc, 1, kUpper);
             }
-            w.Put(v.received ? " R\n" : " T\n");
+            w.Put(received ? " R\n" : " T\n");
             return w.Finish();
         }
-        const int bits = devices::UnstuffedFrameBits(f) + devices::StuffBits(f);
+        const int bits = can::UnstuffedFrameBits(f) + can::StuffBits(f);
         PutAscTime(w, timeNs, ascZeroUs_);
         w.Put("1  ");
-        std::size_t idLength = w.PutHex(f.id);
+        std::size_t idLength = w.PutHex(f.id, 1, kUpper);
         if (f.extended) {
             w.Put('x');
             ++idLength;
         }
         w.Pad(idLength, 15);
-        w.Put(v.received ? " Rx   " : " Tx   ");
+        w.Put(received ? " Rx   " : " Tx   ");
         w.Put(f.rtr ? 'r' : 'd');
         w.Put(' ');
-        w.Put(kUpperHex[f.dlc]);
+        w.PutHex(f.dlc, 1, kUpper);
         for (int i = 0; i < dataBytes; ++i) {
             w.Put(' ');
-            w.PutByte(f.data[i]);
+            w.PutHex(f.data[i], 2, kUpper);
         }
         w.Put("  Length = ");
-        w.PutDecimal(static_cast<std::uint64_t>(devices::BitsToNanoseconds(bits, bitrate)));
+        w.PutDecimal(static_cast<std::uint64_t>(can::BitsToNanoseconds(bits, bitrate)));
         w.Put(" BitCount = ");
         w.PutDecimal(static_cast<std::uint64_t>(bits));
         w.Put(" ID = ");

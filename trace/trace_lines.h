@@ -40,7 +40,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "channel/device_protocol.h"
+#include "can/can_msg.h"
 #include "trace/trace_format.h"
 
 namespace trace {

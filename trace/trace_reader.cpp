@@ -7,19 +7,21 @@
 #include <memory>
 #include <string_view>
 
+#include "can/error_frame.h"
+#include "can/hex_digit.h"
 #include "platform/data_file.h"
 #include "platform/end_signal.h"
 #include "platform/error.h"
-#include "trace/error_frame_bits.h"
 #include "trace/trace_format.h"
 
 namespace trace {
 namespace {
 
 using Kind = TraceFrame::Kind;
+namespace err = can::err;
 
-constexpr std::uint32_t kStandardIdMax = 0x7FF;
-constexpr std::uint32_t kExtendedIdMax = 0x1FFFFFFF;
+constexpr std::uint32_t kStandardIdMax = can::kStandardIdMask;
+constexpr std::uint32_t kExtendedIdMax = can::kExtendedIdMask;
 constexpr std::size_t kQuotedLineMax = 100;
 constexpr std::size_t kBlockSize = 1 << 20;
 constexpr std::size_t kLineMax = 4096;
@@ -32,16 +34,6 @@ bool IsBlank(char c) {
 }
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
-}
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
 }
 
 char Lower(char c) {
@@ -89,7 +81,7 @@ bool ParseNumber(std::string_view text, int base, std::uint32_t max, std::uint32
         return false;
     std::uint64_t v = 0;
     for (char c : text) {
-        const int digit = base == 16 ? HexValue(c) : (IsDigit(c) ? c - '0' : -1);
+        const int digit = base == 16 ? can::HexDigitValue(c) : (IsDigit(c) ? c - '0' : -1);
         if (digit < 0)
             return false;
         v = v * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
@@ -241,7 +233,7 @@ class Reader {
         if (!body.empty() && body.front() == '#')
             return Fail("CAN-FD-Rahmen werden nicht unterstützt");
         if (!body.empty() && (body.front() == 'R' || body.front() == 'r')) {
-            f.remote = true;
+            f.rtr = true;
             body.remove_prefix(1);
             if (!body.empty() && IsDigit(body.front())) {
                 f.dlc = static_cast<std::uint8_t>(body.front() - '0');
@@ -255,8 +247,8 @@ class Reader {
                     body.remove_prefix(1);
                     continue;
                 }
-                const int hi = HexValue(body.front());
-                const int lo = body.size() > 1 ? HexValue(body[1]) : -1;
+                const int hi = can::HexDigitValue(body.front());
+                const int lo = body.size() > 1 ? can::HexDigitValue(body[1]) : -1;
                 if (hi < 0 || lo < 0 || f.length == 8)
                     return Fail("ungültige Daten");
                 f.data[f.length++] = static_cast<std::uint8_t>(hi * 16 + lo);
@@ -266,7 +258,7 @@ class Reader {
         }
         if (!body.empty()) {
             // "_<dlc>": a code 9..15 after 8 bytes.
-            const int code = body.size() == 2 ? HexValue(body[1]) : -1;
+            const int code = body.size() == 2 ? can::HexDigitValue(body[1]) : -1;
             if (body.front() != '_' || f.dlc != 8 || code < 9)
                 return Fail("ungültige Länge");
             f.dlc = static_cast<std::uint8_t>(code);
@@ -281,8 +273,8 @@ class Reader {
         std::uint8_t data[8] = {};
         std::size_t n = 0;
         while (!body.empty()) {
-            const int hi = HexValue(body.front());
-            const int lo = body.size() > 1 ? HexValue(body[1]) : -1;
+            const int hi = can::HexDigitValue(body.front());
+            const int lo = body.size() > 1 ? can::HexDigitValue(body[1]) : -1;
             if (hi < 0 || lo < 0 || n == 8)
                 return Fail("ungültige Daten");
             data[n++] = static_cast<std::uint8_t>(hi * 16 + lo);
@@ -407,8 +399,8 @@ class Reader {
         std::uint32_t flags = 0;
         if (!ParseNumber(NextToken(rest), 16, 0xFFFFFFFF, flags) || (flags & kAscFlagEdl) != 0)
             return Fail("CAN-FD-Rahmen werden nicht unterstützt");
-        f.remote = (flags & kAscFlagRemote) != 0;
-        if (f.length != (f.remote ? 0 : std::min<int>(f.dlc, 8)))
+        f.rtr = (flags & kAscFlagRemote) != 0;
+        if (f.length != (f.rtr ? 0 : std::min<int>(f.dlc, 8)))
             return Fail("Länge und Datenlänge passen nicht zusammen");
         file_.entries.push_back(f);
         return true;
@@ -481,7 +473,7 @@ class Reader {
         const std::string_view type = NextToken(rest);
         std::uint32_t value = 0;
         if (EqualsNoCase(type, "r")) {
-            f.remote = true;
+            f.rtr = true;
             std::string_view after = rest;
             const std::string_view dlc = NextToken(after);
             if (!dlc.empty() && ParseNumber(dlc, base_, 15, value))

@@ -25,9 +25,13 @@
 #include <string>
 #include <vector>
 
+#include "can/frame.h"
+
 namespace trace {
 
-struct TraceFrame {
+// One entry of a trace: a frame as the bus carried it (can::Frame: identifier, format, remote
+// flag, dlc as written, a candump "_<dlc>" or the ASC hex digit, and data), or a bus event.
+struct TraceFrame : can::Frame {
     // Bus events map the candump error-frame classes and the ASC ErrorFrame / Status: lines.
     enum class Kind : std::uint8_t {
         kFrame,
@@ -40,13 +44,8 @@ struct TraceFrame {
         kActive,
     };
 
-    std::int64_t timeNs = 0;  // relative to the first entry of the file (the first has 0)
-    std::uint32_t id = 0;
-    bool extended = false;  // 29-bit identifier
-    bool remote = false;
-    std::uint8_t dlc = 0;     // 0..15 as written (a candump "_<dlc>" or the ASC hex digit)
-    std::uint8_t length = 0;  // data bytes present (0..8)
-    std::array<std::uint8_t, 8> data{};
+    std::int64_t timeNs = 0;   // relative to the first entry of the file (the first has 0)
+    std::uint8_t length = 0;   // data bytes present (0..8), always DataBytes()
     bool transmitted = false;  // DIR T / Tx (vesk's own frames); false for R / Rx / none
     // For bus events only timeNs and transmitted mean anything; the other fields stay 0.
     Kind kind = Kind::kFrame;

@@ -22,7 +22,7 @@
 #include <thread>
 #include <vector>
 
-#include "channel/device_protocol.h"
+#include "can/can_msg.h"
 #include "platform/data_file.h"
 #include "trace/trace_format.h"
 #include "trace/trace_lines.h"

@@ -2,20 +2,12 @@
 
 #include <cstdio>
 
+#include "can/hex_digit.h"
+
 namespace {
 
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 std::string_view TrimBlanks(std::string_view text) {
@@ -54,14 +46,14 @@ std::optional<std::uint32_t> ScanHex(std::string_view text) {
     }
     // "0x" is a prefix only when a digit follows; otherwise the "0" alone is the number.
     if (i + 2 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X') &&
-        HexDigit(text[i + 2]) >= 0) {
+        can::HexDigitValue(text[i + 2]) >= 0) {
         i += 2;
     }
-    if (i >= text.size() || HexDigit(text[i]) < 0)
+    if (i >= text.size() || can::HexDigitValue(text[i]) < 0)
         return std::nullopt;
     std::uint32_t value = 0;
     for (; i < text.size(); ++i) {
-        int digit = HexDigit(text[i]);
+        int digit = can::HexDigitValue(text[i]);
         if (digit < 0)
             break;
         value = (value << 4) | static_cast<std::uint32_t>(digit);
@@ -110,7 +102,7 @@ bool AllHexDigits(std::string_view text) {
     if (text.empty())
         return false;
     for (char c : text) {
-        if (HexDigit(c) < 0)
+        if (can::HexDigitValue(c) < 0)
             return false;
     }
     return true;

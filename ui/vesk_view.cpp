@@ -12,6 +12,8 @@
 #include <wx/toolbar.h>
 #include <wx/utils.h>
 
+#include "can/frame_records.h"
+#include "can/record_class.h"
 #include "devices/device_mapping.h"
 #include "log/log_row.h"
 #include "monitor/frame_signals.h"
@@ -526,17 +528,13 @@ void CVeskView::UpdateSignalDetail() {
         return;
     }
     const LogRow& row = m_list->ModelRow(item);
-    const LogRowKind kind = ClassifyLogEvent(row.msg.type).kind;
-    if (kind != LogRowKind::kReceived && kind != LogRowKind::kTransmitted) {
+    if (!can::IsFrameType(row.msg.type)) {
         m_signals->ShowNothing(U8("Ein Busereignis hat keine Signale."));
         return;
     }
-    const CanMsg& m = row.msg;
-    const bool extended = CanMsgIsExtended(m);
-    const std::uint32_t id = m.id & (extended ? 0x1FFFFFFFu : 0x7FFu);
-    const int length = m.rtr ? 0 : std::min<int>(m.dlc, kCanMaxFrameBytes);
+    const can::Frame f = can::FrameOfRecord(row.msg);
     m_signals->ShowSignals(
-        DecodeFrameSignals(*databases, id, extended, m.rtr != 0, m.data, length));
+        DecodeFrameSignals(*databases, f.id, f.extended, f.rtr, f.data.data(), f.DataBytes()));
 }
 
 void CVeskView::OnDbLoad(wxCommandEvent&) {

@@ -56,7 +56,7 @@ class PlottedNode final : public sim::Node {
         m_frame.dlc = 8;
     }
     sim::Nanos ReadyAt() const override { return m_due; }
-    const devices::CanFrame& Offer(sim::Nanos start) override {
+    const can::Frame& Offer(sim::Nanos start) override {
         std::uint64_t bits = 0;
         const double t = static_cast<double>(start) * 1e-9;
         for (int s = 0; s < 10; ++s) {
@@ -87,7 +87,7 @@ class PlottedNode final : public sim::Node {
     sim::Nanos m_due;
     bool m_noise;
     std::uint32_t m_rng = 7;
-    devices::CanFrame m_frame;
+    can::Frame m_frame;
 };
 
 // The plotted message and the flood in every gap between.

@@ -11,20 +11,20 @@ bool Matches(std::uint32_t word, std::uint32_t code, std::uint32_t mask, std::ui
 
 }  // namespace
 
-bool BasicCanFilterAccepts(std::uint32_t code, std::uint32_t mask, const CanFrame& frame) {
+bool BasicCanFilterAccepts(std::uint32_t code, std::uint32_t mask, const can::Frame& frame) {
     if (frame.extended)
         return false;
-    std::uint32_t idHigh = (frame.id & kStandardIdMask) >> 3;
+    std::uint32_t idHigh = (frame.id & can::kStandardIdMask) >> 3;
     return Matches(idHigh, code, mask, 0xFF);
 }
 
-bool PeliCanFilterAccepts(std::uint32_t code, std::uint32_t mask, const CanFrame& frame) {
+bool PeliCanFilterAccepts(std::uint32_t code, std::uint32_t mask, const can::Frame& frame) {
     std::uint32_t rtr = frame.rtr ? 1 : 0;
     if (frame.extended) {
-        std::uint32_t word = ((frame.id & kExtendedIdMask) << 3) | (rtr << 2);
+        std::uint32_t word = ((frame.id & can::kExtendedIdMask) << 3) | (rtr << 2);
         return Matches(word, code, mask, 0xFFFFFFFCu);
     }
-    std::uint32_t word = ((frame.id & kStandardIdMask) << 21) | (rtr << 20);
+    std::uint32_t word = ((frame.id & can::kStandardIdMask) << 21) | (rtr << 20);
     std::uint32_t used = 0xFFF00000u;
     int bytes = frame.DataBytes();
     if (bytes >= 1) {
@@ -39,7 +39,7 @@ bool PeliCanFilterAccepts(std::uint32_t code, std::uint32_t mask, const CanFrame
 }
 
 bool HardwareFilterAccepts(std::uint8_t mode, std::uint32_t code, std::uint32_t mask,
-                           const CanFrame& frame) {
+                           const can::Frame& frame) {
     return mode == CAN_MODE_PELICAN ? PeliCanFilterAccepts(code, mask, frame)
                                     : BasicCanFilterAccepts(code, mask, frame);
 }

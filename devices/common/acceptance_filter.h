@@ -18,16 +18,16 @@
 
 #include <cstdint>
 
-#include "devices/common/can_frame.h"
+#include "can/frame.h"
 
 namespace devices {
 
-bool BasicCanFilterAccepts(std::uint32_t code, std::uint32_t mask, const CanFrame& frame);
-bool PeliCanFilterAccepts(std::uint32_t code, std::uint32_t mask, const CanFrame& frame);
+bool BasicCanFilterAccepts(std::uint32_t code, std::uint32_t mask, const can::Frame& frame);
+bool PeliCanFilterAccepts(std::uint32_t code, std::uint32_t mask, const can::Frame& frame);
 
 // The filter of the controller mode (CAN_MODE_BASIC or CAN_MODE_PELICAN).
 bool HardwareFilterAccepts(std::uint8_t mode, std::uint32_t code, std::uint32_t mask,
-                           const CanFrame& frame);
+                           const can::Frame& frame);
 
 bool SoftwareFilterAccepts(std::uint32_t code, std::uint32_t mask, std::uint32_t id);
 

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "devices/common/frame_records.h"
+#include "can/frame_records.h"
 #include "platform/error.h"
 
 namespace devices {
@@ -226,14 +226,14 @@ CanDeviceInfo AdapterBase::FastClockInfo(std::uint64_t ticks) {
 bool AdapterBase::DeliverEvent(std::int32_t type, std::uint64_t ticks, std::uint8_t status) {
     CanMsg m{};
     m.type = type;
-    StampTicks(m, ticks);
+    can::StampTicks(m, ticks);
     m.status = status;
     return queue_.PushEvent(m);
 }
 
 void AdapterBase::CountLost(std::int32_t count, std::uint64_t ticks, std::uint8_t status) {
     CanMsg stamp{};
-    StampTicks(stamp, ticks);
+    can::StampTicks(stamp, ticks);
     stamp.status = status;
     queue_.CountLost(count, stamp);
 }

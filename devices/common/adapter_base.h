@@ -32,12 +32,12 @@
 #include <mutex>
 #include <span>
 
+#include "can/frame.h"
+#include "can/frame_records.h"
+#include "can/sja1000_status.h"
 #include "channel/device_protocol.h"
 #include "devices/common/acceptance_filter.h"
-#include "devices/common/can_frame.h"
-#include "devices/common/frame_records.h"
 #include "devices/common/record_queue.h"
-#include "devices/common/sja1000_status.h"
 #include "platform/device.h"
 #include "platform/event.h"
 
@@ -87,7 +87,7 @@ class AdapterBase : public platform::Device {
 
     // --- The bus side: records of what happened, in the record queue ---------------------------
     // A frame another node sent; false when a filter kept it out.
-    bool DeliverReceived(const CanFrame& frame, std::uint64_t ticks, std::uint8_t status) {
+    bool DeliverReceived(const can::Frame& frame, std::uint64_t ticks, std::uint8_t status) {
         const bool accepted =
             HardwareFilterAccepts(Mode(), AcceptanceCode(), AcceptanceMask(), frame) &&
             SoftwareFilterAccepts(SoftAcceptanceCode(), SoftAcceptanceMask(), frame.id);
@@ -97,7 +97,7 @@ class AdapterBase : public platform::Device {
         return accepted;
     }
     // The adapter's own frame, gone over the bus: its confirmation.
-    void DeliverTransmitted(const CanFrame& frame, std::uint64_t ticks, std::uint8_t status) {
+    void DeliverTransmitted(const can::Frame& frame, std::uint64_t ticks, std::uint8_t status) {
         QueueFrame(CAN_EV_TX, CAN_EV_TX_STD, CAN_EV_TX_EXT, frame, ticks, status);
         busFrames_.fetch_add(1, std::memory_order_release);
     }
@@ -153,10 +153,10 @@ class AdapterBase : public platform::Device {
     // while format reporting is on.
     // (Inline, as are the two above: they run for every frame on the bus.)
     void QueueFrame(std::int32_t plain, std::int32_t standard, std::int32_t extended,
-                    const CanFrame& frame, std::uint64_t ticks, std::uint8_t status) {
-        CanMsg m =
-            FrameRecord(FormatReporting() ? (frame.extended ? extended : standard) : plain, frame);
-        StampTicks(m, ticks);
+                    const can::Frame& frame, std::uint64_t ticks, std::uint8_t status) {
+        CanMsg m = can::FrameRecord(
+            FormatReporting() ? (frame.extended ? extended : standard) : plain, frame);
+        can::StampTicks(m, ticks);
         m.status = status;
         queue_.PushFrame(m);
     }

@@ -3,17 +3,12 @@
 #include <cerrno>
 #include <limits>
 
-#include "devices/common/sja1000_status.h"
+#include "can/record_class.h"
+#include "can/sja1000_status.h"
 #include "platform/error.h"
 
 namespace devices {
-namespace {
-
-bool IsReceivedFrame(std::int32_t type) {
-    return type == CAN_EV_RX || type == CAN_EV_RX_STD || type == CAN_EV_RX_EXT;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 RecordQueue::RecordQueue(std::size_t depth) : depth_(depth == 0 ? 1 : depth), ring_(depth_ + 1) {}
 
@@ -51,7 +46,7 @@ RecordQueue::PushResult RecordQueue::PushFrame(CanMsg record) {
         std::lock_guard lock(mutex_);
         record.valid = 1;
         if (count_ < depth_) {
-            if (IsReceivedFrame(record.type)) {
+            if (can::IsReceivedFrameType(record.type)) {
                 record.lost = lostSinceReceived_;
                 lostSinceReceived_ = 0;
             } else {
@@ -97,7 +92,7 @@ RecordQueue::PushResult RecordQueue::LoseLocked(std::int32_t count, const CanMsg
         event.type = CAN_EV_OVERRUN;
         event.ticksLow = stamp.ticksLow;
         event.ticksHigh = stamp.ticksHigh;
-        event.status = stamp.status | sja1000::kSrDataOverrun | sja1000::kSrRxBuffer;
+        event.status = stamp.status | can::sja1000::kSrDataOverrun | can::sja1000::kSrRxBuffer;
         event.valid = 1;
         PutLocked(event);
     }

@@ -56,8 +56,4 @@ std::shared_ptr<sim::SimAdapter> RegisterReplayAdapter(const std::string& device
     return adapter;
 }
 
-bool IsReplayAdapter(const sim::SimAdapter& adapter) {
-    return dynamic_cast<const TraceSource*>(adapter.GetNodeSource()) != nullptr;
-}
-
 }  // namespace replay

@@ -26,6 +26,7 @@ class TraceSource final : public sim::NodeSource {
     TraceSource(std::string path, bool loop) : path_(std::move(path)), loop_(loop) {}
 
     const std::string& Path() const { return path_; }
+    std::string SourceFile() const override { return path_; }
     bool Loop() const { return loop_; }
 
     int Load() override;
@@ -45,8 +46,5 @@ sim::SimAdapterOptions ReplayOptions(const std::string& path, bool loop);
 // registered there. Returns it.
 std::shared_ptr<sim::SimAdapter> RegisterReplayAdapter(const std::string& devicePath,
                                                        const std::string& tracePath, bool loop);
-
-// Whether `adapter` replays a trace.
-bool IsReplayAdapter(const sim::SimAdapter& adapter);
 
 }  // namespace replay

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "devices/common/can_frame.h"
-#include "devices/common/frame_bits.h"
+#include "can/frame.h"
+#include "can/frame_bits.h"
 #include "devices/sim/sim_controller.h"
 
 namespace replay {
@@ -15,13 +15,10 @@ using Kind = trace::TraceFrame::Kind;
 // looping replay of it cannot stall the bus.
 constexpr Nanos kMinimumRound = sim::kMillisecond;
 
-sim::CanFrame FrameOf(const trace::TraceFrame& e) {
-    sim::CanFrame frame{};
-    frame.id = e.id & (e.extended ? devices::kExtendedIdMask : devices::kStandardIdMask);
-    frame.extended = e.extended;
-    frame.rtr = e.remote;
-    frame.dlc = e.dlc;
-    frame.data = e.data;
+// The entry's frame, its identifier cut to its format as the bus would cut it.
+can::Frame FrameOf(const trace::TraceFrame& e) {
+    can::Frame frame = e;
+    frame.id &= e.extended ? can::kExtendedIdMask : can::kStandardIdMask;
     return frame;
 }
 
@@ -75,8 +72,8 @@ Nanos TraceNode::StampOffset(std::size_t index) const {
     if (index != offsetIndex_ || baud != offsetBaud_) {
         offsetIndex_ = index;
         offsetBaud_ = baud;
-        offset_ = devices::BitsToNanoseconds(
-            devices::BusBits(FrameOf(file_->entries[index])) - devices::kIntermissionBits, baud);
+        offset_ = can::BitsToNanoseconds(
+            can::BusBits(FrameOf(file_->entries[index])) - can::kIntermissionBits, baud);
     }
     return offset_;
 }
@@ -85,7 +82,7 @@ Nanos TraceNode::EventAt() const {
     return DueAt(nextEvent_);
 }
 
-const sim::CanFrame& TraceNode::Offer(Nanos) {
+const can::Frame& TraceNode::Offer(Nanos) {
     offer_ = FrameOf(file_->entries[nextFrame_]);
     return offer_;
 }

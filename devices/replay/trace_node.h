@@ -29,7 +29,7 @@ class TraceNode : public sim::Node {
               std::function<std::uint32_t()> baudrate = {});
 
     Nanos ReadyAt() const override;
-    const sim::CanFrame& Offer(Nanos start) override;
+    const can::Frame& Offer(Nanos start) override;
     void Sent(Nanos end) override;
     void SkipTo(Nanos now) override;
     Nanos EventAt() const override;
@@ -50,7 +50,7 @@ class TraceNode : public sim::Node {
     Nanos lastFrameEnd_;
     std::size_t nextFrame_;
     std::size_t nextEvent_;
-    sim::CanFrame offer_;
+    can::Frame offer_;
     // StampOffset's last answer, for the frame and rate it was computed for.
     mutable std::size_t offsetIndex_ = static_cast<std::size_t>(-1);
     mutable std::uint32_t offsetBaud_ = 0;

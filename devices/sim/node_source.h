@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "devices/sim/sim_nodes.h"
@@ -22,6 +23,8 @@ class NodeSource {
     // tells at any moment.
     virtual std::vector<std::unique_ptr<Node>> Build(Nanos now,
                                                      std::function<std::uint32_t()> baudrate) = 0;
+    // The file the nodes are read from; empty for nodes made without one.
+    virtual std::string SourceFile() const { return {}; }
 };
 
 }  // namespace sim

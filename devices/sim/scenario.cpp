@@ -7,9 +7,9 @@
 namespace sim {
 namespace {
 
-CanFrame Frame(std::uint32_t id, bool extended, std::uint8_t dlc,
-               std::array<std::uint8_t, 8> data = {}) {
-    CanFrame f;
+can::Frame Frame(std::uint32_t id, bool extended, std::uint8_t dlc,
+                 std::array<std::uint8_t, 8> data = {}) {
+    can::Frame f;
     f.id = id;
     f.extended = extended;
     f.dlc = dlc;
@@ -17,8 +17,8 @@ CanFrame Frame(std::uint32_t id, bool extended, std::uint8_t dlc,
     return f;
 }
 
-CanFrame Remote(std::uint32_t id, std::uint8_t dlc) {
-    CanFrame f = Frame(id, false, dlc);
+can::Frame Remote(std::uint32_t id, std::uint8_t dlc) {
+    can::Frame f = Frame(id, false, dlc);
     f.rtr = true;
     return f;
 }
@@ -59,7 +59,7 @@ std::optional<Scenario> ScenarioFromEnvironment() {
 
 ScenarioSetup BuildScenario(Scenario scenario, Nanos start, std::uint32_t seed) {
     ScenarioSetup setup;
-    auto periodic = [&](const CanFrame& f, Nanos period, Nanos phase, DataPattern pattern) {
+    auto periodic = [&](const can::Frame& f, Nanos period, Nanos phase, DataPattern pattern) {
         setup.nodes.push_back(std::make_unique<PeriodicNode>(f, period, start + phase, pattern,
                                                              seed * 2654435761u + f.id));
     };

@@ -105,8 +105,7 @@ int SimAdapter::OnOpen() {
         } catch (const std::system_error& e) {
             return e.code().value() != 0 ? e.code().value() : platform::kErrorTryAgain;
         }
-        schedulerThread_ = scheduler_.native_handle();
-        schedulerRunning_ = true;
+        schedulerCpu_.Started(scheduler_.native_handle());
     }
     controller_.GoOnline();
     return 0;
@@ -153,18 +152,18 @@ void SimAdapter::SchedulerLoop(std::stop_token stop) {
         }
         previousRound = now;
     }
-    finishedCpu_ += devices::ThreadCpuTime(pthread_self());
-    schedulerRunning_ = false;
+    schedulerCpu_.Finished();
 }
 
 std::chrono::nanoseconds SimAdapter::SchedulerCpuTime() const {
-    // Under the lock the scheduler is either still counting (read its clock) or has added its
-    // total already, never both.
-    std::lock_guard lock(mutex_);
-    auto total = finishedCpu_;
-    if (schedulerRunning_)
-        total += devices::ThreadCpuTime(schedulerThread_);
-    return total;
+    return schedulerCpu_.Total();
+}
+
+std::string SimAdapter::ScenarioName() const {
+    // A bus whose nodes are read from a file has no scenario to replace.
+    if (!SourceFile().empty())
+        return {};
+    return sim::ScenarioName(options_.scenario);
 }
 
 CanDeviceInfo SimAdapter::DeviceInfo() {

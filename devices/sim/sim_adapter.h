@@ -25,6 +25,7 @@
 #include <thread>
 
 #include "devices/common/adapter_base.h"
+#include "devices/common/thread_cpu_time.h"
 #include "devices/sim/node_source.h"
 #include "devices/sim/scenario.h"
 #include "devices/sim/sim_bus.h"
@@ -58,6 +59,10 @@ class SimAdapter final : public devices::AdapterBase {
     std::string BusName(int adapter) const override {
         return options_.busName + std::to_string(adapter);
     }
+    std::string SourceFile() const override {
+        return options_.nodeSource ? options_.nodeSource->SourceFile() : std::string();
+    }
+    std::string ScenarioName() const override;
 
     // CPU time the scheduler threads of this adapter have used so far (real-time mode).
     std::chrono::nanoseconds SchedulerCpuTime() const;
@@ -93,9 +98,7 @@ class SimAdapter final : public devices::AdapterBase {
     bool nodesStarted_ = false;  // guarded by mutex_: the node source's nodes are on the bus
     Controller controller_;
     Bus bus_;
-    bool schedulerRunning_ = false;
-    pthread_t schedulerThread_{};
-    std::chrono::nanoseconds finishedCpu_{0};
+    devices::ThreadCpuAccount schedulerCpu_;
     std::jthread scheduler_;
 };
 

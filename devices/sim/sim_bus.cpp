@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
-#include "devices/common/frame_bits.h"
+#include "can/frame_bits.h"
 
 namespace sim {
 namespace {
 
 // Error flag, error delimiter and intermission after a destroyed frame.
-constexpr int kErrorFrameBits = 6 + 8 + devices::kIntermissionBits;
+constexpr int kErrorFrameBits = 6 + 8 + can::kIntermissionBits;
 // Control field bits after the arbitration field (IDE/r1, r0, DLC); the simulated errors strike
 // at its end.
 constexpr int kControlBits = 6;
@@ -105,7 +105,7 @@ void Bus::RunUntil(Nanos t) {
 
 void Bus::StartFrame(Nanos start) {
     const std::uint32_t baud = controller_.Baudrate();
-    auto bitsToNs = [baud](std::int64_t bits) { return devices::BitsToNanoseconds(bits, baud); };
+    auto bitsToNs = [baud](std::int64_t bits) { return can::BitsToNanoseconds(bits, baud); };
 
     // The adapter's frame competes only if it was ready before this frame began; a controller
     // that this very frame wakes up has to wait for the next one.
@@ -116,13 +116,13 @@ void Bus::StartFrame(Nanos start) {
         f.frame = controller_.TxFrame();
         f.sequence = controller_.TxSequence();
     }
-    std::uint32_t bestKey = adapterReady ? devices::ArbitrationKey(f.frame) : 0;
+    std::uint32_t bestKey = adapterReady ? can::ArbitrationKey(f.frame) : 0;
     bool haveWinner = adapterReady;
     for (Node* s : stations_) {
         if (s->ReadyAt() > start)
             continue;
-        const CanFrame& offer = s->Offer(start);
-        std::uint32_t key = devices::ArbitrationKey(offer);
+        const can::Frame& offer = s->Offer(start);
+        std::uint32_t key = can::ArbitrationKey(offer);
         if (!haveWinner || key < bestKey) {
             haveWinner = true;
             bestKey = key;
@@ -135,7 +135,7 @@ void Bus::StartFrame(Nanos start) {
 
     f.listening = controller_.OnFrameStart(start) && f.node != nullptr;
     if (adapterReady && f.node != nullptr) {
-        int lostAt = devices::ArbitrationLostBit(controller_.TxFrame(), f.frame);
+        int lostAt = can::ArbitrationLostBit(controller_.TxFrame(), f.frame);
         controller_.OnArbitrationLost(start + bitsToNs(1 + std::max(lostAt, 0)));
     }
     if (f.node == nullptr)
@@ -149,13 +149,13 @@ void Bus::StartFrame(Nanos start) {
         nextErrorAt_ = start + NextErrorInterval();
     }
     if (f.corrupted) {
-        std::int64_t errorBit = 1 + devices::ArbitrationFieldBits(f.frame) + kControlBits;
+        std::int64_t errorBit = 1 + can::ArbitrationFieldBits(f.frame) + kControlBits;
         f.errorAt = start + bitsToNs(errorBit);
         f.frameEnd = f.errorAt;
         f.end = start + bitsToNs(errorBit + kErrorFrameBits);
     } else {
-        std::int64_t bits = devices::BusBits(f.frame);
-        f.frameEnd = start + bitsToNs(bits - devices::kIntermissionBits);
+        std::int64_t bits = can::BusBits(f.frame);
+        f.frameEnd = start + bitsToNs(bits - can::kIntermissionBits);
         f.end = start + bitsToNs(bits);
     }
     inFlight_ = f;
@@ -226,8 +226,8 @@ std::vector<BusTraffic> Bus::TakeTraffic() {
     return out;
 }
 
-std::vector<CanFrame> Bus::TakeTransmitted() {
-    std::vector<CanFrame> out(transmitted_.begin(), transmitted_.end());
+std::vector<can::Frame> Bus::TakeTransmitted() {
+    std::vector<can::Frame> out(transmitted_.begin(), transmitted_.end());
     transmitted_.clear();
     return out;
 }

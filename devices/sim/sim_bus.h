@@ -24,7 +24,7 @@ namespace sim {
 
 // One frame as it went over the bus.
 struct BusTraffic {
-    CanFrame frame;
+    can::Frame frame;
     bool fromAdapter = false;
     bool corrupted = false;  // ended in an error frame
     Nanos start = 0;
@@ -50,18 +50,18 @@ class Bus {
     void ReplaceNodes(std::vector<std::unique_ptr<Node>> nodes);
 
     // A frame from a node of its own, ready at `at`. False when too many are waiting.
-    bool Inject(const CanFrame& frame, Nanos at) { return injected_.Add(frame, at); }
+    bool Inject(const can::Frame& frame, Nanos at) { return injected_.Add(frame, at); }
     // The next `count` frames to start on the bus are destroyed by an error frame.
     void CorruptNextFrames(int count) { corruptNext_ += count > 0 ? count : 0; }
 
     // Keeps the last `capacity` frames that went over the bus (0: keeps none).
     void RecordTraffic(std::size_t capacity);
     std::vector<BusTraffic> TakeTraffic();
-    std::vector<CanFrame> TakeTransmitted();
+    std::vector<can::Frame> TakeTransmitted();
 
   private:
     struct InFlight {
-        CanFrame frame;
+        can::Frame frame;
         Node* node = nullptr;  // nullptr: the adapter's frame
         std::uint64_t sequence = 0;
         bool listening = false;  // the adapter's controller receives it
@@ -93,7 +93,7 @@ class Bus {
     std::optional<InFlight> inFlight_;
     std::size_t trafficCapacity_ = 0;
     std::deque<BusTraffic> traffic_;
-    std::deque<CanFrame> transmitted_;
+    std::deque<can::Frame> transmitted_;
 };
 
 }  // namespace sim

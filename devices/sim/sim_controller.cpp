@@ -3,15 +3,15 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "can/frame_bits.h"
+#include "can/frame_records.h"
+#include "can/sja1000_status.h"
 #include "devices/common/bit_timing.h"
-#include "devices/common/frame_bits.h"
-#include "devices/common/frame_records.h"
-#include "devices/common/sja1000_status.h"
 #include "platform/error.h"
 
 namespace sim {
 
-namespace sr = devices::sja1000;
+namespace sr = can::sja1000;
 
 void Controller::Standby() {
     if (online_ && !busOff_)
@@ -28,12 +28,12 @@ void Controller::AbortTransmission() {
 int Controller::Write(const CanMsg& msg, Nanos now) {
     if (!online_)
         return platform::kErrorInvalidHandle;
-    if (msg.dlc > devices::kMaxDlc)
+    if (msg.dlc > can::kMaxDlc)
         return platform::kErrorInvalidParameter;
     if (txCount_ >= kTxQueueDepth)
         return platform::kErrorNoBuffers;
     TxEntry& e = tx_[(txHead_ + txCount_) % kTxQueueDepth];
-    e.frame = devices::FrameToSend(msg, adapter_.SendsExtended(msg));
+    e.frame = can::FrameToSend(msg, adapter_.SendsExtended(msg));
     e.readyAt = now;
     e.sequence = nextSequence_++;
     ++txCount_;
@@ -108,7 +108,7 @@ void Controller::OnArbitrationLost(Nanos at) {
     Emit(CAN_EV_ARBITRATION, at, sr::kSrReceiving);
 }
 
-void Controller::OnTxDone(std::uint64_t sequence, const CanFrame& frame, Nanos at) {
+void Controller::OnTxDone(std::uint64_t sequence, const can::Frame& frame, Nanos at) {
     if (!online_ || txCount_ == 0 || tx_[txHead_].sequence != sequence)
         return;
     inFlight_ = 0;
@@ -133,7 +133,7 @@ void Controller::OnTxError(std::uint64_t sequence, Nanos at) {
     UpdateFaultConfinement(at, sr::kSrTransmitting);
 }
 
-void Controller::OnReceived(const CanFrame& frame, Nanos at) {
+void Controller::OnReceived(const can::Frame& frame, Nanos at) {
     if (!online_)
         return;
     // A good reception brings an error-passive receive counter back below the limit at once.
@@ -159,7 +159,7 @@ void Controller::UpdateFaultConfinement(Nanos at, std::uint8_t activity) {
     bool warning = tec_ >= sr::kErrorWarningLimit || rec_ >= sr::kErrorWarningLimit;
     bool passive = tec_ >= sr::kErrorPassiveLimit || rec_ >= sr::kErrorPassiveLimit;
     if (busOff && !busOff_) {
-        recoveryAt_ = at + devices::BitsToNanoseconds(128 * 11, Baudrate());
+        recoveryAt_ = at + can::BitsToNanoseconds(128 * 11, Baudrate());
         sleeping_ = false;
     }
     // The error interrupt fires on a change of the error or the bus status, the error-passive

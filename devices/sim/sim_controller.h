@@ -7,14 +7,12 @@
 #include <array>
 #include <cstdint>
 
+#include "can/frame.h"
 #include "channel/device_protocol.h"
 #include "devices/common/adapter_base.h"
-#include "devices/common/can_frame.h"
 #include "devices/sim/sim_time.h"
 
 namespace sim {
-
-using devices::CanFrame;
 
 class Controller {
   public:
@@ -47,16 +45,16 @@ class Controller {
     // When the head of the transmit queue may go on the bus; kNever when there is nothing to
     // send or the controller cannot (offline, asleep, bus-off).
     Nanos TxReadyAt() const;
-    const CanFrame& TxFrame() const { return tx_[txHead_].frame; }
+    const can::Frame& TxFrame() const { return tx_[txHead_].frame; }
     std::uint64_t TxSequence() const { return tx_[txHead_].sequence; }
     // A frame starts on the bus. A sleeping controller wakes up and misses this frame. True when
     // the controller takes part in the frame.
     bool OnFrameStart(Nanos start);
     void OnTxStarted(std::uint64_t sequence) { inFlight_ = sequence; }
     void OnArbitrationLost(Nanos at);
-    void OnTxDone(std::uint64_t sequence, const CanFrame& frame, Nanos at);
+    void OnTxDone(std::uint64_t sequence, const can::Frame& frame, Nanos at);
     void OnTxError(std::uint64_t sequence, Nanos at);
-    void OnReceived(const CanFrame& frame, Nanos at);
+    void OnReceived(const can::Frame& frame, Nanos at);
     void OnRxError(Nanos at);
     // Bus-off recovery: after 128 times 11 recessive bits the controller is back on the bus.
     Nanos NextTimer() const { return busOff_ ? recoveryAt_ : kNever; }
@@ -76,7 +74,7 @@ class Controller {
 
   private:
     struct TxEntry {
-        CanFrame frame;
+        can::Frame frame;
         Nanos readyAt = 0;
         std::uint64_t sequence = 0;
     };

@@ -44,12 +44,12 @@ void SimDriver::AdvanceTo(Nanos time) {
     adapter_->bus_.RunUntil(time);
 }
 
-bool SimDriver::InjectFrame(const CanFrame& frame) {
+bool SimDriver::InjectFrame(const can::Frame& frame) {
     std::lock_guard lock(adapter_->mutex_);
     return adapter_->bus_.Inject(frame, adapter_->bus_.Now());
 }
 
-bool SimDriver::InjectFrameAt(const CanFrame& frame, Nanos at) {
+bool SimDriver::InjectFrameAt(const can::Frame& frame, Nanos at) {
     std::lock_guard lock(adapter_->mutex_);
     return adapter_->bus_.Inject(frame, at);
 }
@@ -69,7 +69,7 @@ std::vector<BusTraffic> SimDriver::TakeBusTraffic() {
     return adapter_->bus_.TakeTraffic();
 }
 
-std::vector<CanFrame> SimDriver::TakeTransmitted() {
+std::vector<can::Frame> SimDriver::TakeTransmitted() {
     std::lock_guard lock(adapter_->mutex_);
     return adapter_->bus_.TakeTransmitted();
 }

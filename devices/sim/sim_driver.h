@@ -40,8 +40,8 @@ class SimDriver {
 
     // A node sends `frame` as soon as it wins the bus (at once on an idle bus). Each injected
     // frame comes from a node of its own, so frames injected together go in arbitration order.
-    bool InjectFrame(const CanFrame& frame);
-    bool InjectFrameAt(const CanFrame& frame, Nanos at);
+    bool InjectFrame(const can::Frame& frame);
+    bool InjectFrameAt(const can::Frame& frame, Nanos at);
     // The next `count` frames that start on the bus (whoever sends them) end in an error frame:
     // a bus error for the adapter, whose error counters move as the fault confinement rules say.
     void CorruptNextFrames(int count = 1);
@@ -52,7 +52,7 @@ class SimDriver {
     // Frames that went over the bus since the last call (the last 65536 at most).
     std::vector<BusTraffic> TakeBusTraffic();
     // Frames the adapter sent successfully since the last call.
-    std::vector<CanFrame> TakeTransmitted();
+    std::vector<can::Frame> TakeTransmitted();
 
     // The adapter's settings.
     std::uint32_t Baudrate() const { return adapter_->Baudrate(); }

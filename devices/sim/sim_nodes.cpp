@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "devices/common/frame_bits.h"
+#include "can/frame_bits.h"
 
 namespace sim {
 namespace {
@@ -17,8 +17,8 @@ std::uint32_t NextRandom(std::uint32_t& state) {
 
 }  // namespace
 
-PeriodicNode::PeriodicNode(const CanFrame& frame, Nanos period, Nanos firstDue, DataPattern pattern,
-                           std::uint32_t seed)
+PeriodicNode::PeriodicNode(const can::Frame& frame, Nanos period, Nanos firstDue,
+                           DataPattern pattern, std::uint32_t seed)
     : frame_(frame),
       period_(period > 0 ? period : kMillisecond),
       nextDue_(firstDue),
@@ -27,7 +27,7 @@ PeriodicNode::PeriodicNode(const CanFrame& frame, Nanos period, Nanos firstDue, 
     UpdateData();
 }
 
-const CanFrame& PeriodicNode::Offer(Nanos start) {
+const can::Frame& PeriodicNode::Offer(Nanos start) {
     (void)start;
     return frame_;
 }
@@ -80,10 +80,10 @@ void PeriodicNode::UpdateData() {
     }
 }
 
-ResponderNode::ResponderNode(const CanFrame& answer, Nanos delay)
+ResponderNode::ResponderNode(const can::Frame& answer, Nanos delay)
     : answer_(answer), delay_(delay) {}
 
-const CanFrame& ResponderNode::Offer(Nanos start) {
+const can::Frame& ResponderNode::Offer(Nanos start) {
     (void)start;
     return answer_;
 }
@@ -95,7 +95,7 @@ void ResponderNode::Sent(Nanos end) {
     answer_.data[0] = static_cast<std::uint8_t>(answer_.data[0] + 1);
 }
 
-void ResponderNode::Heard(const CanFrame& frame, Nanos end) {
+void ResponderNode::Heard(const can::Frame& frame, Nanos end) {
     bool request = frame.rtr && frame.extended == answer_.extended && frame.id == answer_.id;
     if (request && pendingAt_ == kNever)
         pendingAt_ = end + delay_;
@@ -106,7 +106,7 @@ void ResponderNode::SkipTo(Nanos now) {
         pendingAt_ = now;
 }
 
-const CanFrame& FloodNode::Offer(Nanos start) {
+const can::Frame& FloodNode::Offer(Nanos start) {
     (void)start;
     frame_.id = 0x600 + (count_ & 0xFF);
     frame_.extended = false;
@@ -126,7 +126,7 @@ void FloodNode::SkipTo(Nanos now) {
     readyAt_ = std::max(readyAt_, now);
 }
 
-bool InjectedNode::Add(const CanFrame& frame, Nanos at) {
+bool InjectedNode::Add(const can::Frame& frame, Nanos at) {
     if (frames_.size() >= kCapacity)
         return false;
     if (frames_.capacity() == 0)
@@ -142,7 +142,7 @@ Nanos InjectedNode::ReadyAt() const {
     return earliest;
 }
 
-const CanFrame& InjectedNode::Offer(Nanos start) {
+const can::Frame& InjectedNode::Offer(Nanos start) {
     std::size_t best = frames_.size();
     for (std::size_t i = 0; i < frames_.size(); ++i) {
         const Entry& e = frames_[i];
@@ -152,8 +152,8 @@ const CanFrame& InjectedNode::Offer(Nanos start) {
             best = i;
             continue;
         }
-        auto key = devices::ArbitrationKey(e.frame);
-        auto bestKey = devices::ArbitrationKey(frames_[best].frame);
+        auto key = can::ArbitrationKey(e.frame);
+        auto bestKey = can::ArbitrationKey(frames_[best].frame);
         if (key < bestKey || (key == bestKey && e.order < frames_[best].order))
             best = i;
     }

@@ -5,12 +5,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "devices/common/can_frame.h"
+#include "can/frame.h"
 #include "devices/sim/sim_time.h"
 
 namespace sim {
 
-using devices::CanFrame;
 class Controller;
 
 class Node {
@@ -20,11 +19,11 @@ class Node {
     // Earliest time at which the node has a frame to send; kNever when it has none.
     virtual Nanos ReadyAt() const = 0;
     // The frame the node sends if the bus starts a frame at `start` (ReadyAt() <= start).
-    virtual const CanFrame& Offer(Nanos start) = 0;
+    virtual const can::Frame& Offer(Nanos start) = 0;
     // The offered frame went over the bus without error; the bus is free again at `end`.
     virtual void Sent(Nanos end) = 0;
     // Another station's frame went over the bus.
-    virtual void Heard(const CanFrame& frame, Nanos end) {
+    virtual void Heard(const can::Frame& frame, Nanos end) {
         (void)frame;
         (void)end;
     }
@@ -52,18 +51,18 @@ enum class DataPattern {
 // A message sent every `period`, first at `firstDue`.
 class PeriodicNode : public Node {
   public:
-    PeriodicNode(const CanFrame& frame, Nanos period, Nanos firstDue, DataPattern pattern,
+    PeriodicNode(const can::Frame& frame, Nanos period, Nanos firstDue, DataPattern pattern,
                  std::uint32_t seed);
 
     Nanos ReadyAt() const override { return nextDue_; }
-    const CanFrame& Offer(Nanos start) override;
+    const can::Frame& Offer(Nanos start) override;
     void Sent(Nanos end) override;
     void SkipTo(Nanos now) override;
 
   private:
     void UpdateData();
 
-    CanFrame frame_;
+    can::Frame frame_;
     Nanos period_;
     Nanos nextDue_;
     DataPattern pattern_;
@@ -74,16 +73,16 @@ class PeriodicNode : public Node {
 // Answers a remote frame for its identifier with a data frame, after a short processing delay.
 class ResponderNode : public Node {
   public:
-    ResponderNode(const CanFrame& answer, Nanos delay);
+    ResponderNode(const can::Frame& answer, Nanos delay);
 
     Nanos ReadyAt() const override { return pendingAt_; }
-    const CanFrame& Offer(Nanos start) override;
+    const can::Frame& Offer(Nanos start) override;
     void Sent(Nanos end) override;
-    void Heard(const CanFrame& frame, Nanos end) override;
+    void Heard(const can::Frame& frame, Nanos end) override;
     void SkipTo(Nanos now) override;
 
   private:
-    CanFrame answer_;
+    can::Frame answer_;
     Nanos delay_;
     Nanos pendingAt_ = kNever;
 };
@@ -95,14 +94,14 @@ class FloodNode : public Node {
     explicit FloodNode(Nanos start) : readyAt_(start) {}
 
     Nanos ReadyAt() const override { return readyAt_; }
-    const CanFrame& Offer(Nanos start) override;
+    const can::Frame& Offer(Nanos start) override;
     void Sent(Nanos end) override;
     void SkipTo(Nanos now) override;
 
   private:
     Nanos readyAt_;
     std::uint32_t count_ = 0;
-    CanFrame frame_;
+    can::Frame frame_;
 };
 
 // Frames injected by a test driver, each as if from a node of its own: the lowest identifier
@@ -111,17 +110,17 @@ class InjectedNode : public Node {
   public:
     static constexpr std::size_t kCapacity = 4096;
 
-    bool Add(const CanFrame& frame, Nanos at);
+    bool Add(const can::Frame& frame, Nanos at);
     std::size_t Pending() const { return frames_.size(); }
 
     Nanos ReadyAt() const override;
-    const CanFrame& Offer(Nanos start) override;
+    const can::Frame& Offer(Nanos start) override;
     void Sent(Nanos end) override;
     void SkipTo(Nanos now) override { (void)now; }
 
   private:
     struct Entry {
-        CanFrame frame;
+        can::Frame frame;
         Nanos at;
         std::uint64_t order;
     };

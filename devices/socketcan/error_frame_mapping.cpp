@@ -3,13 +3,28 @@
 #include <linux/can.h>
 #include <linux/can/error.h>
 
+#include "can/error_frame.h"
+#include "can/sja1000_status.h"
 #include "channel/device_protocol.h"
-#include "devices/common/sja1000_status.h"
 
 namespace socketcan {
 namespace {
 
-namespace sr = devices::sja1000;
+namespace sr = can::sja1000;
+namespace err = can::err;
+
+// The trace files spell the kernel's error frame layout out; it must be the kernel's.
+static_assert(err::kFlag == CAN_ERR_FLAG && err::kLostArb == CAN_ERR_LOSTARB &&
+              err::kCrtl == CAN_ERR_CRTL && err::kProt == CAN_ERR_PROT &&
+              err::kAck == CAN_ERR_ACK && err::kBusOff == CAN_ERR_BUSOFF &&
+              err::kBusError == CAN_ERR_BUSERROR && err::kRestarted == CAN_ERR_RESTARTED);
+static_assert(err::kCrtlRxOverflow == CAN_ERR_CRTL_RX_OVERFLOW &&
+              err::kCrtlTxOverflow == CAN_ERR_CRTL_TX_OVERFLOW &&
+              err::kCrtlRxWarning == CAN_ERR_CRTL_RX_WARNING &&
+              err::kCrtlTxWarning == CAN_ERR_CRTL_TX_WARNING &&
+              err::kCrtlRxPassive == CAN_ERR_CRTL_RX_PASSIVE &&
+              err::kCrtlTxPassive == CAN_ERR_CRTL_TX_PASSIVE &&
+              err::kCrtlActive == CAN_ERR_CRTL_ACTIVE && err::kProtTx == CAN_ERR_PROT_TX);
 
 enum class Level { kActive, kWarning, kPassive, kBusOff };
 

@@ -21,8 +21,8 @@ can_frame ToKernelFrame(const CanMsg& msg, bool extended) {
     return f;
 }
 
-devices::CanFrame FromKernelFrame(const can_frame& frame) {
-    devices::CanFrame f;
+can::Frame FromKernelFrame(const can_frame& frame) {
+    can::Frame f;
     f.extended = (frame.can_id & CAN_EFF_FLAG) != 0;
     f.rtr = (frame.can_id & CAN_RTR_FLAG) != 0;
     f.id = frame.can_id & (f.extended ? CAN_EFF_MASK : CAN_SFF_MASK);

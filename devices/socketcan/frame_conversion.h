@@ -3,9 +3,9 @@
 
 #include <linux/can.h>
 
+#include "can/frame.h"
+#include "can/frame_records.h"
 #include "channel/device_protocol.h"
-#include "devices/common/can_frame.h"
-#include "devices/common/frame_records.h"
 
 namespace socketcan {
 
@@ -17,8 +17,8 @@ can_frame ToKernelFrame(const CanMsg& msg, bool extended);
 
 // A received data or remote frame (not an error frame). A frame of 8 bytes that came with a raw
 // code of 9..15 keeps that code as its dlc.
-devices::CanFrame FromKernelFrame(const can_frame& frame);
+can::Frame FromKernelFrame(const can_frame& frame);
 
-using devices::FrameRecord;
+using can::FrameRecord;
 
 }  // namespace socketcan

@@ -11,10 +11,10 @@
 #include <cstring>
 #include <system_error>
 
+#include "can/frame_records.h"
+#include "can/sja1000_status.h"
 #include "channel/device_protocol.h"
 #include "devices/common/acceptance_filter.h"
-#include "devices/common/frame_records.h"
-#include "devices/common/sja1000_status.h"
 #include "devices/common/thread_cpu_time.h"
 #include "devices/socketcan/frame_conversion.h"
 #include "devices/socketcan/link_control.h"
@@ -23,7 +23,7 @@
 namespace socketcan {
 namespace {
 
-namespace sr = devices::sja1000;
+namespace sr = can::sja1000;
 
 constexpr std::int64_t kNanosPerTick = 100;  // 10000 ticks per ms
 constexpr std::uint32_t kMaxUntimedBaudrate = 1'000'000;
@@ -78,9 +78,7 @@ int SocketCanAdapter::OnOpen() {
         socket_.Close();
         return e.code().value() != 0 ? e.code().value() : EAGAIN;
     }
-    std::lock_guard lock(cpuMutex_);
-    readerThread_ = reader_.native_handle();
-    readerRunning_ = true;
+    readerCpu_.Started(reader_.native_handle());
     return 0;
 }
 
@@ -98,11 +96,7 @@ void SocketCanAdapter::OnClose() {
 }
 
 std::chrono::nanoseconds SocketCanAdapter::ReaderCpuTime() const {
-    std::lock_guard lock(cpuMutex_);
-    auto total = finishedCpu_;
-    if (readerRunning_)
-        total += devices::ThreadCpuTime(readerThread_);
-    return total;
+    return readerCpu_.Total();
 }
 
 // ---- requests ----
@@ -253,9 +247,7 @@ void SocketCanAdapter::ReaderLoop(std::stop_token stop) {
         Fail(-n);  // ENODEV: the interface is gone
         break;
     }
-    std::lock_guard lock(cpuMutex_);
-    finishedCpu_ += devices::ThreadCpuTime(pthread_self());
-    readerRunning_ = false;
+    readerCpu_.Finished();
 }
 
 bool SocketCanAdapter::PauseUntil(std::chrono::steady_clock::time_point end) {
@@ -316,7 +308,7 @@ void SocketCanAdapter::Deliver(const ReceivedFrame& received) {
         return;
     }
 
-    const devices::CanFrame f = FromKernelFrame(frame);
+    const can::Frame f = FromKernelFrame(frame);
     if (received.own) {
         if (pendingOwn_.fetch_sub(1) <= 0)
             pendingOwn_ = 0;

@@ -50,6 +50,7 @@
 #include <vector>
 
 #include "devices/common/adapter_base.h"
+#include "devices/common/thread_cpu_time.h"
 #include "devices/socketcan/error_frame_mapping.h"
 #include "devices/socketcan/kernel_filter.h"
 #include "devices/socketcan/raw_can_socket.h"
@@ -117,10 +118,7 @@ class SocketCanAdapter final : public devices::AdapterBase {
     int failure_ = 0;  // guarded by waitMutex_; the reader's fatal socket error
     std::shared_ptr<platform::Event> waiter_;
 
-    mutable std::mutex cpuMutex_;
-    bool readerRunning_ = false;
-    pthread_t readerThread_{};
-    std::chrono::nanoseconds finishedCpu_{0};
+    devices::ThreadCpuAccount readerCpu_;
     std::jthread reader_;
 };
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "devices/common/sja1000_status.h"
+#include "can/sja1000_status.h"
 #include "platform/device.h"
 #include "platform/error.h"
 #include "platform/event.h"
@@ -10,7 +10,7 @@
 
 namespace {
 
-namespace sr = devices::sja1000;
+namespace sr = can::sja1000;
 using simtest::Frame;
 using simtest::Ids;
 using simtest::kShapes;
@@ -188,7 +188,7 @@ TEST_P(AdapterContract, WrittenFramesAreConfirmedWithWhatWentOut) {
 TEST_P(AdapterContract, FullQueueLosesFramesReportsOverrunOnceAndCountsLost) {
     Start(8);
     auto flood = [&](int n) {
-        std::vector<devices::CanFrame> frames;
+        std::vector<can::Frame> frames;
         for (int i = 0; i < n; ++i)
             frames.push_back(Frame(0x100 + static_cast<std::uint32_t>(i)));
         return Receive(frames);

@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "can/frame.h"
 #include "devices/common/adapter_base.h"
-#include "devices/common/can_frame.h"
 #include "platform/device.h"
 #include "tests/devices/sim/device_requests.h"
 
@@ -32,7 +32,7 @@ class AdapterBench {
     virtual std::shared_ptr<devices::AdapterBase> Make(const std::string& path,
                                                        std::size_t depth) = 0;
     // Other nodes send these frames in this order; returns once the adapter has taken them all.
-    virtual void Receive(const std::vector<devices::CanFrame>& frames) = 0;
+    virtual void Receive(const std::vector<can::Frame>& frames) = 0;
     // Returns once the adapter has taken its last `count` written frames back from the bus.
     virtual void Transmit(int count) = 0;
 };
@@ -62,7 +62,7 @@ class AdapterContract : public ::testing::TestWithParam<contract::BenchMaker> {
         device_ = std::make_unique<simtest::OpenDevice>(path_);
         ASSERT_TRUE(device_->IsOpen()) << device_->OpenError();
     }
-    std::vector<CanMsg> Receive(const std::vector<devices::CanFrame>& frames) {
+    std::vector<CanMsg> Receive(const std::vector<can::Frame>& frames) {
         bench_->Receive(frames);
         return device_->ReadAll();
     }

@@ -18,7 +18,7 @@ class SimBench : public contract::AdapterBench {
         driver_->Register(path);
         return driver_->Adapter();
     }
-    void Receive(const std::vector<devices::CanFrame>& frames) override {
+    void Receive(const std::vector<can::Frame>& frames) override {
         for (const auto& f : frames)
             driver_->InjectFrame(f);
         Settle();
@@ -60,7 +60,7 @@ class ScriptedBench : public contract::AdapterBench {
         platform::RegisterDevice(path, device_);
         return device_;
     }
-    void Receive(const std::vector<devices::CanFrame>& frames) override {
+    void Receive(const std::vector<can::Frame>& frames) override {
         for (const auto& f : frames)
             device_->ReceiveFromBus(f);
     }

@@ -21,7 +21,7 @@ CanMsg Msg(std::int32_t type, std::uint32_t id, std::uint8_t dlc, std::uint8_t f
                                 .data = std::vector<std::uint8_t>(kCanMaxSendBytes, fill)});
 }
 
-// devices/common/frame_bits.h's examples, with the intermission, through every record type.
+// can/frame_bits.h's examples, with the intermission, through every record type.
 TEST(TrueBusLoadTest, BitsOfEachRecord) {
     struct Case {
         CanMsg msg;

@@ -5,8 +5,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "devices/common/frame_records.h"
-#include "devices/common/sja1000_status.h"
+#include "can/frame_records.h"
+#include "can/sja1000_status.h"
 #include "platform/error.h"
 #include "tests/support/test_record.h"
 
@@ -123,8 +123,8 @@ void ScriptedDevice::CompleteWait() {
         wake->Set();
 }
 
-void ScriptedDevice::ReceiveFromBus(const devices::CanFrame& frame) {
-    namespace sr = devices::sja1000;
+void ScriptedDevice::ReceiveFromBus(const can::Frame& frame) {
+    namespace sr = can::sja1000;
     sr::ControllerFlags flags;
     flags.dataOverrun = Overrun();
     DeliverReceived(frame, BusFrames(), sr::StatusRegister(sr::kSrRxBuffer, flags));
@@ -284,11 +284,11 @@ int ScriptedDevice::Write(const CanMsg& msg) {
         confirm = confirmWrites_;
     }
     if (confirm) {
-        namespace sr = devices::sja1000;
+        namespace sr = can::sja1000;
         sr::ControllerFlags flags;
         flags.txComplete = true;
         flags.dataOverrun = Overrun();
-        DeliverTransmitted(devices::FrameToSend(msg, SendsExtended(msg)), BusFrames(),
+        DeliverTransmitted(can::FrameToSend(msg, SendsExtended(msg)), BusFrames(),
                            sr::StatusRegister(0, flags));
     }
     return 0;

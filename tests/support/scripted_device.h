@@ -23,9 +23,9 @@
 #include <string>
 #include <vector>
 
+#include "can/frame.h"
 #include "channel/device_protocol.h"
 #include "devices/common/adapter_base.h"
-#include "devices/common/can_frame.h"
 
 namespace testsupport {
 
@@ -80,7 +80,7 @@ class ScriptedDevice : public devices::AdapterBase {
     // --- Its own bus
     // ------------------------------------------------------------------------------ Another node's
     // frame, taken at once: filtered and queued, or counted as lost.
-    void ReceiveFromBus(const devices::CanFrame& frame);
+    void ReceiveFromBus(const can::Frame& frame);
     // Every write is confirmed at once, as a frame that went over the bus (off at first).
     void ConfirmWrites(bool on);
 

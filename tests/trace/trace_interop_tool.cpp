@@ -18,9 +18,9 @@
 #include <thread>
 #include <vector>
 
+#include "can/sja1000_status.h"
 #include "channel/can_channel.h"
 #include "channel/device_protocol.h"
-#include "devices/common/sja1000_status.h"
 #include "devices/replay/replay_adapter.h"
 #include "devices/sim/sim_driver.h"
 #include "monitor/trace_player.h"
@@ -86,7 +86,7 @@ int Read(const char* path) {
     for (const trace::TraceFrame& e : file->entries) {
         const long long us = e.timeNs / 1000;
         if (e.kind == trace::TraceFrame::Kind::kFrame) {
-            std::fputs(FrameLine(us, e.id, e.extended, e.remote, e.dlc, e.data.data(), e.length,
+            std::fputs(FrameLine(us, e.id, e.extended, e.rtr, e.dlc, e.data.data(), e.length,
                                  e.transmitted)
                            .c_str(),
                        stdout);
@@ -97,8 +97,8 @@ int Read(const char* path) {
     return 0;
 }
 
-void PrintFrames(char tag, const std::vector<devices::CanFrame>& frames) {
-    for (const devices::CanFrame& f : frames) {
+void PrintFrames(char tag, const std::vector<can::Frame>& frames) {
+    for (const can::Frame& f : frames) {
         std::string line =
             FrameLine(0, f.id, f.extended, f.rtr, f.dlc, f.data.data(), f.DataBytes(), false);
         // Without the time and the direction, which neither keeps.
@@ -126,7 +126,7 @@ int Play(const char* path) {
         }
         platform::FindDevice(kPath)->Configured();  // the file plays once the rate is set
         RunOut(bus);
-        std::vector<devices::CanFrame> frames;
+        std::vector<can::Frame> frames;
         for (const sim::BusTraffic& t : bus.TakeBusTraffic())
             frames.push_back(t.frame);
         PrintFrames('B', frames);
@@ -154,20 +154,20 @@ int Play(const char* path) {
         std::fprintf(stderr, "channel open failed: %d\n", code);
         return 1;
     }
-    std::vector<devices::CanFrame> sent;
+    std::vector<can::Frame> sent;
     {
         player.Start(channel, std::make_shared<const trace::TraceFile>(std::move(*file)), 1);
         // The player keeps the real clock; the bus follows by hand, far ahead of it.
         while (player.Running()) {
             bus.Advance(sim::kMillisecond);
-            for (const devices::CanFrame& f : bus.TakeTransmitted())
+            for (const can::Frame& f : bus.TakeTransmitted())
                 sent.push_back(f);
             std::this_thread::yield();
         }
         error = player.TakeFailure();
     }
     RunOut(bus);
-    for (const devices::CanFrame& f : bus.TakeTransmitted())
+    for (const can::Frame& f : bus.TakeTransmitted())
         sent.push_back(f);
     CanClose(channel);
     CanDestroyChannel(channel);
@@ -192,7 +192,7 @@ int main(int argc, char** argv) {
         return Read(argv[2]);
     if (command == "play")
         return Play(argv[2]);
-    namespace sr = devices::sja1000;
+    namespace sr = can::sja1000;
     constexpr std::int64_t kStartNs = 1'700'000'000'123'456'789;  // not on a millisecond
     std::vector<CanMsg> events = {
         Msg(CAN_EV_RX_STD, 0x123, 0, {0x11, 0x22, 0x33, 0x44, 0xAA, 0xBB, 0xCC, 0xDD}),

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "devices/common/sja1000_status.h"
+#include "can/sja1000_status.h"
 #include "tests/support/environment.h"
 #include "tests/support/test_record.h"
 #include "trace/trace_format.h"
@@ -18,7 +18,7 @@ using testsupport::TraceRecord;
 
 using trace::TraceFormat;
 using trace::TraceLines;
-namespace sr = devices::sja1000;
+namespace sr = can::sja1000;
 
 constexpr std::int64_t kStartNs = 1'700'000'000'123'456'789;  // 2023-11-14 22:13:20.123 UTC
 

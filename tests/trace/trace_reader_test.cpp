@@ -15,8 +15,8 @@
 #include <tuple>
 #include <vector>
 
+#include "can/sja1000_status.h"
 #include "channel/device_protocol.h"
-#include "devices/common/sja1000_status.h"
 #include "tests/support/blocking_call_watchdog.h"
 #include "tests/support/test_record.h"
 #include "trace/trace_recorder.h"
@@ -24,14 +24,14 @@
 namespace trace {
 
 bool operator==(const TraceFrame& a, const TraceFrame& b) {
-    return std::tie(a.timeNs, a.id, a.extended, a.remote, a.dlc, a.length, a.data, a.transmitted,
-                    a.kind) == std::tie(b.timeNs, b.id, b.extended, b.remote, b.dlc, b.length,
-                                        b.data, b.transmitted, b.kind);
+    return std::tie(a.timeNs, a.id, a.extended, a.rtr, a.dlc, a.length, a.data, a.transmitted,
+                    a.kind) == std::tie(b.timeNs, b.id, b.extended, b.rtr, b.dlc, b.length, b.data,
+                                        b.transmitted, b.kind);
 }
 
 void PrintTo(const TraceFrame& f, std::ostream* os) {
     *os << "{t=" << f.timeNs << " kind=" << static_cast<int>(f.kind) << " id=" << std::hex << f.id
-        << std::dec << " ext=" << f.extended << " rtr=" << f.remote << " dlc=" << int{f.dlc}
+        << std::dec << " ext=" << f.extended << " rtr=" << f.rtr << " dlc=" << int{f.dlc}
         << " len=" << int{f.length} << " data=";
     for (int i = 0; i < f.length; ++i)
         *os << std::hex << int{f.data[i]} << std::dec << ' ';
@@ -46,7 +46,7 @@ using testsupport::TraceRecord;
 
 using trace::TraceFrame;
 using Kind = TraceFrame::Kind;
-namespace sr = devices::sja1000;
+namespace sr = can::sja1000;
 
 TraceFrame Frame(std::uint32_t id, bool ext, bool rtr, int dlc, std::vector<std::uint8_t> data,
                  bool tx = false, std::int64_t timeNs = 0) {
@@ -54,7 +54,7 @@ TraceFrame Frame(std::uint32_t id, bool ext, bool rtr, int dlc, std::vector<std:
     f.timeNs = timeNs;
     f.id = id;
     f.extended = ext;
-    f.remote = rtr;
+    f.rtr = rtr;
     f.dlc = static_cast<std::uint8_t>(dlc);
     f.length = static_cast<std::uint8_t>(data.size());
     for (std::size_t i = 0; i < data.size(); ++i)

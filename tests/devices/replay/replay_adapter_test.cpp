@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "devices/common/frame_bits.h"
-#include "devices/common/sja1000_status.h"
+#include "can/frame_bits.h"
+#include "can/sja1000_status.h"
 #include "devices/sim/sim_driver.h"
 #include "platform/error.h"
 #include "tests/devices/sim/device_requests.h"
@@ -70,9 +70,9 @@ class Replay {
 
 // How long `frame` keeps the bus, intermission included, or without it (to its end of frame,
 // where it is stamped).
-Nanos OnBus(const devices::CanFrame& frame, bool intermission = true) {
-    return devices::BitsToNanoseconds(
-        devices::BusBits(frame) - (intermission ? 0 : devices::kIntermissionBits), kBaud);
+Nanos OnBus(const can::Frame& frame, bool intermission = true) {
+    return can::BitsToNanoseconds(can::BusBits(frame) - (intermission ? 0 : can::kIntermissionBits),
+                                  kBaud);
 }
 
 std::vector<std::uint64_t> Ticks(const std::vector<CanMsg>& records) {
@@ -83,9 +83,9 @@ std::vector<std::uint64_t> Ticks(const std::vector<CanMsg>& records) {
 }
 
 TEST(ReplayAdapter, FramesComeAtTheirRecordedSpacingFromTheOpen) {
-    const std::vector<devices::CanFrame> frames = {Frame(0x100, {1, 2}), Frame(0x200, {3}),
-                                                   Frame(0x050, {}),
-                                                   Frame(0x7FF, {9, 8, 7, 6, 5, 4, 3, 2})};
+    const std::vector<can::Frame> frames = {Frame(0x100, {1, 2}), Frame(0x200, {3}),
+                                            Frame(0x050, {}),
+                                            Frame(0x7FF, {9, 8, 7, 6, 5, 4, 3, 2})};
     const std::pair<const char*, const char*> cases[] = {
         {"spacing.log",
          "(1700000000.250000) can0 100#0102 R\n"
@@ -146,7 +146,7 @@ TEST(ReplayAdapter, LoopStartsOverWhenTheLastFrameIsOver) {
 }
 
 TEST(ReplayAdapter, BusEventsComeAsTheControllersEvents) {
-    namespace sr = devices::sja1000;
+    namespace sr = can::sja1000;
     struct Expected {
         std::int32_t type;
         std::uint8_t state;  // ES and BS of the status register

@@ -9,11 +9,10 @@
 namespace {
 
 using devices::BasicCanFilterAccepts;
-using devices::CanFrame;
 using devices::PeliCanFilterAccepts;
 
-CanFrame Std(std::uint32_t id, std::vector<std::uint8_t> data = {}, bool rtr = false) {
-    CanFrame f;
+can::Frame Std(std::uint32_t id, std::vector<std::uint8_t> data = {}, bool rtr = false) {
+    can::Frame f;
     f.id = id;
     f.rtr = rtr;
     f.dlc = static_cast<std::uint8_t>(data.size());
@@ -22,8 +21,8 @@ CanFrame Std(std::uint32_t id, std::vector<std::uint8_t> data = {}, bool rtr = f
     return f;
 }
 
-CanFrame Ext(std::uint32_t id, bool rtr = false) {
-    CanFrame f = Std(id, {}, rtr);
+can::Frame Ext(std::uint32_t id, bool rtr = false) {
+    can::Frame f = Std(id, {}, rtr);
     f.extended = true;
     return f;
 }
@@ -81,7 +80,7 @@ TEST(PeliCanFilter, StandardFramesCompareTheDataBytesTheyCarry) {
     EXPECT_TRUE(PeliCanFilterAccepts(code, mask, Std(0x123, {0xAB})));
     EXPECT_FALSE(PeliCanFilterAccepts(code, mask, Std(0x123, {0xAC})));
     EXPECT_TRUE(PeliCanFilterAccepts(code, mask, Std(0x123)));
-    CanFrame remote = Std(0x123, {}, true);
+    can::Frame remote = Std(0x123, {}, true);
     remote.dlc = 2;
     remote.data = {0x11, 0x22};
     EXPECT_TRUE(PeliCanFilterAccepts(code, mask, remote));
@@ -99,7 +98,7 @@ TEST(PeliCanFilter, ExtendedFramesCompareIdentifierAndRtr) {
 }
 
 TEST(PeliCanFilter, AllOnesMaskPassesEverything) {
-    for (const CanFrame& f :
+    for (const can::Frame& f :
          {Std(0), Std(0x7FF, {1}, false), Std(0x55, {}, true), Ext(0x1FFFFFFF), Ext(0, true)}) {
         EXPECT_TRUE(PeliCanFilterAccepts(0, 0xFFFFFFFF, f)) << f.id;
     }

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "can/frame.h"
 #include "channel/device_protocol.h"
-#include "devices/common/can_frame.h"
 #include "platform/device.h"
 #include "platform/error.h"
 #include "platform/handle.h"
@@ -117,9 +117,9 @@ inline CanMsg TxMsg(std::uint32_t id, std::vector<std::uint8_t> bytes = {}, std:
     return testsupport::Record({.id = id, .rtr = rtr, .data = std::move(bytes)});
 }
 
-inline devices::CanFrame Frame(std::uint32_t id, std::vector<std::uint8_t> bytes = {},
-                               bool extended = false, bool rtr = false) {
-    devices::CanFrame f;
+inline can::Frame Frame(std::uint32_t id, std::vector<std::uint8_t> bytes = {},
+                        bool extended = false, bool rtr = false) {
+    can::Frame f;
     f.id = id;
     f.extended = extended;
     f.rtr = rtr;

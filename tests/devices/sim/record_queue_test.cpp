@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "devices/common/sja1000_status.h"
+#include "can/sja1000_status.h"
 #include "platform/error.h"
 #include "tests/support/test_record.h"
 
@@ -16,7 +16,7 @@ using PushResult = RecordQueue::PushResult;
 
 CanMsg Record(std::int32_t type, std::uint32_t id, std::uint32_t ticks = 0) {
     return testsupport::Record(
-        {.type = type, .id = id, .status = devices::sja1000::kSrTxBufferReleased, .ticks = ticks});
+        {.type = type, .id = id, .status = can::sja1000::kSrTxBufferReleased, .ticks = ticks});
 }
 
 std::vector<CanMsg> Drain(RecordQueue& q) {
@@ -57,7 +57,7 @@ TEST(RecordQueue, FullQueueLosesFramesReportsOverrunOnceAndCountsLost) {
     ASSERT_EQ(out.size(), 5u);
     EXPECT_EQ(out[4].type, CAN_EV_OVERRUN);
     EXPECT_EQ(out[4].ticksLow, 777u);
-    EXPECT_TRUE(out[4].status & devices::sja1000::kSrDataOverrun);
+    EXPECT_TRUE(out[4].status & can::sja1000::kSrDataOverrun);
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(out[i].lost, 0);
 

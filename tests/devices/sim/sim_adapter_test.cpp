@@ -6,9 +6,9 @@
 #include <random>
 #include <string>
 
+#include "can/frame_bits.h"
+#include "can/sja1000_status.h"
 #include "devices/common/bit_timing.h"
-#include "devices/common/frame_bits.h"
-#include "devices/common/sja1000_status.h"
 #include "devices/sim/sim_driver.h"
 #include "platform/error.h"
 #include "platform/event.h"
@@ -16,7 +16,7 @@
 
 namespace {
 
-namespace sr = devices::sja1000;
+namespace sr = can::sja1000;
 using simtest::Frame;
 using simtest::Ids;
 using simtest::kShapes;
@@ -27,13 +27,12 @@ using simtest::Types;
 constexpr std::uint64_t kTicksPerMs = 10000;
 
 // Time at which a frame that starts at `start` has been taken by its receivers.
-sim::Nanos FrameEnd(const devices::CanFrame& f, sim::Nanos start, std::uint32_t baud) {
-    return start +
-           devices::BitsToNanoseconds(devices::BusBits(f) - devices::kIntermissionBits, baud);
+sim::Nanos FrameEnd(const can::Frame& f, sim::Nanos start, std::uint32_t baud) {
+    return start + can::BitsToNanoseconds(can::BusBits(f) - can::kIntermissionBits, baud);
 }
 
-sim::Nanos BusEnd(const devices::CanFrame& f, sim::Nanos start, std::uint32_t baud) {
-    return start + devices::BitsToNanoseconds(devices::BusBits(f), baud);
+sim::Nanos BusEnd(const can::Frame& f, sim::Nanos start, std::uint32_t baud) {
+    return start + can::BitsToNanoseconds(can::BusBits(f), baud);
 }
 
 std::uint64_t Ticks(sim::Nanos t) {
@@ -155,7 +154,7 @@ TEST_F(SimAdapterTest, HardwareFilterThenSoftwareFilter) {
     sim::SimDriver driver;
     driver.Register(path_);
     OpenDevice dev(path_);
-    auto receivedOf = [&](std::vector<devices::CanFrame> frames) {
+    auto receivedOf = [&](std::vector<can::Frame> frames) {
         for (const auto& f : frames)
             driver.InjectFrame(f);
         driver.Advance(50 * sim::kMillisecond);
@@ -229,8 +228,8 @@ TEST_F(SimAdapterTest, DlcAboveEightSendsEightBytesWithThatDlc) {
     EXPECT_EQ(traffic[0].frame.dlc, 10);
     EXPECT_EQ(traffic[0].frame.data[7], 8);
     EXPECT_EQ(traffic[0].end - traffic[0].start,
-              devices::BitsToNanoseconds(devices::BusBits(traffic[0].frame), 20000));
-    EXPECT_EQ(devices::UnstuffedFrameBits(traffic[0].frame), 44 + 64);
+              can::BitsToNanoseconds(can::BusBits(traffic[0].frame), 20000));
+    EXPECT_EQ(can::UnstuffedFrameBits(traffic[0].frame), 44 + 64);
 
     auto records = dev.ReadAll();
     ASSERT_EQ(records.size(), 1u);
@@ -364,7 +363,7 @@ TEST_F(SimAdapterTest, TransmitErrorsLeadToBusOffAndRecovery) {
     EXPECT_TRUE(traffic[31].corrupted);
     EXPECT_FALSE(traffic[32].corrupted);
     sim::Nanos busOffAt = static_cast<sim::Nanos>(CanMsgTicks(records[34])) * 100;
-    EXPECT_EQ(traffic[32].start - busOffAt, devices::BitsToNanoseconds(128 * 11, 125000));
+    EXPECT_EQ(traffic[32].start - busOffAt, can::BitsToNanoseconds(128 * 11, 125000));
 }
 
 TEST_F(SimAdapterTest, LostArbitrationIsReportedAndTheFrameSentLater) {
@@ -381,7 +380,7 @@ TEST_F(SimAdapterTest, LostArbitrationIsReportedAndTheFrameSentLater) {
               (std::vector<std::int32_t>{CAN_EV_ARBITRATION, CAN_EV_RX, CAN_EV_ARBITRATION,
                                          CAN_EV_RX, CAN_EV_TX}));
     // 0x200 and 0x050 first differ in identifier bit 9: lost in the third bit (SOF, ID10, ID9).
-    EXPECT_EQ(CanMsgTicks(records[0]), Ticks(devices::BitsToNanoseconds(3, 125000)));
+    EXPECT_EQ(CanMsgTicks(records[0]), Ticks(can::BitsToNanoseconds(3, 125000)));
     EXPECT_TRUE(records[0].status & sr::kSrReceiving);
     EXPECT_FALSE(records[0].status & sr::kSrTxBufferReleased);
     EXPECT_EQ(Ids(records), (std::vector<std::uint32_t>{0, 0x050, 0, 0x100, 0x200}));

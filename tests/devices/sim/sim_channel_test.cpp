@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <thread>
 
+#include "can/frame_bits.h"
 #include "channel/can_channel.h"
-#include "devices/common/frame_bits.h"
 #include "devices/default_devices.h"
 #include "devices/sim/sim_driver.h"
 #include "tests/devices/sim/device_requests.h"

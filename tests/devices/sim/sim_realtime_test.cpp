@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "devices/common/frame_bits.h"
+#include "can/frame_bits.h"
 #include "devices/default_devices.h"
 #include "devices/sim/sim_adapter.h"
 #include "platform/error.h"
@@ -117,12 +117,12 @@ TEST_F(SimRealTimeTest, TransmissionTakesItsTimeOnTheBus) {
     EXPECT_EQ(records[0].type, CAN_EV_TX);
 
     // 109 bits before the end of EOF: 10.9 ms at 10000 bit/s, never less.
-    devices::CanFrame f;
+    can::Frame f;
     f.id = 0x123;
     f.dlc = 8;
     f.data = {1, 2, 3, 4, 5, 6, 7, 8};
     std::uint64_t frameTicks =
-        devices::BitsToNanoseconds(devices::BusBits(f) - devices::kIntermissionBits, 10000) / 100;
+        can::BitsToNanoseconds(can::BusBits(f) - can::kIntermissionBits, 10000) / 100;
     EXPECT_GE(CanMsgTicks(records[0]) - before, frameTicks);
     EXPECT_GE(elapsed, std::chrono::nanoseconds(frameTicks * 100));
 }

@@ -4,7 +4,7 @@
 #include <map>
 #include <string>
 
-#include "devices/common/frame_bits.h"
+#include "can/frame_bits.h"
 #include "devices/sim/sim_driver.h"
 #include "tests/devices/sim/device_requests.h"
 
@@ -36,7 +36,7 @@ Measured RunScenario(sim::Scenario scenario, std::uint32_t baud, sim::Nanos dura
             EXPECT_GE(t.start, m.traffic[i - 1].end) << i;
         }
         if (!t.corrupted) {
-            EXPECT_EQ(t.end - t.start, devices::BitsToNanoseconds(devices::BusBits(t.frame), baud));
+            EXPECT_EQ(t.end - t.start, can::BitsToNanoseconds(can::BusBits(t.frame), baud));
         }
         busy += t.end - t.start;
     }
@@ -77,7 +77,7 @@ TEST(SimScenario, DefaultIsALivelyBusOfPeriodicNodes) {
 
     // The data change from one frame to the next.
     int changes = 0;
-    const devices::CanFrame* previous = nullptr;
+    const can::Frame* previous = nullptr;
     for (const auto& t : m.traffic) {
         if (t.frame.id != 0x0C1 || t.corrupted)
             continue;
@@ -133,7 +133,7 @@ TEST(SimScenario, DefaultRecordsMatchTheFramesOnTheBus) {
         const CanMsg& r = records[next++];
         EXPECT_EQ(r.id, t.frame.id);
         EXPECT_EQ(r.dlc, t.frame.dlc);
-        sim::Nanos frameEnd = t.end - devices::BitsToNanoseconds(devices::kIntermissionBits, 20000);
+        sim::Nanos frameEnd = t.end - can::BitsToNanoseconds(can::kIntermissionBits, 20000);
         EXPECT_EQ(CanMsgTicks(r), static_cast<std::uint64_t>(frameEnd / 100));
     }
     platform::UnregisterDevice(path);

@@ -6,12 +6,12 @@
 
 #include <vector>
 
+#include "can/sja1000_status.h"
 #include "channel/device_protocol.h"
-#include "devices/common/sja1000_status.h"
 
 namespace {
 
-namespace sr = devices::sja1000;
+namespace sr = can::sja1000;
 using socketcan::ErrorState;
 using socketcan::MapErrorFrame;
 

@@ -54,7 +54,7 @@ TEST(FrameConversion, ReceivedFramesKeepFormatRemoteAndRawCode) {
     k.len = 3;
     k.data[0] = 1;
     k.data[2] = 3;
-    devices::CanFrame f = FromKernelFrame(k);
+    can::Frame f = FromKernelFrame(k);
     EXPECT_TRUE(f.extended);
     EXPECT_FALSE(f.rtr);
     EXPECT_EQ(f.id, 0x18FEF100u);

@@ -5,8 +5,8 @@
 #include <limits>
 #include <vector>
 
+#include "can/sja1000_status.h"
 #include "devices/common/record_queue.h"
-#include "devices/common/sja1000_status.h"
 #include "platform/error.h"
 #include "tests/support/test_record.h"
 
@@ -36,7 +36,7 @@ TEST(RecordQueueCountLost, LossesBeforeTheQueueJoinTheQueuesOwn) {
     EXPECT_EQ(q.CountLost(0, Stamp(1, 0)), PushResult::kQueued);  // nothing lost, nothing said
     EXPECT_FALSE(q.Overrun());
 
-    EXPECT_EQ(q.CountLost(5, Stamp(40, devices::sja1000::kSrReceiving)), PushResult::kLostOverrun);
+    EXPECT_EQ(q.CountLost(5, Stamp(40, can::sja1000::kSrReceiving)), PushResult::kLostOverrun);
     EXPECT_EQ(q.CountLost(2, Stamp(41, 0)), PushResult::kLost);  // reported once
     q.PushFrame(Received(1));
     q.PushFrame(Received(2));
@@ -46,8 +46,8 @@ TEST(RecordQueueCountLost, LossesBeforeTheQueueJoinTheQueuesOwn) {
     ASSERT_EQ(out.size(), 3u);
     EXPECT_EQ(out[0].type, CAN_EV_OVERRUN);
     EXPECT_EQ(out[0].ticksLow, 40u);
-    EXPECT_EQ(out[0].status, devices::sja1000::kSrReceiving | devices::sja1000::kSrDataOverrun |
-                                 devices::sja1000::kSrRxBuffer);
+    EXPECT_EQ(out[0].status, can::sja1000::kSrReceiving | can::sja1000::kSrDataOverrun |
+                                 can::sja1000::kSrRxBuffer);
     EXPECT_EQ(out[1].lost, 7);
     EXPECT_EQ(out[2].lost, 0);
     q.PushFrame(Received(4));

@@ -17,7 +17,7 @@
 #include <string>
 #include <thread>
 
-#include "devices/common/sja1000_status.h"
+#include "can/sja1000_status.h"
 #include "devices/socketcan/link_control.h"
 #include "devices/socketcan/socketcan_adapter.h"
 #include "platform/device.h"
@@ -32,7 +32,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-namespace sr = devices::sja1000;
+namespace sr = can::sja1000;
 using guest::Find;
 using guest::ReadUntil;
 using guest::UntilRecord;

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "devices/common/sja1000_status.h"
+#include "can/sja1000_status.h"
 #include "devices/socketcan/link_control.h"
 #include "devices/socketcan/socketcan_adapter.h"
 #include "platform/device.h"
@@ -23,7 +23,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-namespace sr = devices::sja1000;
+namespace sr = can::sja1000;
 using guest::Cansend;
 using guest::Find;
 using guest::ReadUntil;

@@ -27,8 +27,8 @@ class SocketCanBench : public contract::AdapterBench {
         return adapter_;
     }
 
-    void Receive(const std::vector<devices::CanFrame>& frames) override {
-        for (const devices::CanFrame& f : frames) {
+    void Receive(const std::vector<can::Frame>& frames) override {
+        for (const can::Frame& f : frames) {
             if (ReachesTheSocket(f))
                 ++expected_;
             EXPECT_EQ(node_.Send(KernelFrame(f)), 0) << std::hex << f.id;
@@ -45,7 +45,7 @@ class SocketCanBench : public contract::AdapterBench {
     // software filter and, in Basic CAN, extended frames; those the adapter never sees, so
     // there is nothing to wait for. (Identifiers it let in for its own confirmations would pass
     // too; the contract writes none that the software filter refuses.)
-    bool ReachesTheSocket(const devices::CanFrame& f) const {
+    bool ReachesTheSocket(const can::Frame& f) const {
         return (adapter_->Mode() == CAN_MODE_PELICAN || !f.extended) &&
                devices::SoftwareFilterAccepts(adapter_->SoftAcceptanceCode(),
                                               adapter_->SoftAcceptanceMask(), f.id);
@@ -54,7 +54,7 @@ class SocketCanBench : public contract::AdapterBench {
         EXPECT_TRUE(guest::Eventually([&] { return adapter_->BusFrames() >= expected_; }))
             << adapter_->BusFrames() << " of " << expected_ << " frames taken";
     }
-    static can_frame KernelFrame(const devices::CanFrame& f) {
+    static can_frame KernelFrame(const can::Frame& f) {
         can_frame k{};
         k.can_id = f.extended ? (f.id | CAN_EFF_FLAG) : f.id;
         if (f.rtr)

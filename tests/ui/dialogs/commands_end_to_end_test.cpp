@@ -31,7 +31,7 @@ bool HasRow(const LogModel& log, const char* kind, const char* id) {
     return false;
 }
 
-bool Transmitted(const std::vector<sim::CanFrame>& frames, std::uint32_t id) {
+bool Transmitted(const std::vector<can::Frame>& frames, std::uint32_t id) {
     for (const auto& f : frames) {
         if (f.id == id)
             return true;
@@ -79,7 +79,7 @@ TEST(CommandsEndToEnd, OpenSetRateSendAndAnswerOnTheSimulatedAdapter) {
         SetText(send, kIdSendId1, "123");
         SetText(send, kIdSendMsg1, "11 22 33");
         Press(send, wxID_OK);
-        std::vector<sim::CanFrame> sent;
+        std::vector<can::Frame> sent;
         ASSERT_TRUE(RunBusUntil(bus, view, [&] {
             for (const auto& f : bus.TakeTransmitted())
                 sent.push_back(f);
@@ -96,7 +96,7 @@ TEST(CommandsEndToEnd, OpenSetRateSendAndAnswerOnTheSimulatedAdapter) {
                           SetText(dlg, kReplyControlIds[0].replyId, "201");
                           SetText(dlg, kReplyControlIds[0].replyData, "55 66");
                       }));
-        sim::CanFrame question;
+        can::Frame question;
         question.id = 0x200;
         question.dlc = 2;
         question.data = {0xaa, 0x01};

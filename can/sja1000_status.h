@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace devices::sja1000 {
+namespace can::sja1000 {
 
 inline constexpr std::uint8_t kSrBusOff = 0x80;            // BS: controller is bus-off
 inline constexpr std::uint8_t kSrErrorStatus = 0x40;       // ES: an error counter reached 96
@@ -44,4 +44,4 @@ constexpr std::uint8_t StatusRegister(std::uint8_t activity, const ControllerFla
     return s;
 }
 
-}  // namespace devices::sja1000
+}  // namespace can::sja1000

@@ -25,31 +25,31 @@
 
 #include <cstdint>
 
-#include "devices/common/can_frame.h"
+#include "can/frame.h"
 
-namespace devices {
+namespace can {
 
 inline constexpr int kIntermissionBits = 3;
 
 // SOF to the end of EOF, without stuff bits.
-int UnstuffedFrameBits(const CanFrame& frame);
+int UnstuffedFrameBits(const Frame& frame);
 // Stuff bits the transmitter inserts into this frame.
-int StuffBits(const CanFrame& frame);
+int StuffBits(const Frame& frame);
 // Bits the bus is busy for: the stuffed frame and the intermission after it.
-int BusBits(const CanFrame& frame);
+int BusBits(const Frame& frame);
 // The frame's CRC-15 (polynomial 0x4599) over SOF through the data field.
-std::uint16_t FrameCrc15(const CanFrame& frame);
+std::uint16_t FrameCrc15(const Frame& frame);
 
 // Duration of a number of bits at a baud rate, in nanoseconds (exact for every SJA1000 rate).
 std::int64_t BitsToNanoseconds(std::int64_t bits, std::uint32_t baudrate);
 
 // Arbitration: the frame with the lower key wins the bus. Frames with equal keys are identical in
 // their arbitration field.
-std::uint32_t ArbitrationKey(const CanFrame& frame);
+std::uint32_t ArbitrationKey(const Frame& frame);
 // Bits after SOF that the loser sent before it lost arbitration to the winner (counting the bit
 // it lost at), or -1 when the two do not differ in their arbitration fields.
-int ArbitrationLostBit(const CanFrame& loser, const CanFrame& winner);
+int ArbitrationLostBit(const Frame& loser, const Frame& winner);
 // Bits of the arbitration field: 12 for standard frames (identifier and RTR), 32 for extended.
-int ArbitrationFieldBits(const CanFrame& frame);
+int ArbitrationFieldBits(const Frame& frame);
 
-}  // namespace devices
+}  // namespace can

@@ -1,4 +1,4 @@
-#include "devices/common/frame_bits.h"
+#include "can/frame_bits.h"
 
 #include <gtest/gtest.h>
 
@@ -7,10 +7,8 @@
 
 namespace {
 
-using devices::CanFrame;
-
-CanFrame Make(std::uint32_t id, bool extended, bool rtr, int dlc, std::uint8_t fill) {
-    CanFrame f;
+can::Frame Make(std::uint32_t id, bool extended, bool rtr, int dlc, std::uint8_t fill) {
+    can::Frame f;
     f.id = id;
     f.extended = extended;
     f.rtr = rtr;
@@ -28,7 +26,7 @@ std::string Binary(std::uint32_t v, int bits) {
     return s;
 }
 
-std::string ReferenceCrcCovered(const CanFrame& f) {
+std::string ReferenceCrcCovered(const can::Frame& f) {
     std::string s = "0";
     if (f.extended) {
         s +=
@@ -71,19 +69,19 @@ int ReferenceStuffBits(const std::string& bits) {
 
 TEST(FrameBits, UnstuffedLengthFollowsTheFrameLayout) {
     for (int n = 0; n <= 8; ++n) {
-        EXPECT_EQ(devices::UnstuffedFrameBits(Make(0x123, false, false, n, 0)), 44 + 8 * n);
-        EXPECT_EQ(devices::UnstuffedFrameBits(Make(0x123, true, false, n, 0)), 64 + 8 * n);
+        EXPECT_EQ(can::UnstuffedFrameBits(Make(0x123, false, false, n, 0)), 44 + 8 * n);
+        EXPECT_EQ(can::UnstuffedFrameBits(Make(0x123, true, false, n, 0)), 64 + 8 * n);
     }
     // A remote frame carries no data whatever its code; codes above 8 carry 8 bytes.
-    EXPECT_EQ(devices::UnstuffedFrameBits(Make(0x123, false, true, 8, 0)), 44);
-    EXPECT_EQ(devices::UnstuffedFrameBits(Make(0x123, false, false, 15, 0)), 44 + 64);
+    EXPECT_EQ(can::UnstuffedFrameBits(Make(0x123, false, true, 8, 0)), 44);
+    EXPECT_EQ(can::UnstuffedFrameBits(Make(0x123, false, false, 15, 0)), 44 + 64);
 }
 
 TEST(FrameBits, CountsStuffBitsExactly) {
     // 19 dominant bits and a CRC of zero: a stuff bit after every fifth of the 34 equal bits.
-    EXPECT_EQ(devices::FrameCrc15(Make(0, false, false, 0, 0)), 0);
-    EXPECT_EQ(devices::StuffBits(Make(0, false, false, 0, 0)), 6);
-    EXPECT_EQ(devices::BusBits(Make(0, false, false, 0, 0)), 44 + 6 + 3);
+    EXPECT_EQ(can::FrameCrc15(Make(0, false, false, 0, 0)), 0);
+    EXPECT_EQ(can::StuffBits(Make(0, false, false, 0, 0)), 6);
+    EXPECT_EQ(can::BusBits(Make(0, false, false, 0, 0)), 44 + 6 + 3);
 
     // Many random frames against the bit-by-bit reference, with long runs of equal bits made
     // likely (all-zero and all-one bytes and identifiers) so that stuffing across byte
@@ -101,35 +99,35 @@ TEST(FrameBits, CountsStuffBitsExactly) {
     };
     for (int i = 0; i < 100000; ++i) {
         bool extended = rng() & 1;
-        CanFrame f =
+        can::Frame f =
             Make(value(extended ? 0x1FFFFFFF : 0x7FF), extended, (rng() % 8) == 0, rng() % 16, 0);
         for (auto& b : f.data)
             b = static_cast<std::uint8_t>(value(0xFF));
         std::string covered = ReferenceCrcCovered(f);
         std::string crc = ReferenceCrc(covered);
-        ASSERT_EQ(Binary(devices::FrameCrc15(f), 15), crc) << i;
-        ASSERT_EQ(devices::StuffBits(f), ReferenceStuffBits(covered + crc)) << i;
+        ASSERT_EQ(Binary(can::FrameCrc15(f), 15), crc) << i;
+        ASSERT_EQ(can::StuffBits(f), ReferenceStuffBits(covered + crc)) << i;
         int region = static_cast<int>(covered.size()) + 15;
-        ASSERT_LE(devices::StuffBits(f), (region - 1) / 4);
+        ASSERT_LE(can::StuffBits(f), (region - 1) / 4);
     }
 }
 
 TEST(FrameBits, DurationIsBitsOverBaudrate) {
-    EXPECT_EQ(devices::BitsToNanoseconds(112, 125000), 896000);
-    EXPECT_EQ(devices::BitsToNanoseconds(1, 1000000), 1000);
-    EXPECT_EQ(devices::BitsToNanoseconds(1, 800000), 1250);
-    EXPECT_EQ(devices::BitsToNanoseconds(1, 12800), 78125);
-    EXPECT_EQ(devices::BitsToNanoseconds(100, 0), 0);
+    EXPECT_EQ(can::BitsToNanoseconds(112, 125000), 896000);
+    EXPECT_EQ(can::BitsToNanoseconds(1, 1000000), 1000);
+    EXPECT_EQ(can::BitsToNanoseconds(1, 800000), 1250);
+    EXPECT_EQ(can::BitsToNanoseconds(1, 12800), 78125);
+    EXPECT_EQ(can::BitsToNanoseconds(100, 0), 0);
 }
 
 TEST(Arbitration, LowerArbitrationFieldWins) {
-    using devices::ArbitrationKey;
-    CanFrame a = Make(0x100, false, false, 0, 0);
-    CanFrame b = Make(0x101, false, false, 0, 0);
-    CanFrame remote = Make(0x100, false, true, 0, 0);
-    CanFrame ext = Make(0x100u << 18, true, false, 0, 0);
-    CanFrame extRemote = Make(0x100u << 18, true, true, 0, 0);
-    CanFrame extHigher = Make((0x100u << 18) | 1, true, false, 0, 0);
+    using can::ArbitrationKey;
+    can::Frame a = Make(0x100, false, false, 0, 0);
+    can::Frame b = Make(0x101, false, false, 0, 0);
+    can::Frame remote = Make(0x100, false, true, 0, 0);
+    can::Frame ext = Make(0x100u << 18, true, false, 0, 0);
+    can::Frame extRemote = Make(0x100u << 18, true, true, 0, 0);
+    can::Frame extHigher = Make((0x100u << 18) | 1, true, false, 0, 0);
     EXPECT_LT(ArbitrationKey(a), ArbitrationKey(b));
     EXPECT_LT(ArbitrationKey(a), ArbitrationKey(remote));
     EXPECT_LT(ArbitrationKey(remote), ArbitrationKey(ext));  // IDE decides
@@ -140,17 +138,17 @@ TEST(Arbitration, LowerArbitrationFieldWins) {
 
 TEST(Arbitration, LostBitCountsFromTheFirstIdentifierBit) {
     auto lost = [](std::uint32_t loser, std::uint32_t winner) {
-        return devices::ArbitrationLostBit(Make(loser, false, false, 0, 0),
-                                           Make(winner, false, false, 0, 0));
+        return can::ArbitrationLostBit(Make(loser, false, false, 0, 0),
+                                       Make(winner, false, false, 0, 0));
     };
     EXPECT_EQ(lost(0x101, 0x100), 11);
     EXPECT_EQ(lost(0x400, 0x000), 1);
     EXPECT_EQ(lost(0x100, 0x100), -1);
-    EXPECT_EQ(devices::ArbitrationLostBit(Make(0x123, false, true, 0, 0),
-                                          Make(0x123, false, false, 0, 0)),
-              12);
-    EXPECT_EQ(devices::ArbitrationLostBit(Make(0x123u << 18, true, false, 0, 0),
-                                          Make(0x123, false, true, 0, 0)),
+    EXPECT_EQ(
+        can::ArbitrationLostBit(Make(0x123, false, true, 0, 0), Make(0x123, false, false, 0, 0)),
+        12);
+    EXPECT_EQ(can::ArbitrationLostBit(Make(0x123u << 18, true, false, 0, 0),
+                                      Make(0x123, false, true, 0, 0)),
               13);
 }
 

@@ -1,9 +1,9 @@
-#include "devices/common/frame_bits.h"
+#include "can/frame_bits.h"
 
 #include <array>
 #include <bit>
 
-namespace devices {
+namespace can {
 namespace {
 
 // Trailer after the CRC: CRC delimiter, ACK slot, ACK delimiter, end of frame.
@@ -43,7 +43,7 @@ class BitStream {
 };
 
 // SOF through the data field, the part the CRC covers.
-BitStream CoveredBits(const CanFrame& f) {
+BitStream CoveredBits(const Frame& f) {
     BitStream s;
     const std::uint32_t rtr = f.rtr ? 1 : 0;
     if (f.extended) {
@@ -153,22 +153,22 @@ int CountStuffBits(const BitStream& s) {
 
 }  // namespace
 
-int UnstuffedFrameBits(const CanFrame& frame) {
+int UnstuffedFrameBits(const Frame& frame) {
     int covered = (frame.extended ? 39 : 19) + 8 * frame.DataBytes();
     return covered + kCrcBits + kTrailerBits;
 }
 
-std::uint16_t FrameCrc15(const CanFrame& frame) {
+std::uint16_t FrameCrc15(const Frame& frame) {
     return Crc15(CoveredBits(frame));
 }
 
-int StuffBits(const CanFrame& frame) {
+int StuffBits(const Frame& frame) {
     BitStream s = CoveredBits(frame);
     s.Put(Crc15(s), kCrcBits);
     return CountStuffBits(s);
 }
 
-int BusBits(const CanFrame& frame) {
+int BusBits(const Frame& frame) {
     return UnstuffedFrameBits(frame) + StuffBits(frame) + kIntermissionBits;
 }
 
@@ -178,7 +178,7 @@ std::int64_t BitsToNanoseconds(std::int64_t bits, std::uint32_t baudrate) {
     return bits * 1'000'000'000 / baudrate;
 }
 
-std::uint32_t ArbitrationKey(const CanFrame& f) {
+std::uint32_t ArbitrationKey(const Frame& f) {
     // The arbitration bits left-aligned in 32 bits, dominant 0 winning: base identifier, RTR
     // (standard) or SRR (extended), IDE, and for extended frames the identifier extension and RTR.
     std::uint32_t rtr = f.rtr ? 1 : 0;
@@ -188,15 +188,15 @@ std::uint32_t ArbitrationKey(const CanFrame& f) {
     return ((id >> 18) << 21) | (1u << 20) | (1u << 19) | ((id & 0x3FFFF) << 1) | rtr;
 }
 
-int ArbitrationFieldBits(const CanFrame& frame) {
+int ArbitrationFieldBits(const Frame& frame) {
     return frame.extended ? 32 : 12;
 }
 
-int ArbitrationLostBit(const CanFrame& loser, const CanFrame& winner) {
+int ArbitrationLostBit(const Frame& loser, const Frame& winner) {
     std::uint32_t diff = ArbitrationKey(loser) ^ ArbitrationKey(winner);
     if (diff == 0)
         return -1;
     return std::countl_zero(diff) + 1;
 }
 
-}  // namespace devices
+}  // namespace can
