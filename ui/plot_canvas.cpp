@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <span>
 
 #include <wx/dcbuffer.h>
 #include <wx/dcmemory.h>
@@ -12,6 +13,8 @@
 #include <wx/settings.h>
 
 #include "dbc/decoded_csv.h"
+#include "platform/data_file.h"
+#include "plot/png_encoder.h"
 #include "ui/raster_blit.h"
 #include "ui/utf8_text.h"
 
@@ -526,23 +529,23 @@ const std::vector<plot::Column>& CPlotCanvas::ColumnsOf(plot::SeriesId id,
 }
 
 bool CPlotCanvas::SavePng(const std::string& path, std::string& error) const {
-#if wxUSE_LIBPNG
-    if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG))
-        wxImage::AddHandler(new wxPNGHandler);
-#else
-    // This build's wx has no PNG writer (it needs no image library beside the system's own).
-    error = "Das Bild „" + path +
-            "“ kann nicht geschrieben werden: PNG-Bilder schreibt diese "
-            "Ausgabe von vesk nicht.";
-    return false;
-#endif
     const wxSize size = GetClientSize();
     wxBitmap bitmap(std::max(1, size.x), std::max(1, size.y), 24);
     {
         wxMemoryDC dc(bitmap);
         Render(dc, bitmap.GetSize());
     }
-    if (!bitmap.SaveFile(wxString::FromUTF8(path), wxBITMAP_TYPE_PNG)) {
+    // Our own encoder rather than wx's: the Windows build's wx has no libpng.
+    const wxImage image = bitmap.ConvertToImage();
+    const auto pixels = static_cast<std::size_t>(image.GetWidth()) * image.GetHeight() * 3;
+    const std::string png =
+        plot::EncodePng(std::span<const std::uint8_t>(image.GetData(), pixels), image.GetWidth(),
+                        image.GetHeight(), static_cast<std::size_t>(image.GetWidth()) * 3);
+    platform::DataFile file = platform::DataFile::CreateForWriting(path);
+    bool ok = !png.empty() && file.IsOpen() &&
+              file.Write(png.data(), png.size()) == static_cast<std::int64_t>(png.size());
+    ok = file.Close() && ok;
+    if (!ok) {
         error = "Das Bild „" + path + "“ kann nicht geschrieben werden.";
         return false;
     }

@@ -21,6 +21,7 @@
 #include "dbc/decoded_csv.h"
 #include "monitor/monitor_session.h"
 #include "monitor/trace_evaluation.h"
+#include "platform/data_file.h"
 #include "platform/message_box.h"
 #include "plot/plot_csv.h"
 #include "settings/settings.h"
@@ -52,11 +53,12 @@ std::string NumberText(double v) {
     return text;
 }
 
+// Through platform/, so that a name beyond the ANSI code page reaches its file on Windows too.
 bool WriteFile(const std::string& path, const std::string& text, std::string& error) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    bool ok = f && std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    if (f && std::fclose(f) != 0)
-        ok = false;
+    platform::DataFile file = platform::DataFile::CreateForWriting(path);
+    bool ok = file.IsOpen() &&
+              file.Write(text.data(), text.size()) == static_cast<std::int64_t>(text.size());
+    ok = file.Close() && ok;
     if (!ok)
         error = "Die Datei „" + path + "“ kann nicht geschrieben werden.";
     return ok;

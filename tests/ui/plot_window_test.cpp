@@ -216,9 +216,13 @@ TEST_F(PlotWindowTest, ExportsTheVisibleRangeAsCsvAndThePictureAsPng) {
               "10.350000,200,0,Gang,G,2,2,,Zwei\n");
     window->Canvas()->SetSize(640, 320);
     ASSERT_TRUE(window->ExportPng(png.string(), error)) << error;
+    // Written by our encoder, read by libpng through wx.
+    if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG))
+        wxImage::AddHandler(new wxPNGHandler);
     wxImage image;
     ASSERT_TRUE(image.LoadFile(wxString::FromUTF8(png.string()), wxBITMAP_TYPE_PNG));
     EXPECT_EQ(image.GetSize(), window->Canvas()->GetClientSize());
+    EXPECT_GT(image.CountColours(16), 2u) << "the picture holds the plot, not a blank";
     // A folder that is not there is reported, not taken for done.
     EXPECT_FALSE(window->ExportCsv((dir / "no" / "x.csv").string(), error));
     EXPECT_NE(error.find("x.csv"), std::string::npos) << error;
