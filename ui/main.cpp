@@ -11,6 +11,7 @@
 #include "monitor/headless.h"
 #include "monitor/shell_command.h"
 #include "monitor/trace_decode.h"
+#include "platform/command_line.h"
 #include "platform/console.h"
 #include "platform/file_association.h"
 #include "platform/message_box.h"
@@ -67,7 +68,8 @@ int ChangeFileAssociation(bool link) {
 
 int main(int argc, char** argv) {
     platform::UseCallersConsole();
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    const std::vector<std::string> args =
+        platform::ProgramArguments(std::vector<std::string>(argv + 1, argv + argc));
     const ShellCommand cmd = ParseShellCommand(args);
     if (const auto status = ExitBeforeWindow(cmd, stdout, stderr))
         return *status;

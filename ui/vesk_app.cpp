@@ -14,6 +14,7 @@
 #include <wx/stdpaths.h>
 
 #include "devices/device_mapping.h"
+#include "platform/command_line.h"
 #include "settings/profile_file.h"
 #include "settings/settings.h"
 #include "ui/about_dlg.h"
@@ -84,6 +85,7 @@ bool CVeskApp::OnInit() {
     } else {
         for (int i = 1; i < argc; ++i)
             args.push_back(argv[i].utf8_string());
+        args = platform::ProgramArguments(std::move(args));
     }
     const ShellCommand cmd = ParseShellCommand(args);
     if (const auto status = ExitBeforeWindow(cmd, stdout, stderr)) {

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "devices/replay/replay_adapter.h"
+#include "platform/utf8_path.h"
 
 namespace replay {
 namespace {
@@ -22,8 +23,10 @@ std::optional<devices::AdapterFactory> ParseReplayMapping(std::optional<std::str
     return [named = std::string(file), loop](const std::string& path,
                                              const devices::AdapterDefaults&) {
         std::error_code ignored;
-        const std::filesystem::path absolute = std::filesystem::absolute(named, ignored);
-        RegisterReplayAdapter(path, absolute.empty() ? named : absolute.string(), loop);
+        const std::filesystem::path absolute =
+            std::filesystem::absolute(platform::PathFromUtf8(named), ignored);
+        RegisterReplayAdapter(path, absolute.empty() ? named : platform::Utf8FromPath(absolute),
+                              loop);
     };
 }
 

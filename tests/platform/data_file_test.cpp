@@ -9,6 +9,8 @@
 #include <string>
 
 #include "platform/error.h"
+#include "platform/file_identity.h"
+#include "platform/utf8_path.h"
 
 namespace fs = std::filesystem;
 
@@ -79,6 +81,21 @@ TEST_F(DataFileTest, CreatingInAMissingFolderFailsWithTheSystemsCode) {
     EXPECT_FALSE(file.IsOpen());
     EXPECT_NE(file.Error(), 0);
     EXPECT_FALSE(platform::ErrorText(file.Error()).empty());
+}
+
+// Names are UTF-8 throughout the program; on Windows a narrow system call would read them in the
+// ANSI code page and miss the file. The same file under two spellings is one file.
+TEST_F(DataFileTest, AUtf8NameNamesThatFile) {
+    const std::string folder = platform::Utf8FromPath(folder_);
+    const std::string name = folder + "/Messung_\u00e4\u00f6\u00fc_\u03a9.log";
+    platform::DataFile file = platform::DataFile::CreateForWriting(name);
+    ASSERT_TRUE(file.IsOpen()) << platform::ErrorText(file.Error());
+    ASSERT_EQ(file.Write("x", 1), 1);
+    ASSERT_TRUE(file.Close());
+    EXPECT_TRUE(fs::exists(folder_ / fs::path(u8"Messung_\u00e4\u00f6\u00fc_\u03a9.log")));
+    EXPECT_EQ(platform::Utf8FromPath(platform::PathFromUtf8(name)), name);
+    EXPECT_TRUE(platform::SameFile(name, folder + "/sub/../Messung_\u00e4\u00f6\u00fc_\u03a9.log"));
+    EXPECT_FALSE(platform::SameFile(name, folder + "/five.log"));
 }
 
 }  // namespace
