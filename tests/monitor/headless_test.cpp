@@ -2,7 +2,9 @@
 #include "monitor/headless.h"
 
 #include <signal.h>
+#if !defined(_WIN32)
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +16,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/device.h"
+#include "tests/support/captured_stream.h"
+#include "tests/support/environment.h"
 #include "tests/support/scripted_device.h"
 
 namespace fs = std::filesystem;
@@ -28,14 +32,9 @@ struct Outcome {
 };
 
 Outcome RunWith(const HeadlessOptions& options) {
-    char* text = nullptr;
-    std::size_t size = 0;
-    std::FILE* out = open_memstream(&text, &size);
-    const int status = RunHeadless(options, out);
-    std::fclose(out);
-    Outcome run{status, std::string(text, size)};
-    std::free(text);
-    return run;
+    testsupport::CapturedStream out;
+    const int status = RunHeadless(options, out.Get());
+    return Outcome{status, out.Text()};
 }
 
 class HeadlessTest : public testing::Test {
@@ -43,7 +42,8 @@ class HeadlessTest : public testing::Test {
     void SetUp() override {
         BlockEndSignals();
         platform::RegisterDevice(kAdapter0, adapter);
-        dir = fs::temp_directory_path() / ("vesk-headless-test-" + std::to_string(getpid()));
+        dir = fs::temp_directory_path() /
+              ("vesk-headless-test-" + std::to_string(testsupport::ProcessId()));
         fs::create_directories(dir);
     }
     void TearDown() override {
@@ -58,6 +58,9 @@ class HeadlessTest : public testing::Test {
 // SIGTERM, SIGINT or SIGHUP (a closed terminal) ends the run in order: status 0, the recording
 // complete.
 TEST_F(HeadlessTest, ASignalEndsTheRunWithTheRecordingComplete) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "Windows' end request (a console event) stays set once taken";
+#else
     int closes = 0;
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
         const fs::path file = dir / ("run" + std::to_string(signal) + ".asc");
@@ -72,23 +75,24 @@ TEST_F(HeadlessTest, ASignalEndsTheRunWithTheRecordingComplete) {
         EXPECT_EQ(all.rfind("End TriggerBlock\n"), all.size() - 17) << all;
         EXPECT_EQ(adapter->CloseCount(), ++closes) << "the channel was closed";
     }
+#endif
 }
 
 // A recording that cannot be made, or fails at any moment (its last write too), ends the run
 // with status 1 and says why; a file that a replay reads is never truncated.
 TEST_F(HeadlessTest, ARecordingThatFailsEndsWithStatusOneAndItsReason) {
-    const fs::path full = dir / "full.log";
-    fs::create_symlink("/dev/full", full);
     const fs::path replayed = dir / "replayed.log";
-    std::ofstream(replayed) << "(1.000000) can0 123#11\n";
+    std::ofstream(replayed, std::ios::binary) << "(1.000000) can0 123#11\n";
     struct Case {
         fs::path record;
         const char* reason;
     };
-    const Case cases[] = {
-        {full, "wurde abgebrochen"},  // the first write fails, after the run's short duration
-        {dir / "." / "replayed.log", "wird gerade gelesen"},
-    };
+    std::vector<Case> cases = {{dir / "." / "replayed.log", "wird gerade gelesen"}};
+#if !defined(_WIN32)  // a disk that is always full
+    const fs::path full = dir / "full.log";
+    fs::create_symlink("/dev/full", full);
+    cases.push_back({full, "wurde abgebrochen"});  // the first write fails, after the duration
+#endif
     for (const Case& c : cases) {
         HeadlessOptions options;
         options.recordPath = c.record.string();

@@ -2,8 +2,6 @@
 // the channel, placed in wall-clock time by each record's own tick count.
 #include "monitor/monitor_session.h"
 
-#include <unistd.h>
-
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "monitor/trace_clock.h"
+#include "tests/support/environment.h"
 #include "tests/support/scripted_device.h"
 
 namespace fs = std::filesystem;
@@ -71,8 +70,8 @@ class SessionRecording : public testing::Test {
 };
 
 TEST_F(SessionRecording, EverythingTheLogGetsIsRecordedAcrossCloseAndReopen) {
-    const fs::path file =
-        fs::path(testing::TempDir()) / ("vesk-session-" + std::to_string(getpid()) + ".log");
+    const fs::path file = fs::path(testing::TempDir()) /
+                          ("vesk-session-" + std::to_string(testsupport::ProcessId()) + ".log");
     std::string error;
     session.SetAdapterName("sim0");
     ASSERT_TRUE(session.StartRecording(file.string(), error)) << error;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "monitor/shell_command.h"
+#include "tests/support/captured_stream.h"
 
 namespace {
 
@@ -143,17 +144,9 @@ TEST(ShellCommandTest, WrongSwitchesAndHelpAnswerOnTheTerminal) {
         {{"--plot", "bus.log", "--dbc", "a.dbc"}, std::nullopt, false, false, ""},
     };
     for (const Case& c : cases) {
-        char* outText = nullptr;
-        char* errText = nullptr;
-        std::size_t outSize = 0, errSize = 0;
-        std::FILE* out = open_memstream(&outText, &outSize);
-        std::FILE* err = open_memstream(&errText, &errSize);
-        const auto status = ExitBeforeWindow(Parse(c.args), out, err);
-        std::fclose(out);
-        std::fclose(err);
-        const std::string o(outText, outSize), e(errText, errSize);
-        std::free(outText);
-        std::free(errText);
+        testsupport::CapturedStream out, err;
+        const auto status = ExitBeforeWindow(Parse(c.args), out.Get(), err.Get());
+        const std::string o = out.Text(), e = err.Text();
         EXPECT_EQ(status, c.status) << c.args[0];
         EXPECT_EQ(o.find("Aufruf: vesk") != std::string::npos, c.usageOnOut) << c.args[0];
         EXPECT_EQ(e.find("Aufruf: vesk") != std::string::npos, c.usageOnErr) << c.args[0];

@@ -1,7 +1,6 @@
 // What the plot gets from the session: a trace evaluated into series (values, gaps, progress and
 // giving up) and the live feed's values from the receive thread.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cmath>
@@ -18,6 +17,8 @@
 #include "monitor/trace_decode.h"
 #include "monitor/trace_evaluation.h"
 #include "plot/plot_csv.h"
+#include "tests/support/captured_stream.h"
+#include "tests/support/environment.h"
 #include "tests/support/plot_database.h"
 
 namespace {
@@ -33,9 +34,10 @@ std::shared_ptr<const dbc::DatabaseSet> Databases() {
 }
 
 std::string WriteTrace(const std::string& name, const std::string& text) {
-    const std::string path = (std::filesystem::temp_directory_path() /
-                              ("vesk-plot-" + std::to_string(::getpid()) + "-" + name))
-                                 .string();
+    const std::string path =
+        (std::filesystem::temp_directory_path() /
+         ("vesk-plot-" + std::to_string(testsupport::ProcessId()) + "-" + name))
+            .string();
     std::ofstream(path) << text;
     return path;
 }
@@ -234,13 +236,9 @@ TEST(TraceEvaluation, TheCsvOfTheWholeRangeIsTheDecodersCsv) {
                    "   2.000000 1  200             Rx   d 1 02\n"
                    "   2.250000 1  100             Rx   d 1 00\n"
                    "   3.000000 1  200             Rx   d 1 07\n");
-    char* text = nullptr;
-    std::size_t size = 0;
-    std::FILE* out = open_memstream(&text, &size);
-    ASSERT_EQ(DecodeTrace(path, {dbcPath}, out, stderr), 0);
-    std::fclose(out);
-    const std::string decoded(text, size);
-    std::free(text);
+    testsupport::CapturedStream out;
+    ASSERT_EQ(DecodeTrace(path, {dbcPath}, out.Get(), stderr), 0);
+    const std::string decoded = out.Text();
 
     const auto set = Databases();
     plot::PlotModel model;

@@ -1,8 +1,14 @@
-// Setting and removing environment variables in tests, on Linux and Windows alike (Windows has
-// no setenv; there an empty value removes the variable).
+// The process's environment in tests, on Linux and Windows alike: setting and removing variables
+// (Windows has no setenv; there an empty value removes the variable), and the process id that
+// names a test's scratch files.
 #pragma once
 
 #include <cstdlib>
+#if defined(_WIN32)
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace testsupport {
 
@@ -19,6 +25,14 @@ inline void UnsetVariable(const char* name) {
     _putenv_s(name, "");
 #else
     unsetenv(name);
+#endif
+}
+
+inline long ProcessId() {
+#if defined(_WIN32)
+    return _getpid();
+#else
+    return static_cast<long>(::getpid());
 #endif
 }
 

@@ -1,14 +1,17 @@
 #include "trace/trace_reader.h"
 
 #include <gtest/gtest.h>
+#if !defined(_WIN32)
 #include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <ostream>
 #include <string>
@@ -248,23 +251,18 @@ TEST(TraceReaderTest, AscLines) {
 TEST(TraceReaderTest, FilesThatCannotBeReadAndFilesWithNothingToPlay) {
     const std::string special = testing::TempDir() + "/trace_reader_test_";
     for (const char* name : {"fifo.log", "zero.asc", "folder.log"})
-        std::remove((special + name).c_str());
-    ASSERT_EQ(::mkfifo((special + "fifo.log").c_str(), 0600), 0);
-    ASSERT_EQ(::symlink("/dev/zero", (special + "zero.asc").c_str()), 0);
-    ASSERT_EQ(::mkdir((special + "folder.log").c_str(), 0700), 0);
+        std::filesystem::remove(special + name);
+    std::filesystem::create_directory(special + "folder.log");
     const auto tooLong = [](int line, const char* start) {
         return "Zeile " + std::to_string(line) + " „" + start + std::string(100 - 2, 'x') +
                "…“ (länger als 4096 Zeichen)";
     };
     // The error names the file and what failed: the line, not the first one.
-    const std::pair<std::string, std::string> failures[] = {
+    std::vector<std::pair<std::string, std::string>> failures = {
         {testing::TempDir() + "/no-such-trace.log", "no-such-trace.log"},
         {WriteFile("x.txt", "(1.0) vcan0 123#11\n"), "(*.log)"},
         {WriteFile("third.log", "(1.0) vcan0 123#11\n\n(2.0) vcan0 12#11\n"),
          "Zeile 3 „(2.0) vcan0 12#11“"},
-        // Opening must not wait for a writer; nothing but a file is read.
-        {special + "fifo.log", "keine Datei, sondern eine benannte Pipe"},
-        {special + "zero.asc", "keine Datei, sondern ein Gerät"},
         {special + "folder.log", "keine Datei, sondern ein Ordner"},
         // A line may be at most 4096 bytes: memory stays bounded even without line ends.
         {WriteFile("long.log", "(1.0) vcan0 123#11\n# " + std::string(5000, 'x') + "\n"),
@@ -277,6 +275,13 @@ TEST(TraceReaderTest, FilesThatCannotBeReadAndFilesWithNothingToPlay) {
         {WriteFile("nul.log", std::string("(1.0) vcan0 12\0#1\x1b", 18)),
          "„(1.0) vcan0 12\\x00#1\\x1B“"},
     };
+#if !defined(_WIN32)  // Windows' file system has neither
+    // Opening must not wait for a writer; nothing but a file is read.
+    ASSERT_EQ(::mkfifo((special + "fifo.log").c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("/dev/zero", (special + "zero.asc").c_str()), 0);
+    failures.push_back({special + "fifo.log", "keine Datei, sondern eine benannte Pipe"});
+    failures.push_back({special + "zero.asc", "keine Datei, sondern ein Gerät"});
+#endif
     std::string error;
     for (const auto& [path, text] : failures) {
         testsupport::BlockingCallWatchdog watchdog;
@@ -328,6 +333,9 @@ TEST(TraceReaderTest, LinesAcrossBlocks) {
 // The program without a window holds its end signals pending while it reads a trace; a pending
 // one ends the read, and once taken the file reads again.
 TEST(TraceReaderTest, APendingEndSignalEndsTheRead) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "Windows' end request (a console event) stays set once taken";
+#else
     const std::string path = WriteFile("signal.log", "(1.0) vcan0 123#11\n");
     for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
         sigset_t set, previous;
@@ -345,6 +353,7 @@ TEST(TraceReaderTest, APendingEndSignalEndsTheRead) {
         pthread_sigmask(SIG_SETMASK, &previous, nullptr);
         EXPECT_TRUE(trace::ReadTrace(path, error)) << error;
     }
+#endif
 }
 
 // Recorded by `candump -l vcan0 vcan1` in the CAN guest, while cangen and cansend sent.

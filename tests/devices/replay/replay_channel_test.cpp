@@ -1,6 +1,5 @@
 // The replay adapter in real time, through the channel: its bus thread, the receive thread and
 // the closer together (the suite runs under ThreadSanitizer too).
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -12,12 +11,14 @@
 #include "devices/replay/replay_adapter.h"
 #include "platform/device.h"
 #include "tests/support/callback_recorder.h"
+#include "tests/support/environment.h"
 
 namespace fs = std::filesystem;
 
 TEST(ReplayChannel, ALoopingFilePlaysThroughTheChannelUntilItCloses) {
     const fs::path file =
-        fs::temp_directory_path() / ("vesk-replay-channel-" + std::to_string(getpid()) + ".log");
+        fs::temp_directory_path() /
+        ("vesk-replay-channel-" + std::to_string(testsupport::ProcessId()) + ".log");
     // Three frames 2 ms apart, looped: some 1500 frames a second at 500 kbit/s.
     std::ofstream(file) << "(1.000000) can0 100#01 R\n(1.002000) can0 12345678#0203 R\n"
                            "(1.004000) can0 7FF#R2 R\n";

@@ -11,6 +11,7 @@
 #include "devices/sim/sim_driver.h"
 #include "tests/devices/sim/device_requests.h"
 #include "tests/support/callback_recorder.h"
+#include "tests/support/environment.h"
 
 namespace {
 
@@ -128,7 +129,7 @@ TEST_F(SimChannelTest, AnswerSentFromTheCallbackGoesOnTheBus) {
 }
 
 TEST_F(SimChannelTest, DefaultAdapterShowsALiveBusWithAPlausibleLoad) {
-    unsetenv(sim::kScenarioEnvironmentVariable);
+    testsupport::UnsetVariable(sim::kScenarioEnvironmentVariable);
     platform::UnregisterDevice(AdapterPath(0));
     RegisterDefaultDevices();
     int error = -1;

@@ -17,6 +17,7 @@
 #include "platform/error.h"
 #include "platform/event.h"
 #include "tests/devices/sim/device_requests.h"
+#include "tests/support/environment.h"
 
 namespace {
 
@@ -128,6 +129,9 @@ TEST_F(SimRealTimeTest, TransmissionTakesItsTimeOnTheBus) {
 }
 
 TEST_F(SimRealTimeTest, SchedulerThreadRunsOnlyWhileOpen) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "the threads are counted by their names in /proc";
+#endif
     auto adapter = sim::RegisterSimulatedAdapter(path_, sim::Scenario::kFlood);
     EXPECT_EQ(SchedulerThreadCount(), 0u);
     for (int i = 0; i < 5; ++i) {
@@ -222,7 +226,7 @@ class DefaultDevicesTest : public ::testing::Test {
     void SetUp() override { Forget(); }
     void TearDown() override {
         Forget();
-        unsetenv(sim::kScenarioEnvironmentVariable);
+        testsupport::UnsetVariable(sim::kScenarioEnvironmentVariable);
     }
     static void Forget() {
         for (int i = 0; i < kAdapterCount; ++i)
@@ -236,7 +240,7 @@ class DefaultDevicesTest : public ::testing::Test {
 TEST_F(DefaultDevicesTest, FourIndependentAdaptersRegisteredOnceTheFirstSimulated) {
     EXPECT_EQ(AdapterPath(0), "\\\\.\\Kvaro");
     EXPECT_EQ(AdapterPath(3), "\\\\.\\Kvaro3");
-    unsetenv(sim::kScenarioEnvironmentVariable);
+    testsupport::UnsetVariable(sim::kScenarioEnvironmentVariable);
     RegisterDefaultDevices();
     std::set<platform::Device*> distinct;
     // The first adapter is always simulated; the others are too on a host without CAN interfaces.
@@ -270,13 +274,13 @@ TEST_F(DefaultDevicesTest, FourIndependentAdaptersRegisteredOnceTheFirstSimulate
 
 TEST_F(DefaultDevicesTest, ScenarioComesFromTheEnvironmentAndOtherDevicesStay) {
     auto mine = sim::RegisterSimulatedAdapter(AdapterPath(2), sim::Scenario::kQuiet);
-    setenv(sim::kScenarioEnvironmentVariable, "flood", 1);
+    testsupport::SetVariable(sim::kScenarioEnvironmentVariable, "flood");
     RegisterDefaultDevices();
     EXPECT_EQ(Adapter(0)->GetScenario(), sim::Scenario::kFlood);
     EXPECT_EQ(Adapter(2), mine);
 
     Forget();
-    setenv(sim::kScenarioEnvironmentVariable, "no-such-scenario", 1);
+    testsupport::SetVariable(sim::kScenarioEnvironmentVariable, "no-such-scenario");
     RegisterDefaultDevices();
     EXPECT_EQ(Adapter(0)->GetScenario(), sim::Scenario::kDefault);
 
