@@ -22,7 +22,8 @@ Where canmatrix's conventions differ, like is compared with like:
 - canmatrix keeps Motorola start bits in MSB-first numbering internally; both read the file's
   sawtooth numbering, so the files are the common ground.
 
-Usage: dbc_interop.py PROBE FOLDER     (exit 77 when canmatrix is missing)
+Usage: dbc_interop.py PROBE... FOLDER  (exit 77 when canmatrix is missing)
+PROBE is the command that runs the probe: its path, or `wine PROBE.exe` for the Windows build.
 """
 import math
 import os
@@ -146,7 +147,7 @@ def load(path):
 
 
 def probe(tool, path, requests):
-    r = subprocess.run([tool, path], input="\n".join(requests) + "\n", capture_output=True,
+    r = subprocess.run([*tool, path], input="\n".join(requests) + "\n", capture_output=True,
                        text=True)
     if r.returncode != 0:
         raise SystemExit(f"{os.path.basename(path)} not read: {r.stderr.strip()}")
@@ -281,7 +282,7 @@ def check_names(tool, path, db, faults):
 
 
 def main():
-    tool, folder = sys.argv[1], sys.argv[2]
+    tool, folder = sys.argv[1:-1], sys.argv[-1]
     os.makedirs(folder, exist_ok=True)
     faults = []
     source = generated(folder)

@@ -12,7 +12,8 @@ the replay adapter's bus and out of the player in the file's order with their ow
 Every side is put into one line form, "F TIME_US ID EXT RTR DLC DATA TX" for a frame (DATA "-"
 when empty) and "E TIME_US BusError" for a bus error, and compared line by line.
 
-Usage: trace_interop.py TOOL FOLDER     (exit 77 when python-can or can-utils is missing)
+Usage: trace_interop.py TOOL... FOLDER  (exit 77 when python-can or can-utils is missing)
+TOOL is the command that runs the probe: its path, or `wine PROBE.exe` for the Windows build.
 """
 import os
 import shutil
@@ -48,7 +49,7 @@ def read_with_python_can(reader, relative):
 
 
 def read_with_tool(tool, path):
-    result = subprocess.run([tool, "read", path], capture_output=True, text=True)
+    result = subprocess.run([*tool, "read", path], capture_output=True, text=True)
     if result.returncode != 0:
         return [f"not read: {result.stderr.strip()}"]
     return result.stdout.splitlines()
@@ -76,7 +77,7 @@ def convert(tool, source, target, *args):
 
 
 def vesk_writes(tool, folder):
-    subprocess.run([tool, "write", folder], check=True)
+    subprocess.run([*tool, "write", folder], check=True)
     log_path, asc_path = os.path.join(folder, "trace.log"), os.path.join(folder, "trace.asc")
     with open(os.path.join(folder, "expected-log.txt")) as f:
         exp_log = f.read().splitlines()
@@ -213,7 +214,7 @@ def corpus(tool, folder):
     for name, expected in files:
         file = path(name)
         faults += check("corpus " + os.path.basename(file), read_with_tool(tool, file), expected)
-        result = subprocess.run([tool, "play", file], capture_output=True, text=True)
+        result = subprocess.run([*tool, "play", file], capture_output=True, text=True)
         out = result.stdout.splitlines()
         frames = [" ".join(e.split()[2:7]) for e in expected if e[0] == "F"]
         for tag, what in (("B", "replay bus"), ("P", "player")):
@@ -224,14 +225,18 @@ def corpus(tool, folder):
 
 
 def main():
-    tool, folder = sys.argv[1:3]
+    tool, folder = sys.argv[1:-1], sys.argv[-1]
     for name in ("log2asc", "asc2log"):
         if shutil.which(name) is None:
             print(f"{name} (can-utils) is not installed")
             return 77
     os.makedirs(folder, exist_ok=True)
-    # The ASC header gives the start in local time; fix the zone so that both sides agree.
-    os.environ["TZ"] = "Europe/Berlin"
+    # The ASC header gives the start in local time; fix the zone so that both sides agree. Wine
+    # takes its zone from the host's settings, not from TZ: with Wine both sides keep the host's.
+    if os.path.basename(tool[0]).startswith("wine"):
+        os.environ.pop("TZ", None)
+    else:
+        os.environ["TZ"] = "Europe/Berlin"
     time.tzset()
     return 1 if vesk_writes(tool, folder) + vesk_reads(tool, folder) + corpus(tool, folder) else 0
 
