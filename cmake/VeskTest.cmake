@@ -5,6 +5,13 @@ if(NOT VESK_SYSTEM_PYTHON)
   set(VESK_SYSTEM_PYTHON python3)
 endif()
 
+# The command that starts a program built here on this host, for scripts that run one: nothing
+# natively, Wine for the Windows build (CTest puts Wine before the suites of vesk_add_test itself).
+set(VESK_HOST_RUNNER)
+if(CMAKE_CROSSCOMPILING AND VESK_WINE)
+  set(VESK_HOST_RUNNER ${VESK_WINE})
+endif()
+
 # vesk_add_test(<name> SOURCES <files...> [LIBS <targets...>] [LABELS <labels...>] [GUI] [TIMEOUT <s>]
 #               [ARGS <arguments...>])
 #

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -48,5 +49,9 @@ class DataFile {
     FileKind kind_ = FileKind::kRegular;
     std::uint64_t size_ = 0;
 };
+
+// Writes `bytes` as the whole of the file at `path` (created, or emptied first) and closes it;
+// false when any step failed, a full disk included.
+bool WriteWholeFile(const std::string& path, std::string_view bytes);
 
 }  // namespace platform

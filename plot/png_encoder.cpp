@@ -52,8 +52,8 @@ std::string EncodePng(std::span<const std::uint8_t> rgb, int width, int height,
     std::string header;
     AppendBig32(header, static_cast<std::uint32_t>(width));
     AppendBig32(header, static_cast<std::uint32_t>(height));
-    header += std::string("\x08\x02\x00\x00\x00",
-                          5);  // depth 8, truecolour, deflate, no filter or interlace
+    // Depth 8, truecolour, deflate, adaptive filtering (each row names its own), no interlace.
+    header += std::string("\x08\x02\x00\x00\x00", 5);
 
     std::string png("\x89PNG\r\n\x1a\n", 8);
     AppendChunk(png, "IHDR", header);

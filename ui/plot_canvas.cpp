@@ -541,11 +541,7 @@ bool CPlotCanvas::SavePng(const std::string& path, std::string& error) const {
     const std::string png =
         plot::EncodePng(std::span<const std::uint8_t>(image.GetData(), pixels), image.GetWidth(),
                         image.GetHeight(), static_cast<std::size_t>(image.GetWidth()) * 3);
-    platform::DataFile file = platform::DataFile::CreateForWriting(path);
-    bool ok = !png.empty() && file.IsOpen() &&
-              file.Write(png.data(), png.size()) == static_cast<std::int64_t>(png.size());
-    ok = file.Close() && ok;
-    if (!ok) {
+    if (png.empty() || !platform::WriteWholeFile(path, png)) {
         error = "Das Bild „" + path + "“ kann nicht geschrieben werden.";
         return false;
     }

@@ -55,13 +55,10 @@ std::string NumberText(double v) {
 
 // Through platform/, so that a name beyond the ANSI code page reaches its file on Windows too.
 bool WriteFile(const std::string& path, const std::string& text, std::string& error) {
-    platform::DataFile file = platform::DataFile::CreateForWriting(path);
-    bool ok = file.IsOpen() &&
-              file.Write(text.data(), text.size()) == static_cast<std::int64_t>(text.size());
-    ok = file.Close() && ok;
-    if (!ok)
-        error = "Die Datei „" + path + "“ kann nicht geschrieben werden.";
-    return ok;
+    if (platform::WriteWholeFile(path, text))
+        return true;
+    error = "Die Datei „" + path + "“ kann nicht geschrieben werden.";
+    return false;
 }
 
 }  // namespace
